@@ -1,0 +1,47 @@
+// Real FFT of lengths with small prime factors, in the half-complex layout.
+//
+// Layout of a spectrum of a length-n real signal: entry k holds Re X_k for k = 0 .. n/2, entry n - k holds
+// Im X_k for k = 1 .. ceil(n/2) - 1; for even n entry n/2 is the real Nyquist value.
+// Scaling: both directions multiply by 1/sqrt(n), so backward(forward(x)) = x and the circular convolution
+// of two signals is sqrt(n) times the backward transform of the product of their spectra.
+//
+// Threads: a plan is scratch state; one plan must not be used by two threads at once.
+#pragma once
+
+#include <cstdint>
+
+// Work arrays of a plan hold this many doubles; 2n + 15 must not exceed it.
+constexpr int kFftPlanWorkLength = 133120;
+
+enum FftDirection
+{
+  kFftForward = 0,  // real signal in, half-complex spectrum out
+  kFftBackward = 1, // half-complex spectrum in, real signal out
+};
+
+// A cached set-up for one length. It does not record that length: its owner clears `initialised` whenever
+// the length changes. Created by fftp_plan, released by fftp_plan_free (owner's responsibility).
+struct FftPlan
+{
+  double* master;      // kFftPlanWorkLength doubles: scratch in [0, n), twiddles from n on
+  double* work;        // kFftPlanWorkLength doubles: fresh copy of master for each transform
+  int32_t factors[64]; // n, number of factors, the factors
+  int32_t initialised; // set once master holds the twiddles
+};
+
+FftPlan* fftp_plan();
+void fftp_plan_free(FftPlan* plan);
+
+// Forward: `source` is consumed (overwritten). Backward: `source` is left unchanged. source == destination
+// is allowed. A negative n writes one line to stderr and changes nothing.
+void fftp(double* source, double* destination, int n, int direction, FftPlan* plan);
+
+// As fftp without a plan: sets up afresh and releases its work array before returning.
+void fftp_once(double* source, double* destination, int n, int direction);
+
+// c = a * b bin by bin in half-complex layout; c may alias a or b.
+void HalfComplexMultiply(const double* a, const double* b, double* c, int n);
+
+// Replaces a half-complex spectrum by magnitudes in place for bins 0 .. (n + 1)/2 - 1; the upper entries
+// (including an even length's Nyquist value) keep their contents.
+void HalfComplexMagnitude(double* p, int n);
