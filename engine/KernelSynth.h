@@ -1,0 +1,52 @@
+// Frequency-sampling design of the linear-phase convolution kernel from the band curve.
+//
+// The curve is sampled on the bins of a length-N transform, given the phase of a delay of L/2
+// samples, cut to L samples under a Blackman window and transformed back: the result is the kernel
+// spectrum H in half-complex layout such that backward(forward(x) * H) is x filtered at unit scale
+// and delayed by L/2. L is odd, 1 <= L <= N - 127, N <= 64000. Audio thread at block boundaries and
+// resets, or the display thread while audio is idle; the caller holds the instance's dsp lock.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/BandCurve.h"
+#include "engine/Fft.h"
+#include "engine/SemLock.h"
+
+struct KernelSynth
+{
+  double*
+      spectrum; // work area, then the kernel spectrum (N values); null until the first synthesis
+  double*
+      previous; // kernel spectrum before the latest rebuild, filled by the caller for cross-fades
+  double* delaySpectrum; // unit-magnitude spectrum of a delay of L/2 samples
+  double* window;        // Blackman window of length L
+  FftPlan* forwardPlan;
+  FftPlan* inversePlan;
+  double* scratch; // out-of-place transform target, so a rebuild allocates nothing
+};
+
+// Creates the arrays and plans and prepares delaySpectrum and window. False when memory is
+// exhausted (the synth is then left without arrays).
+bool KernelSynthInit(KernelSynth* synth, int kernelLength, int fftSize);
+// Prepares an existing synth for new L and N: zeroes spectrum, previous and delaySpectrum, rebuilds
+// delaySpectrum and window and clears both plans' flags. Nothing is released or recreated.
+void KernelSynthReset(KernelSynth* synth, int kernelLength, int fftSize);
+// Releases everything the synth owns; the synth reads as never initialised afterwards.
+void KernelSynthFree(KernelSynth* synth);
+
+// Builds the kernel spectrum in synth->spectrum from the band table and rewrites the display curve
+// (columns amplitudes in reverse column order) under curveLock, setting *curveChanged. Writes n,
+// the number of bands that are on, to *sortedCount.
+void SynthesizeKernel(KernelSynth* synth, BandPoint* bandTable, BandPoint* sortedPoints,
+                      int kernelLength, int fftSize, double sampleRate, double* displayCurve,
+                      int32_t* curveChanged, SemLock* curveLock, int columns, int32_t* sortedCount);
+
+// Copies fftSize values of source into destination (outside the lock, the caller keeps the
+// convolution apart), then into kernelCopy under kernelLock, setting *kernelChanged.
+void CopyKernelForDisplay(const double* source, double* destination, int fftSize,
+                          double* kernelCopy, SemLock* kernelLock, int32_t* kernelChanged);
+
+// w[k - 1] = 0.42 - 0.5 cos(2 pi k / (L + 1)) + 0.08 cos(4 pi k / (L + 1)) for k = 1 .. L, with 2
+// pi and 4 pi rounded to single precision; the centre value of an odd L is 1.
+void BlackmanWindow(double* w, int length);
