@@ -26,8 +26,8 @@ static int PrecisionForStep(double step)
   return count;
 }
 
-void IParam::SetupContinuous(const char* name, double defaultValue, double minValue, double maxValue,
-                             double step, const char* label)
+void IParam::SetupContinuous(const char* name, double defaultValue, double minValue,
+                             double maxValue, double step, const char* label)
 {
   if (mType == kTypeNone) mType = kTypeDouble;
   CopyTextBounded(mName, name, kTextLength);
@@ -39,8 +39,8 @@ void IParam::SetupContinuous(const char* name, double defaultValue, double minVa
   mDisplayPrecision = PrecisionForStep(step);
 }
 
-void IParam::SetupInteger(const char* name, int32_t defaultValue, int32_t minValue, int32_t maxValue,
-                          const char* label)
+void IParam::SetupInteger(const char* name, int32_t defaultValue, int32_t minValue,
+                          int32_t maxValue, const char* label)
 {
   if (mType == kTypeNone) mType = kTypeInt;
   SetupContinuous(name, defaultValue, minValue, maxValue, 1.0, label);

@@ -1,5 +1,6 @@
-// One automatable parameter: a real value with range, step, unit label, a shape that bends the mapping to
-// the normalised position 0..1, a display precision and optional texts for particular integer values.
+// One automatable parameter: a real value with range, step, unit label, a shape that bends the
+// mapping to the normalised position 0..1, a display precision and optional texts for particular
+// integer values.
 //
 // No lock of its own: the plug-in base's mutex serialises host, editor and audio-thread access.
 #pragma once
@@ -77,5 +78,6 @@ public:
   WDL_TypedBuf<DisplayText> mDisplayTexts{256};
 };
 
-// Copies at most size - 1 bytes of src into dst and terminates it; a null src gives "". size must be > 0.
+// Copies at most size - 1 bytes of src into dst and terminates it; a null src gives "". size must
+// be > 0.
 void CopyTextBounded(char* dst, const char* src, int size);

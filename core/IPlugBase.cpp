@@ -116,7 +116,8 @@ bool IPlugBase::NoteName(int, char* name)
 int IPlugBase::VersionNumber(bool decimal) const
 {
   if (!decimal) return mVersion;
-  const int major = (mVersion >> 16) & 0xffff, minor = (mVersion >> 8) & 0xff, rev = mVersion & 0xff;
+  const int major = (mVersion >> 16) & 0xffff, minor = (mVersion >> 8) & 0xff,
+            rev = mVersion & 0xff;
   return major * 10000 + minor * 100 + rev;
 }
 
@@ -137,15 +138,24 @@ int LookUpHost(const char* productName)
     const char* text;
     int code;
   } kHosts[] = {
-      {"cubase", kHostCubase},         {"reaper", kHostReaper},
-      {"nuendo", kHostNuendo},         {"cakewalk", kHostSonar},
-      {"samplitude", kHostSamplitude}, {"fruity", kHostFL},
-      {"live", kHostAbletonLive},      {"melodyne", kHostMelodyne},
-      {"vstmanlib", kHostVSTScanner},  {"aulab", kHostAULab},
-      {"forte", kHostForte},           {"chainer", kHostChainer},
-      {"audition", kHostAudition},     {"orion", kHostOrion},
-      {"sawstudio", kHostSAWStudio},   {"logic", kHostLogic},
-      {"digital", kHostDigitalPerformer}, {"audiomulch", kHostAudioMulch},
+      {"cubase", kHostCubase},
+      {"reaper", kHostReaper},
+      {"nuendo", kHostNuendo},
+      {"cakewalk", kHostSonar},
+      {"samplitude", kHostSamplitude},
+      {"fruity", kHostFL},
+      {"live", kHostAbletonLive},
+      {"melodyne", kHostMelodyne},
+      {"vstmanlib", kHostVSTScanner},
+      {"aulab", kHostAULab},
+      {"forte", kHostForte},
+      {"chainer", kHostChainer},
+      {"audition", kHostAudition},
+      {"orion", kHostOrion},
+      {"sawstudio", kHostSAWStudio},
+      {"logic", kHostLogic},
+      {"digital", kHostDigitalPerformer},
+      {"audiomulch", kHostAudioMulch},
       {"presonus vst2 host", kHostStudioOne},
   };
   for (const auto& host : kHosts)
@@ -157,8 +167,8 @@ void IPlugBase::SetHost(const char* productName, int version)
 {
   mHost = LookUpHost(productName);
   mHostVersion = version;
-  TARVEX_TRACE("host_%sknown:%s:%d", mHost == kHostUnknown ? "un" : "", productName ? productName : "",
-               version);
+  TARVEX_TRACE("host_%sknown:%s:%d", mHost == kHostUnknown ? "un" : "",
+               productName ? productName : "", version);
 }
 
 void IPlugBase::SetParameterFromGUI(int index, double normalised)
@@ -180,7 +190,8 @@ void IPlugBase::NotifyAllParams()
 void IPlugBase::PushParamsToEditor()
 {
   if (!mGraphics) return;
-  for (int i = 0; i < NParams(); ++i) mGraphics->SetParameterFromPlugin(i, GetParam(i)->mValue, false);
+  for (int i = 0; i < NParams(); ++i)
+    mGraphics->SetParameterFromPlugin(i, GetParam(i)->mValue, false);
 }
 
 void IPlugBase::AdoptGraphics(IGraphics* graphics)
@@ -225,8 +236,9 @@ bool IPlugBase::LegalIO(int nIn, int nOut) const
   return legal;
 }
 
-// The scratch buffer of a channel must hold a whole call; it holds the block size normally, and grows only
-// when a caller passes more frames than it announced (never on a correctly driven audio thread).
+// The scratch buffer of a channel must hold a whole call; it holds the block size normally, and
+// grows only when a caller passes more frames than it announced (never on a correctly driven audio
+// thread).
 static double* ScratchFor(WDL_TypedBuf<double>& buf, int nFrames)
 {
   if (buf.GetSize() < nFrames)
@@ -245,7 +257,8 @@ void IPlugBase::ConnectInputs(int first, int count, bool connected)
   {
     InChannel* channel = mInChannels.Get(i);
     channel->mConnected = connected;
-    if (!connected) *channel->mSrc = ScratchFor(channel->mScratchBuf, mBlockSize > 0 ? mBlockSize : 1);
+    if (!connected)
+      *channel->mSrc = ScratchFor(channel->mScratchBuf, mBlockSize > 0 ? mBlockSize : 1);
   }
 }
 

@@ -1,10 +1,10 @@
-// Host-independent core of the plug-in object: identity, channel plumbing between host buffers and the
-// engine, parameters, presets and saved state, the attached editor graphics, and one recursive mutex that
-// serialises host calls, the editor and the audio callbacks.
+// Host-independent core of the plug-in object: identity, channel plumbing between host buffers and
+// the engine, parameters, presets and saved state, the attached editor graphics, and one recursive
+// mutex that serialises host calls, the editor and the audio callbacks.
 //
-// Class chain: IPlugBase <- a wrapper (IPlugVST, IPlugAU, or a test wrapper) <- the concrete plug-in.
-// Threads: host entries run on host threads with mMutex held by the wrapper; ProcessFrames runs on the
-// audio thread; the editor calls SetParameterFromGUI on the main thread.
+// Class chain: IPlugBase <- a wrapper (IPlugVST, IPlugAU, or a test wrapper) <- the concrete
+// plug-in. Threads: host entries run on host threads with mMutex held by the wrapper; ProcessFrames
+// runs on the audio thread; the editor calls SetParameterFromGUI on the main thread.
 #pragma once
 
 #include <cstdint>
@@ -96,7 +96,8 @@ public:
   virtual ~IPlugBase();
   virtual void HostReset();
   virtual void ParamChanged(int index);
-  // Audio thread. Base: copies input i to output i for every input channel, zero-fills other outputs.
+  // Audio thread. Base: copies input i to output i for every input channel, zero-fills other
+  // outputs.
   virtual void ProcessFrames(double** inputs, double** outputs, int nFrames);
   virtual void EditorOpened() {}
   virtual void EditorClosed() {}
@@ -105,7 +106,10 @@ public:
   virtual void ReceiveMidi(MidiMessage* message) { EmitMidi(message); }
   virtual bool NoteName(int note, char* name);
   virtual bool SaveState(StateChunk* chunk) { return WriteParamState(chunk); }
-  virtual int LoadState(const StateChunk* chunk, int start) { return UnserializeParams(chunk, start); }
+  virtual int LoadState(const StateChunk* chunk, int start)
+  {
+    return UnserializeParams(chunk, start);
+  }
   virtual void BeginInformHostOfParamChange(int index) = 0;
   virtual void InformHostOfParamChange(int index, double normalised) = 0;
   virtual void EndInformHostOfParamChange(int index) = 0;

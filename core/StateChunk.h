@@ -19,14 +19,15 @@ public:
 
   // Appends and returns the new size.
   int AppendBytes(const void* source, int n);
-  int AppendText(const char* text);          // int32 length, then the bytes without terminator
-  int AppendFlag(bool flag);                 // one byte, 0 or 1
-  int AppendChunk(const StateChunk* other);  // all bytes of another chunk
+  int AppendText(const char* text);         // int32 length, then the bytes without terminator
+  int AppendFlag(bool flag);                // one byte, 0 or 1
+  int AppendChunk(const StateChunk* other); // all bytes of another chunk
 
   // -1 if position < 0 or the n bytes are not all there; else copies them and returns position + n.
   int ReadBytes(void* destination, int n, int position) const;
   // Reads an int32 length L, then L bytes into text when L >= 1 and they are all there. Returns
-  // position + 4 + L; -1 when the length itself cannot be read, is negative or the end would overflow.
+  // position + 4 + L; -1 when the length itself cannot be read, is negative or the end would
+  // overflow.
   int ReadText(WDL_String* text, int position) const;
   // -1 if the byte is not there; else flag = (byte != 0) and position + 1.
   int ReadFlag(bool* flag, int position) const;

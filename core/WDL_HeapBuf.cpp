@@ -25,8 +25,7 @@ void* WDL_HeapBuf::Resize(int newSize, bool resizeDown)
 {
   if (newSize < 0) newSize = 0;
   const bool grow = newSize > m_alloc;
-  const bool shrink =
-      resizeDown && newSize < m_alloc / 2 && newSize < m_alloc - (m_granul << 2);
+  const bool shrink = resizeDown && newSize < m_alloc / 2 && newSize < m_alloc - (m_granul << 2);
   if (grow || shrink)
   {
     const int newAlloc = AllocationFor(newSize, m_granul, m_mas);

@@ -1,11 +1,12 @@
 // Growable byte buffer and its typed view.
 //
-// Growth policy: the buffer reallocates only when a new size exceeds the allocation, or when asked to
-// shrink below both half the allocation and the allocation minus four granules. A new allocation is the new
-// size plus max(new size / 2, granularity); for a granularity above 4095 that margin is rounded down to a
-// multiple of 4096 and clamped to [4096, 0x400000], and the allocation is rounded so that allocation + 96
-// is a multiple of 4096 (leaving room for the allocator's own header). A failed realloc falls back to
-// malloc + copy + free; if that fails too, buffer and size stay as they were.
+// Growth policy: the buffer reallocates only when a new size exceeds the allocation, or when asked
+// to shrink below both half the allocation and the allocation minus four granules. A new allocation
+// is the new size plus max(new size / 2, granularity); for a granularity above 4095 that margin is
+// rounded down to a multiple of 4096 and clamped to [4096, 0x400000], and the allocation is rounded
+// so that allocation + 96 is a multiple of 4096 (leaving room for the allocator's own header). A
+// failed realloc falls back to malloc + copy + free; if that fails too, buffer and size stay as
+// they were.
 //
 // Not thread-safe; owners serialise access.
 #pragma once
@@ -29,8 +30,8 @@ public:
   void SetGranul(int granularity) { m_granul = granularity > 0 ? granularity : m_granul; }
   void SetMinAllocSize(int minAlloc) { m_mas = minAlloc; }
 
-  // Sets the size in bytes and returns the buffer (null for size 0 or when memory ran out; on failure the
-  // old buffer and size are kept). Growing leaves the new bytes unspecified.
+  // Sets the size in bytes and returns the buffer (null for size 0 or when memory ran out; on
+  // failure the old buffer and size are kept). Growing leaves the new bytes unspecified.
   void* Resize(int newSize, bool resizeDown = true);
 
   // Allocation the growth policy gives for a new size (exposed for tests).

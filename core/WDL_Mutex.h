@@ -1,5 +1,5 @@
-// Recursive mutex: a pthread mutex plus its owning thread and a nesting count. Enter on the owning thread
-// only counts; the pthread mutex is released by the outermost Leave.
+// Recursive mutex: a pthread mutex plus its owning thread and a nesting count. Enter on the owning
+// thread only counts; the pthread mutex is released by the outermost Leave.
 #pragma once
 
 #include <atomic>

@@ -1,5 +1,5 @@
-// List of pointers kept in a WDL_HeapBuf. The list does not own its elements unless asked to delete them
-// (Delete/Empty with wantDelete). Not thread-safe.
+// List of pointers kept in a WDL_HeapBuf. The list does not own its elements unless asked to delete
+// them (Delete/Empty with wantDelete). Not thread-safe.
 #pragma once
 
 #include "core/WDL_HeapBuf.h"
@@ -12,17 +12,11 @@ public:
 
   int GetSize() const { return mBuf.GetSize(); }
   // Element at index, or null for an index outside the list.
-  T* Get(int index) const
-  {
-    return index >= 0 && index < GetSize() ? mBuf.Get()[index] : nullptr;
-  }
+  T* Get(int index) const { return index >= 0 && index < GetSize() ? mBuf.Get()[index] : nullptr; }
   T* const* GetList() const { return mBuf.Get(); }
 
   // Appends; returns the element, or null when memory ran out.
-  T* Add(T* item)
-  {
-    return mBuf.Add(&item) ? item : nullptr;
-  }
+  T* Add(T* item) { return mBuf.Add(&item) ? item : nullptr; }
   T* Insert(int index, T* item)
   {
     const int n = GetSize();

@@ -7,7 +7,8 @@ void WDL_String::Set(const char* text, int maxLength)
 {
   if (!text) text = "";
   // Never read past maxLength: text need not be terminated within it.
-  int n = static_cast<int>(maxLength >= 0 ? strnlen(text, static_cast<size_t>(maxLength)) : strlen(text));
+  int n = static_cast<int>(maxLength >= 0 ? strnlen(text, static_cast<size_t>(maxLength))
+                                          : strlen(text));
   // text may point into our own buffer: copy through a temporary when it does.
   const char* own = static_cast<const char*>(mHeap.Get());
   if (own && text >= own && text < own + mHeap.GetSize())
@@ -31,7 +32,8 @@ void WDL_String::Set(const char* text, int maxLength)
 void WDL_String::Append(const char* text, int maxLength)
 {
   if (!text) return;
-  int n = static_cast<int>(maxLength >= 0 ? strnlen(text, static_cast<size_t>(maxLength)) : strlen(text));
+  int n = static_cast<int>(maxLength >= 0 ? strnlen(text, static_cast<size_t>(maxLength))
+                                          : strlen(text));
   if (n == 0) return;
   WDL_String tail;
   tail.Set(text, n); // text may alias our buffer

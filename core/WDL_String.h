@@ -22,10 +22,7 @@ public:
     const char* p = static_cast<const char*>(mHeap.Get());
     return p ? p : "";
   }
-  int GetLength() const
-  {
-    return static_cast<int>(strlen(Get()));
-  }
+  int GetLength() const { return static_cast<int>(strlen(Get())); }
   // Copies at most maxLength characters of text (all of it when maxLength < 0).
   void Set(const char* text, int maxLength = -1);
   void Append(const char* text, int maxLength = -1);

@@ -1,0 +1,85 @@
+// The Tarvex plug-in class, compiled once per wrapper: Tarvex<IPlugVST>, Tarvex<IPlugAU>, and in
+// tests Tarvex<IPlugTestWrapper>. A wrapper provides `InstanceInfo` (what it needs from its host at
+// creation) and a constructor Wrapper(const InstanceInfo&, <the IPlugBase constructor arguments>).
+//
+// The class only glues the plug-in base to the engine: the engine and its shared state are plain
+// records and functions of the engine library.
+#pragma once
+
+#include <cstdio>
+
+#include "core/IPlugBase.h"
+#include "engine/InstanceState.h"
+#include "engine/InstanceTable.h"
+#include "engine/Prefs.h"
+#include "engine/TarvexParams.h"
+
+template <class Wrapper> class Tarvex : public Wrapper
+{
+public:
+  using InstanceInfo = typename Wrapper::InstanceInfo;
+
+  // Use CreateTarvex: it serialises constructions and refuses one when the instance table is full.
+  explicit Tarvex(const InstanceInfo& info)
+      : Wrapper(info, kTarvexParamCount, kTarvexChannelIO, kTarvexPresetCount, kTarvexEffectName,
+                kTarvexProductName, kTarvexMakerName, kTarvexVersion, kTarvexUniqueID,
+                kTarvexMakerID, kTarvexInitialLatency, 0, false, false)
+  {
+    WDL_MutexLock lock(this->GetMutex());
+    mInstanceNumber = TakeInstanceSlot(this, &mInstanceState);
+    if (!mInstanceState) return; // only when constructed around CreateTarvex with a full table
+    InitTarvexParams(*this);
+    InitSlot();
+    ReadPrefs(*this, *mInstanceState);
+  }
+
+  ~Tarvex() override
+  {
+    WDL_MutexLock lock(this->GetMutex());
+    ReleaseInstanceSlot(mInstanceState);
+    mInstanceState = nullptr;
+  }
+
+  void HostReset() override { WDL_MutexLock lock(this->GetMutex()); }
+
+  void ParamChanged(int index) override
+  {
+    WDL_MutexLock lock(this->GetMutex());
+    if (mInstanceState) NoteParamChanged(*mInstanceState, *this, index);
+  }
+
+  void EditorOpened() override {}
+  void EditorClosed() override {}
+
+  int InstanceNumber() const { return mInstanceNumber; }
+  InstanceState* State() const { return mInstanceState; }
+
+private:
+  // Sets afresh every field of the slot that this instance uses (a reused slot keeps old values).
+  void InitSlot()
+  {
+    InstanceState& s = *mInstanceState;
+    s.paramsChanged = 0;
+    s.editedInDisplay = 0;
+    s.resetRequested = 0;
+    s.graphics = this->GetGUI();
+    s.colourScheme = 0;
+    s.colourGain = 1.0;
+    s.prefsFrameCount = 0;
+    s.prefsDirty = 0;
+    s.revealTimer = 1e-7;
+    snprintf(s.labelLineText, sizeof(s.labelLineText), "Instance #%d", mInstanceNumber);
+  }
+
+  int mInstanceNumber = -1;
+  InstanceState* mInstanceState = nullptr;
+};
+
+// Creates an instance under the process-wide factory mutex. Returns null (nothing leaked) when all
+// kMaxInstances instance slots are taken.
+template <class Wrapper> Tarvex<Wrapper>* CreateTarvex(const typename Wrapper::InstanceInfo& info)
+{
+  WDL_MutexLock lock(&TarvexFactoryMutex());
+  if (!InstanceTableHasFreeSlot()) return nullptr;
+  return new Tarvex<Wrapper>(info);
+}
