@@ -1,10 +1,107 @@
-// Placeholder for the editor's graphics object: the two calls the plug-in base makes on it.
+// The editor's graphics object: owns the controls and the screen bitmap, dispatches mouse events to
+// controls, decides what to redraw, and carries parameter values between controls and the plug-in.
+// It knows no window; the platform half (IGraphicsLinux, IGraphicsMac) adds views and resource
+// loading.
+//
+// Threads: every entry runs on the editor's (host main) thread, except SetParameterFromPlugin,
+// which the plug-in core also calls from host threads, sometimes under its mutex. No lock of its
+// own. Ownership: owns its controls (deleted last attached first) and its screen bitmap; not the
+// plug-in.
 #pragma once
+
+#include "core/WDL_PtrList.h"
+#include "graphics/IGraphicsStructs.h"
+#include "graphics/LICE_Resources.h"
+
+class IControl;
+class IParam;
+class IPlugBase;
+class LICE_IBitmap;
+class LICE_SysBitmap;
 
 class IGraphics
 {
 public:
-  virtual ~IGraphics() = default;
-  virtual void SetParameterFromPlugin(int paramIdx, double value, bool normalized) = 0;
-  virtual void PrepareDrawing() = 0;
+  // fps below 1 becomes 24.
+  IGraphics(IPlugBase* plug, int width, int height, int fps);
+
+  // ---- virtual operations, in slot order ----
+  // Copies the screen bitmap to the open view; false when there is none.
+  virtual bool PresentToScreen(const IRECT& rect) = 0;
+  // Opens a text entry (or list) for param over control; nothing when no view is open.
+  virtual void PromptUserInput(IControl* control, IParam* param) = 0;
+  virtual void* OpenCocoaView(void* parentView) = 0;
+  virtual void* OpenCarbonView(void* window, void* parentControl);
+  virtual void CloseView() = 0;
+  virtual ~IGraphics();
+  // Decodes the named picture resource; the caller owns the result, null on failure.
+  virtual LICE_IBitmap* LoadPlatformBitmap(int id, const char* name) = 0;
+
+  // ---- set-up ----
+  // Creates the screen bitmap (width x height); called once when the plug-in adopts the graphics.
+  void PrepareDrawing();
+  // Takes ownership; returns the control's index (the first added is the background), -1 for null.
+  int AddControl(IControl* control);
+  IControl* GetControl(int index) const { return mControls.Get(index); }
+  int NControls() const { return mControls.GetSize(); }
+  void SetRectDrivenDrawing(bool rectDriven);
+  void MarkAllControlsDirty();
+  void SetHandleMouseOver(bool handle) { mHandleMouseOver = handle; }
+
+  // Resource bitmap by id through the process-wide cache; a resource that fails to load is cached
+  // as null and gives a ref with a null bitmap and zero size, for which users draw nothing.
+  IBitmapRef LoadBitmapResource(int id, const char* name, int frames = 1);
+
+  // ---- parameter flow ----
+  // From the plug-in: every control bound to paramIdx takes the value (converted to normalised
+  // first when normalized is false).
+  void SetParameterFromPlugin(int paramIdx, double value, bool normalized);
+  // Text typed into a prompt: a display text of param, else a leading number in param's units.
+  void ApplyPromptText(IControl* control, IParam* param, const char* text);
+
+  // ---- mouse dispatch (editor coordinates) ----
+  void OnMouseDown(int x, int y, const IMouseState& mods);
+  void OnMouseUp(int x, int y, const IMouseState& mods);
+  void OnMouseDrag(int x, int y, const IMouseState& mods);
+  bool OnMouseDoubleClick(int x, int y, const IMouseState& mods);
+  bool OnMouseOver(int x, int y, const IMouseState& mods);
+  void OnMouseWheel(int x, int y, const IMouseState& mods, int delta);
+  // The captured control, else the topmost visible, enabled control hit at (x, y), else -1.
+  int ControlIndexAt(int x, int y);
+
+  // ---- drawing ----
+  // Unites *rect with the rectangle of every dirty control; true when any was dirty.
+  bool CollectDirtyRect(IRECT* rect);
+  // One redraw pass, then PresentToScreen(rect). True without drawing when there are no controls.
+  bool Draw(const IRECT& rect);
+
+  // ---- accessors ----
+  LICE_SysBitmap* GetDrawBitmap() const { return mDrawBitmap; }
+  const IRECT& GetDrawRect() const { return mDrawRect; }
+  int Width() const { return mWidth; }
+  int Height() const { return mHeight; }
+  int FPS() const { return mFPS; }
+  IPlugBase* GetPlug() const { return mPlug; }
+  int GetMouseCapture() const { return mMouseCapture; }
+  int GetMouseOver() const { return mMouseOver; }
+  int GetMouseX() const { return mMouseX; }
+  int GetMouseY() const { return mMouseY; }
+  bool HandlesMouseOver() const { return mHandleMouseOver; }
+  bool IsRectDriven() const { return mRectDriven; }
+
+protected:
+  WDL_PtrList<IControl> mControls;
+  IPlugBase* mPlug;
+  IRECT mDrawRect;
+  LICE_SysBitmap* mDrawBitmap = nullptr;
+  int mWidth, mHeight;
+  int mFPS;
+  int mMouseCapture = -1;
+  int mMouseOver = -1;
+  int mMouseX = 0, mMouseY = 0;
+  bool mHandleMouseOver = false;
+  bool mRectDriven = true;
+  // Parameter whose host gesture the last press began, -1 for none; the release ends exactly that
+  // one.
+  int mGestureParamIdx = -1;
 };
