@@ -139,6 +139,56 @@ TEST(LoadPng, PaletteWithTransparencyPutsAlphaFirst)
   delete bitmap;
 }
 
+TEST(LoadPng, ColourKeysAndPackedPalettesGiveAlphaFirst)
+{
+  ScratchFolder folder;
+  PngSpec rgb;
+  rgb.width = 2;
+  rgb.height = 1;
+  rgb.colourType = PNG_COLOR_TYPE_RGB;
+  rgb.rows = {{1, 2, 3, 4, 5, 6}};
+  rgb.hasColourKey = true;
+  rgb.keyRed = 4;
+  rgb.keyGreen = 5;
+  rgb.keyBlue = 6;
+  ASSERT_TRUE(WritePng(folder.File("rgbkey.png"), rgb));
+  LICE_IBitmap* bitmap = LoadPng(folder.File("rgbkey.png").c_str());
+  ASSERT_NE(bitmap, nullptr);
+  EXPECT_EQ(PixelAt(bitmap, 0, 0), Argb(255, 1, 2, 3));
+  EXPECT_EQ(PixelAt(bitmap, 1, 0), Argb(0, 4, 5, 6));
+  delete bitmap;
+
+  PngSpec grey;
+  grey.width = 3;
+  grey.height = 1;
+  grey.colourType = PNG_COLOR_TYPE_GRAY;
+  grey.rows = {{10, 20, 30}};
+  grey.hasColourKey = true;
+  grey.keyGrey = 20;
+  ASSERT_TRUE(WritePng(folder.File("greykey.png"), grey));
+  bitmap = LoadPng(folder.File("greykey.png").c_str());
+  ASSERT_NE(bitmap, nullptr);
+  EXPECT_EQ(PixelAt(bitmap, 0, 0), Argb(255, 10, 10, 10));
+  EXPECT_EQ(PixelAt(bitmap, 1, 0), Argb(0, 20, 20, 20));
+  EXPECT_EQ(PixelAt(bitmap, 2, 0), Argb(255, 30, 30, 30));
+  delete bitmap;
+
+  PngSpec packed; // 4-bit indices, two per byte
+  packed.width = 3;
+  packed.height = 1;
+  packed.colourType = PNG_COLOR_TYPE_PALETTE;
+  packed.depth = 4;
+  packed.palette = {0, 0, 0, 100, 110, 120, 200, 210, 220};
+  packed.rows = {{0x21, 0x00}}; // indices 2, 1, 0
+  ASSERT_TRUE(WritePng(folder.File("packed.png"), packed));
+  bitmap = LoadPng(folder.File("packed.png").c_str());
+  ASSERT_NE(bitmap, nullptr);
+  EXPECT_EQ(PixelAt(bitmap, 0, 0), Argb(255, 200, 210, 220));
+  EXPECT_EQ(PixelAt(bitmap, 1, 0), Argb(255, 100, 110, 120));
+  EXPECT_EQ(PixelAt(bitmap, 2, 0), Argb(255, 0, 0, 0));
+  delete bitmap;
+}
+
 TEST(LoadPng, SixteenBitRgbKeepsHighBytes)
 {
   ScratchFolder folder;

@@ -49,6 +49,15 @@ bool WritePng(const std::string& path, const PngSpec& spec)
     if (!spec.paletteAlpha.empty())
       png_set_tRNS(png, info, spec.paletteAlpha.data(), static_cast<int>(spec.paletteAlpha.size()),
                    nullptr);
+    if (spec.hasColourKey)
+    {
+      png_color_16 key = {};
+      key.gray = spec.keyGrey;
+      key.red = spec.keyRed;
+      key.green = spec.keyGreen;
+      key.blue = spec.keyBlue;
+      png_set_tRNS(png, info, nullptr, 0, &key);
+    }
     png_write_info(png, info);
     std::vector<png_bytep> rows;
     for (const auto& row : spec.rows) rows.push_back(const_cast<png_bytep>(row.data()));

@@ -29,6 +29,8 @@ struct PngSpec
       rows;                          // packed as the PNG stores them (16-bit samples big-endian)
   std::vector<uint8_t> palette;      // r, g, b triples for palette images
   std::vector<uint8_t> paletteAlpha; // tRNS entries for palette images
+  bool hasColourKey = false;         // tRNS colour key for grey or RGB images
+  uint16_t keyGrey = 0, keyRed = 0, keyGreen = 0, keyBlue = 0;
 };
 
 // Writes spec to path; false on failure.
