@@ -1,0 +1,360 @@
+// The dispatcher as hosts use it: identity, parameters, chunks, programs, canDo, pins, speakers.
+#include <cmath>
+
+#include "tests/vst/VstTestHost.h"
+
+using namespace vsttest;
+
+TEST(VstIdentity, AEffectRecordAsHostsReadIt)
+{
+  Instance plug;
+  ASSERT_TRUE(plug);
+  EXPECT_EQ(plug->magic, VstFourCC("VstP"));
+  EXPECT_EQ(plug->uniqueID, VstFourCC("Trvx"));
+  EXPECT_EQ(plug->version, 10000);
+  EXPECT_EQ(plug->numParams, kParamCount);
+  EXPECT_EQ(plug->numInputs, 2);
+  EXPECT_EQ(plug->numOutputs, 2);
+  EXPECT_EQ(plug->numPrograms, 1);
+  EXPECT_EQ(plug->ioRatio, 1.0f);
+  // Replacing, double replacing and mono; no editor until graphics exist; no chunk flag.
+  EXPECT_EQ(plug->flags, effFlagsCanReplacing | effFlagsCanDoubleReplacing | effFlagsCanMono);
+  EXPECT_NE(plug->process, nullptr);
+  EXPECT_NE(plug->processReplacing, nullptr);
+  EXPECT_NE(plug->processDoubleReplacing, nullptr);
+  EXPECT_EQ(plug.Dispatch(effIdentify), VstFourCC("NvEf"));
+  EXPECT_EQ(plug.Dispatch(effGetVstVersion), 2400);
+  EXPECT_EQ(plug.Dispatch(effGetVendorVersion), 0);
+  EXPECT_EQ(plug.Dispatch(effGetPlugCategory), kPlugCategEffect);
+  EXPECT_EQ(plug.Dispatch(effGetTailSize), 0);
+  EXPECT_EQ(plug.Text(effGetEffectName, 0), "Tarvex");
+  EXPECT_EQ(plug.Text(effGetVendorString, 0), "Vennmoor");
+  EXPECT_EQ(plug.Text(effGetProductString, 0), "");
+  EXPECT_EQ(plug.Dispatch(effGetEffectName, 0, 0, nullptr), 0);
+}
+
+TEST(VstIdentity, MainIsTheSameEntry)
+{
+  VstPluginMainProc entry = Entry("main");
+  ASSERT_NE(entry, nullptr);
+  Host() = HostState();
+  AEffect* effect = entry(Callback);
+  ASSERT_NE(effect, nullptr);
+  EXPECT_EQ(effect->uniqueID, VstFourCC("Trvx"));
+  effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
+}
+
+TEST(VstParams, NamesLabelsAndDisplayTexts)
+{
+  Instance plug;
+  ASSERT_TRUE(plug);
+  EXPECT_EQ(plug.Text(effGetParamName, 8), "Band A freq");
+  EXPECT_EQ(plug.Text(effGetParamLabel, 8), "Hz");
+  EXPECT_EQ(plug.Text(effGetParamDisplay, 8), "80.00");
+  EXPECT_EQ(plug.Text(effGetParamName, 23), "Limiter");
+  // Out of range: nothing written.
+  EXPECT_EQ(plug.Text(effGetParamName, 24), "");
+  EXPECT_EQ(plug.Text(effGetParamName, -1), "");
+  // Texts are terminated within 32 bytes whatever their length.
+  for (int i = 0; i < kParamCount; ++i)
+    for (int32_t op : {effGetParamName, effGetParamLabel, effGetParamDisplay})
+    {
+      std::vector<char> text(64, 'x');
+      plug.Dispatch(op, i, 0, text.data());
+      EXPECT_LT(strnlen(text.data(), 64), 32u) << "opcode " << op << " param " << i;
+      EXPECT_EQ(text[33], 'x') << "wrote past 32 bytes";
+    }
+}
+
+TEST(VstParams, NormalisedGetAndSet)
+{
+  Instance plug;
+  ASSERT_TRUE(plug);
+  plug->setParameter(plug.get(), 8, 0.5f);
+  EXPECT_EQ(plug.Text(effGetParamDisplay, 8), "2500.00");
+  EXPECT_FLOAT_EQ(plug->getParameter(plug.get(), 8), 0.5f);
+  // Integer parameters round: Colour 0..3 at 0.6 becomes 2, read back as 2/3.
+  plug->setParameter(plug.get(), 19, 0.6f);
+  EXPECT_EQ(plug.Text(effGetParamDisplay, 19), "2");
+  EXPECT_FLOAT_EQ(plug->getParameter(plug.get(), 19), 2.0f / 3.0f);
+  // Outside the list: ignored, answers 0.
+  plug->setParameter(plug.get(), 24, 0.5f);
+  plug->setParameter(plug.get(), -1, 0.5f);
+  EXPECT_EQ(plug->getParameter(plug.get(), 24), 0.0f);
+  EXPECT_EQ(plug->getParameter(plug.get(), -7), 0.0f);
+  // Positions outside 0..1 and NaN never leave a value outside the range.
+  plug->setParameter(plug.get(), 17, -3.0f);
+  EXPECT_EQ(plug.Text(effGetParamDisplay, 17), "-60.00");
+  plug->setParameter(plug.get(), 17, 7.0f);
+  EXPECT_EQ(plug.Text(effGetParamDisplay, 17), "60.00");
+  plug->setParameter(plug.get(), 17, NAN);
+  EXPECT_EQ(plug.Text(effGetParamDisplay, 17), "60.00");
+  EXPECT_EQ(plug.Dispatch(effCanBeAutomated, 3), 1);
+}
+
+TEST(VstParams, String2ParameterReadsRealValues)
+{
+  Instance plug;
+  ASSERT_TRUE(plug);
+  char text[32] = "1000";
+  EXPECT_EQ(plug.Dispatch(effString2Parameter, 8, 0, text), 1);
+  EXPECT_EQ(plug.Text(effGetParamDisplay, 8), "1000.00");
+  // Leading numeric part only; clamped to the bounds.
+  strcpy(text, "6dB");
+  EXPECT_EQ(plug.Dispatch(effString2Parameter, 4, 0, text), 1);
+  EXPECT_EQ(plug.Text(effGetParamDisplay, 4), "6.00");
+  strcpy(text, "99999");
+  plug.Dispatch(effString2Parameter, 4, 0, text);
+  EXPECT_EQ(plug.Text(effGetParamDisplay, 4), "60.00");
+  // No number at all reads as 0; "nan" too.
+  strcpy(text, "loud");
+  plug.Dispatch(effString2Parameter, 17, 0, text);
+  EXPECT_EQ(plug.Text(effGetParamDisplay, 17), "0");
+  strcpy(text, "nan");
+  plug.Dispatch(effString2Parameter, 17, 0, text);
+  EXPECT_EQ(plug.Text(effGetParamDisplay, 17), "0");
+  // A switch takes its own texts.
+  strcpy(text, "off");
+  plug.Dispatch(effString2Parameter, 0, 0, text);
+  EXPECT_EQ(plug.Text(effGetParamDisplay, 0), "off");
+  // Stepped parameters stay on their grid.
+  strcpy(text, "2.7");
+  plug.Dispatch(effString2Parameter, 19, 0, text);
+  EXPECT_EQ(plug.Text(effGetParamDisplay, 19), "3");
+  // Invalid index: 0; no text: 1 and nothing changes.
+  EXPECT_EQ(plug.Dispatch(effString2Parameter, 24, 0, text), 0);
+  EXPECT_EQ(plug.Dispatch(effString2Parameter, -1, 0, text), 0);
+  EXPECT_EQ(plug.Dispatch(effString2Parameter, 8, 0, nullptr), 1);
+  EXPECT_EQ(plug.Text(effGetParamDisplay, 8), "1000.00");
+}
+
+TEST(VstParams, VendorSpecificFormatsAnyNormalisedValue)
+{
+  Instance plug;
+  ASSERT_TRUE(plug);
+  char text[64] = {};
+  EXPECT_EQ(plug.Dispatch(effVendorSpecific, 7, 8, text, 0.5f), 0xBEEF);
+  EXPECT_STREQ(text, "2500.00");
+  // The parameter itself is untouched.
+  EXPECT_EQ(plug.Text(effGetParamDisplay, 8), "80.00");
+  strcpy(text, "unchanged");
+  EXPECT_EQ(plug.Dispatch(effVendorSpecific, 7, 24, text, 0.5f), 0);
+  EXPECT_EQ(plug.Dispatch(effVendorSpecific, 7, -1, text, 0.5f), 0);
+  EXPECT_EQ(plug.Dispatch(effVendorSpecific, 6, 8, text, 0.5f), 0);
+  EXPECT_STREQ(text, "unchanged");
+  EXPECT_EQ(plug.Dispatch(effVendorSpecific, 7, 8, nullptr, 0.5f), 0);
+}
+
+namespace
+{
+std::vector<unsigned char> GetChunk(Instance& plug, int index)
+{
+  void* data = nullptr;
+  const VstIntPtr size = plug.Dispatch(effGetChunk, index, 0, &data);
+  if (size <= 0 || !data) return {};
+  const unsigned char* bytes = static_cast<const unsigned char*>(data);
+  return std::vector<unsigned char>(bytes, bytes + size);
+}
+
+std::vector<std::string> AllDisplays(Instance& plug)
+{
+  std::vector<std::string> shown;
+  for (int i = 0; i < kParamCount; ++i) shown.push_back(plug.Text(effGetParamDisplay, i));
+  return shown;
+}
+} // namespace
+
+TEST(VstChunks, ProgramChunkHasHeaderAndRoundTrips)
+{
+  Instance plug;
+  ASSERT_TRUE(plug);
+  plug->setParameter(plug.get(), 8, 0.5f);
+  std::vector<unsigned char> chunk = GetChunk(plug, 1);
+  ASSERT_EQ(chunk.size(), 200u);
+  const unsigned char header[8] = {0x74, 0x66, 0x66, 0x70, 0x00, 0x00, 0x01, 0x00};
+  EXPECT_EQ(memcmp(chunk.data(), header, 8), 0);
+  double freq;
+  memcpy(&freq, chunk.data() + 8 + 8 * 8, 8);
+  EXPECT_DOUBLE_EQ(freq, 2500.0);
+  EXPECT_EQ(plug.Dispatch(effGetChunk, 1, 0, nullptr), 0);
+
+  // Into a fresh instance: every parameter follows.
+  const std::vector<std::string> before = AllDisplays(plug);
+  Instance other(false);
+  ASSERT_TRUE(other);
+  EXPECT_EQ(other.Dispatch(effSetChunk, 1, static_cast<VstIntPtr>(chunk.size()), chunk.data()), 1);
+  EXPECT_EQ(AllDisplays(other), before);
+  // The same bytes back into the same instance change nothing.
+  EXPECT_EQ(plug.Dispatch(effSetChunk, 1, static_cast<VstIntPtr>(chunk.size()), chunk.data()), 1);
+  EXPECT_EQ(AllDisplays(plug), before);
+}
+
+TEST(VstChunks, HeaderlessStateIsReadAsProgramEvenForTheBank)
+{
+  Instance plug;
+  ASSERT_TRUE(plug);
+  std::vector<unsigned char> chunk = GetChunk(plug, 1);
+  ASSERT_EQ(chunk.size(), 200u);
+  std::vector<unsigned char> bare(chunk.begin() + 8, chunk.end());
+  const double gain = -12.5;
+  memcpy(bare.data() + 8 * 5, &gain, 8); // Band B gain
+  EXPECT_EQ(plug.Dispatch(effSetChunk, 0, static_cast<VstIntPtr>(bare.size()), bare.data()), 1);
+  EXPECT_EQ(plug.Text(effGetParamDisplay, 5), "-12.50");
+}
+
+TEST(VstChunks, BankChunkRoundTripsThroughTheCurrentPreset)
+{
+  Instance plug;
+  ASSERT_TRUE(plug);
+  plug->setParameter(plug.get(), 17, 0.75f);
+  const std::string shown = plug.Text(effGetParamDisplay, 17);
+  std::vector<unsigned char> bank = GetChunk(plug, 0);
+  ASSERT_GT(bank.size(), 8u);
+  EXPECT_EQ(bank[0], 0x74);
+  Instance other(false);
+  ASSERT_TRUE(other);
+  EXPECT_EQ(other.Dispatch(effSetChunk, 0, static_cast<VstIntPtr>(bank.size()), bank.data()), 1);
+  EXPECT_EQ(other.Text(effGetParamDisplay, 17), shown);
+}
+
+TEST(VstChunks, ShortChunkKeepsWhatWasReadAndFails)
+{
+  Instance plug;
+  ASSERT_TRUE(plug);
+  std::vector<unsigned char> chunk = GetChunk(plug, 1);
+  ASSERT_EQ(chunk.size(), 200u);
+  const double freq = 1234.0;
+  memcpy(chunk.data() + 8 + 8 * 8, &freq, 8);
+  EXPECT_EQ(plug.Dispatch(effSetChunk, 1, 100, chunk.data()), 0); // 11 of 24 values
+  EXPECT_EQ(plug.Text(effGetParamDisplay, 8), "1234.00");
+  EXPECT_EQ(plug.Dispatch(effSetChunk, 1, 200, nullptr), 0);
+  EXPECT_EQ(plug.Dispatch(effSetChunk, 1, -5, chunk.data()), 0);
+  // A header and nothing else.
+  EXPECT_EQ(plug.Dispatch(effSetChunk, 1, 6, chunk.data()), 0);
+}
+
+TEST(VstPrograms, OneDefaultProgram)
+{
+  Instance plug;
+  ASSERT_TRUE(plug);
+  EXPECT_EQ(plug.Dispatch(effGetProgram), 0);
+  EXPECT_EQ(plug.Text(effGetProgramName, 0), "Default");
+  char name[64] = "x";
+  EXPECT_EQ(plug.Dispatch(effGetProgramNameIndexed, 0, 0, name), 1);
+  EXPECT_STREQ(name, "Default");
+  EXPECT_EQ(plug.Dispatch(effGetProgramNameIndexed, 5, 0, name), 0);
+  EXPECT_STREQ(name, "");
+  EXPECT_EQ(plug.Dispatch(effGetProgramNameIndexed, 0, 0, nullptr), 0);
+
+  // Setting the program stores the current values first: nothing changes.
+  plug->setParameter(plug.get(), 9, 0.3f);
+  const std::vector<std::string> before = AllDisplays(plug);
+  plug.Dispatch(effSetProgram, 0, 0);
+  EXPECT_EQ(AllDisplays(plug), before);
+  plug.Dispatch(effSetProgram, 0, 7); // no such program
+  EXPECT_EQ(plug.Dispatch(effGetProgram), 0);
+  EXPECT_EQ(AllDisplays(plug), before);
+
+  char longName[300];
+  memset(longName, 'n', sizeof(longName) - 1);
+  longName[sizeof(longName) - 1] = 0;
+  plug.Dispatch(effSetProgramName, 0, 0, longName);
+  // Handed back within the interface's 24 bytes.
+  std::vector<char> out(64, 'x');
+  plug.Dispatch(effGetProgramName, 0, 0, out.data());
+  EXPECT_EQ(strnlen(out.data(), 64), 23u);
+  plug.Dispatch(effSetProgramName, 0, 0, const_cast<char*>("Warm"));
+  EXPECT_EQ(plug.Text(effGetProgramName, 0), "Warm");
+}
+
+TEST(VstCanDo, AnswersAndCapabilities)
+{
+  Instance plug;
+  ASSERT_TRUE(plug);
+  auto canDo = [&](const char* what)
+  { return plug.Dispatch(effCanDo, 0, 0, const_cast<char*>(what)); };
+  EXPECT_EQ(canDo("receiveVstTimeInfo"), 1);
+  EXPECT_EQ(canDo("receiveVstEvents"), 0);
+  EXPECT_EQ(canDo("sendVstMidiEvent"), 0);
+  EXPECT_EQ(canDo("receiveVstTimeInfoX"), 0); // whole-string match
+  EXPECT_EQ(canDo("hasCockosExtensions"), static_cast<VstIntPtr>(0xBEEF0000));
+  EXPECT_EQ(canDo("hasCockosViewAsConfig"), static_cast<VstIntPtr>(0xBEEF0000));
+  EXPECT_EQ(canDo(""), 0);
+  EXPECT_EQ(plug.Dispatch(effCanDo, 0, 0, nullptr), 0);
+}
+
+TEST(VstEditor, NoGraphicsNoEditor)
+{
+  Instance plug;
+  ASSERT_TRUE(plug);
+  ERect* rect = nullptr;
+  EXPECT_EQ(plug.Dispatch(effEditGetRect, 0, 0, &rect), 0);
+  EXPECT_EQ(rect, nullptr);
+  EXPECT_EQ(plug.Dispatch(effEditOpen, 0, 0, nullptr), 0);
+  EXPECT_EQ(plug.Dispatch(effEditClose), 0);
+  EXPECT_EQ(plug.Dispatch(effEditIdle), 0);
+  EXPECT_EQ(plug->flags & effFlagsHasEditor, 0);
+}
+
+TEST(VstPins, PropertiesOfTheStereoPair)
+{
+  Instance plug;
+  ASSERT_TRUE(plug);
+  VstPinProperties pin{};
+  EXPECT_EQ(plug.Dispatch(effGetInputProperties, 0, 0, &pin), 1);
+  EXPECT_EQ(pin.flags, kVstPinIsActive | kVstPinIsStereo);
+  EXPECT_STREQ(pin.label, "Input 1");
+  EXPECT_EQ(plug.Dispatch(effGetInputProperties, 1, 0, &pin), 1);
+  EXPECT_EQ(pin.flags, kVstPinIsActive);
+  EXPECT_STREQ(pin.label, "Input 2");
+  EXPECT_EQ(plug.Dispatch(effGetOutputProperties, 0, 0, &pin), 1);
+  EXPECT_STREQ(pin.label, "Output 1");
+  EXPECT_EQ(plug.Dispatch(effGetInputProperties, 2, 0, &pin), 0);
+  EXPECT_EQ(plug.Dispatch(effGetOutputProperties, -1, 0, &pin), 0);
+  EXPECT_EQ(plug.Dispatch(effGetOutputProperties, 0, 0, nullptr), 0);
+}
+
+TEST(VstSpeakers, ArrangementReportedAfterOpen)
+{
+  Instance plug;
+  ASSERT_TRUE(plug);
+  plug.Dispatch(effOpen);
+  VstSpeakerArrangement* in = nullptr;
+  VstSpeakerArrangement* out = nullptr;
+  EXPECT_EQ(plug.Dispatch(effGetSpeakerArrangement, 0, reinterpret_cast<VstIntPtr>(&in), &out), 1);
+  ASSERT_NE(in, nullptr);
+  ASSERT_NE(out, nullptr);
+  EXPECT_EQ(in->type, kSpeakerArrStereo);
+  EXPECT_EQ(in->numChannels, 2);
+  EXPECT_EQ(out->numChannels, 2);
+  // Either pointer may be missing.
+  EXPECT_EQ(plug.Dispatch(effGetSpeakerArrangement, 0, 0, nullptr), 1);
+}
+
+TEST(VstMidi, EventsGoBackToTheHost)
+{
+  Instance plug;
+  ASSERT_TRUE(plug);
+  VstMidiEvent note{};
+  note.type = kVstMidiType;
+  note.byteSize = sizeof(note);
+  note.deltaFrames = 17;
+  note.midiData[0] = static_cast<char>(0x90);
+  note.midiData[1] = 60;
+  note.midiData[2] = 100;
+  VstEvent other{};
+  other.type = 6; // not MIDI: passed on unchanged
+  VstEvents events{};
+  events.numEvents = 2;
+  events.events[0] = reinterpret_cast<VstEvent*>(&note);
+  events.events[1] = &other;
+  Host().requests.clear();
+  EXPECT_EQ(plug.Dispatch(effProcessEvents, 0, 0, &events), 1);
+  EXPECT_EQ(Host().count(audioMasterProcessEvents), 2);
+  EXPECT_EQ(plug.Dispatch(effProcessEvents, 0, 0, nullptr), 0);
+  MidiKeyName key{};
+  key.thisKeyNumber = 60;
+  strcpy(key.keyName, "C4");
+  EXPECT_EQ(plug.Dispatch(effGetMidiKeyName, 0, 0, &key), 0);
+  EXPECT_STREQ(key.keyName, "");
+}

@@ -1,0 +1,195 @@
+// IPlugVST's notifications and questions to the host, called directly on an instance built in
+// this test with a recording callback.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "engine/Tarvex.h"
+#include "vst/IPlugVST.h"
+
+namespace
+{
+struct Recorded
+{
+  int32_t opcode, index;
+  VstIntPtr value;
+  float opt;
+  std::vector<unsigned char> midi; // the first event's bytes for audioMasterProcessEvents
+};
+
+std::vector<Recorded> gRequests;
+VstTimeInfo gTime{};
+bool gAnswerTime = true;
+VstIntPtr gVendorVersion = 0;
+const char* gProduct = "";
+VstIntPtr gEventsAnswer = 1;
+
+VstIntPtr Record(AEffect*, int32_t opcode, int32_t index, VstIntPtr value, void* ptr, float opt)
+{
+  Recorded r{opcode, index, value, opt, {}};
+  if (opcode == audioMasterProcessEvents && ptr)
+  {
+    const VstEvents* events = static_cast<const VstEvents*>(ptr);
+    const VstMidiEvent* e = reinterpret_cast<const VstMidiEvent*>(events->events[0]);
+    r.midi = {
+        static_cast<unsigned char>(e->type),        static_cast<unsigned char>(e->byteSize),
+        static_cast<unsigned char>(e->deltaFrames), static_cast<unsigned char>(e->midiData[0]),
+        static_cast<unsigned char>(e->midiData[1]), static_cast<unsigned char>(e->midiData[2])};
+  }
+  gRequests.push_back(r);
+  switch (opcode)
+  {
+  case audioMasterGetTime:
+    return gAnswerTime ? reinterpret_cast<VstIntPtr>(&gTime) : 0;
+  case audioMasterGetProductString:
+    snprintf(static_cast<char*>(ptr), 64, "%s", gProduct);
+    return 1;
+  case audioMasterGetVendorVersion:
+    return gVendorVersion;
+  case audioMasterProcessEvents:
+    return gEventsAnswer;
+  default:
+    return 0;
+  }
+}
+
+class VstWrapper : public ::testing::Test
+{
+protected:
+  void SetUp() override
+  {
+    gRequests.clear();
+    gTime = VstTimeInfo{};
+    gAnswerTime = true;
+    gVendorVersion = 0;
+    gProduct = "";
+    gEventsAnswer = 1;
+    plug.reset(CreateTarvex<IPlugVST>(IPlugVST::InstanceInfo{Record}));
+    ASSERT_NE(plug, nullptr);
+    gRequests.clear();
+  }
+  std::unique_ptr<Tarvex<IPlugVST>> plug;
+};
+} // namespace
+
+TEST_F(VstWrapper, ParameterGestureRequests)
+{
+  plug->BeginInformHostOfParamChange(9);
+  plug->SetParameterFromGUI(9, 0.25);
+  plug->EndInformHostOfParamChange(9);
+  plug->RequestHostRefresh();
+  ASSERT_EQ(gRequests.size(), 4u);
+  EXPECT_EQ(gRequests[0].opcode, audioMasterBeginEdit);
+  EXPECT_EQ(gRequests[0].index, 9);
+  EXPECT_EQ(gRequests[1].opcode, audioMasterAutomate);
+  EXPECT_EQ(gRequests[1].index, 9);
+  EXPECT_FLOAT_EQ(gRequests[1].opt, 0.25f);
+  EXPECT_EQ(gRequests[2].opcode, audioMasterEndEdit);
+  EXPECT_EQ(gRequests[3].opcode, audioMasterUpdateDisplay);
+}
+
+TEST_F(VstWrapper, TimeInformation)
+{
+  gTime.samplePos = 1234.6;
+  gTime.tempo = 98.5;
+  gTime.timeSigNumerator = 7;
+  gTime.timeSigDenominator = 8;
+  gTime.flags = kVstTempoValid | kVstTimeSigValid;
+  EXPECT_EQ(plug->HostSamplePosition(), 1235);
+  EXPECT_DOUBLE_EQ(plug->HostTempo(), 98.5);
+  int num = -1, den = -1;
+  plug->HostTimeSignature(&num, &den);
+  EXPECT_EQ(num, 7);
+  EXPECT_EQ(den, 8);
+  ASSERT_EQ(gRequests.size(), 3u);
+  EXPECT_EQ(gRequests[0].opcode, audioMasterGetTime);
+  EXPECT_EQ(gRequests[0].value, 0);
+  EXPECT_EQ(gRequests[1].value, kVstTempoValid);
+  EXPECT_EQ(gRequests[2].value, kVstTimeSigValid);
+
+  // Flags asked for but not valid: no answer.
+  gTime.flags = 0;
+  EXPECT_EQ(plug->HostTempo(), 0.0);
+  plug->HostTimeSignature(&num, &den);
+  EXPECT_EQ(num, 0);
+  EXPECT_EQ(den, 0);
+  // Negative or huge positions, and no time information at all.
+  gTime.samplePos = -10.0;
+  EXPECT_EQ(plug->HostSamplePosition(), 0);
+  gTime.samplePos = 1e300;
+  EXPECT_EQ(plug->HostSamplePosition(), 2147483647);
+  gAnswerTime = false;
+  EXPECT_EQ(plug->HostSamplePosition(), 0);
+  EXPECT_EQ(plug->HostTempo(), 0.0);
+  plug->HostTimeSignature(nullptr, nullptr);
+}
+
+TEST_F(VstWrapper, HostCodeAndPackedVendorVersion)
+{
+  gProduct = "REAPER";
+  gVendorVersion = 4100;
+  EXPECT_EQ(plug->HostCode(), kHostReaper);
+  EXPECT_EQ(plug->GetHostVersion(), 10496); // 0 x 65536 + 41 x 256 + 0
+  // Known from then on: not asked again.
+  gRequests.clear();
+  EXPECT_EQ(plug->HostCode(), kHostReaper);
+  EXPECT_TRUE(gRequests.empty());
+}
+
+TEST_F(VstWrapper, VendorVersionWithMajorMinorAndRevision)
+{
+  gProduct = "Some Host";
+  gVendorVersion = 20304;
+  EXPECT_EQ(plug->HostCode(), kHostUnknown);
+  EXPECT_EQ(plug->GetHostVersion(), (2 << 16) | (3 << 8) | 4);
+}
+
+TEST_F(VstWrapper, MidiOut)
+{
+  MidiMessage note{12, 0x90, 64, 100};
+  EXPECT_TRUE(plug->EmitMidi(&note));
+  ASSERT_EQ(gRequests.size(), 1u);
+  EXPECT_EQ(gRequests[0].opcode, audioMasterProcessEvents);
+  EXPECT_EQ(gRequests[0].midi, (std::vector<unsigned char>{1, 32, 12, 0x90, 64, 100}));
+  gEventsAnswer = 0;
+  EXPECT_FALSE(plug->EmitMidi(&note));
+  EXPECT_FALSE(plug->EmitMidi(nullptr));
+  WDL_TypedBuf<MidiMessage> list;
+  list.Add(&note);
+  list.Add(&note);
+  gEventsAnswer = 1;
+  EXPECT_TRUE(plug->EmitMidiList(&list));
+  gEventsAnswer = 0;
+  EXPECT_FALSE(plug->EmitMidiList(&list));
+}
+
+TEST_F(VstWrapper, LatencyReportedWhileRunningOnly)
+{
+  AEffect* effect = plug->GetAEffect();
+  plug->ReportLatency(100);
+  EXPECT_EQ(effect->initialDelay, 100);
+  EXPECT_EQ(plug->GetLatency(), 100);
+  EXPECT_TRUE(gRequests.empty());
+  effect->dispatcher(effect, effMainsChanged, 0, 1, nullptr, 0.0f);
+  gRequests.clear();
+  plug->ReportLatency(200);
+  plug->ReportLatency(200); // unchanged: nothing to announce
+  ASSERT_EQ(gRequests.size(), 1u);
+  EXPECT_EQ(gRequests[0].opcode, audioMasterIOChanged);
+  EXPECT_EQ(effect->initialDelay, 200);
+}
+
+TEST_F(VstWrapper, NoHostCallbackAtAll)
+{
+  std::unique_ptr<Tarvex<IPlugVST>> lonely(CreateTarvex<IPlugVST>(IPlugVST::InstanceInfo{nullptr}));
+  ASSERT_NE(lonely, nullptr);
+  AEffect* effect = lonely->GetAEffect();
+  effect->dispatcher(effect, effOpen, 0, 0, nullptr, 0.0f);
+  effect->dispatcher(effect, effMainsChanged, 0, 1, nullptr, 0.0f);
+  effect->dispatcher(effect, effSetSampleRate, 0, 0, nullptr, 48000.0f);
+  EXPECT_EQ(lonely->HostTempo(), 0.0);
+  EXPECT_EQ(lonely->HostSamplePosition(), 0);
+  EXPECT_EQ(lonely->HostCode(), kHostUnknown);
+  lonely->SetParameterFromGUI(3, 0.0);
+}
