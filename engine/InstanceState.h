@@ -10,8 +10,13 @@
 #include <cstdint>
 #include <type_traits>
 
+#include "engine/BandCurve.h"
+
 class IPlugBase;
 class IGraphics;
+struct FftPlan;
+struct KernelSynth;
+struct SemLock;
 
 struct InstanceState
 {
@@ -31,6 +36,44 @@ struct InstanceState
   int32_t prefsDirty;      // a preferences write is pending
   double revealTimer;      // display reveal animation; restarted by band parameter changes
   char labelLineText[512]; // text of the label line at the top of the editor
+
+  // Engine hand-off. Arrays of 133120 doubles unless a length is given; pairs are left, right.
+  // Created by CreateEngine, freed by DestroyEngine. Per-column arrays hold 512 values in reverse
+  // column order.
+  double* captureRing[2];     // most recent input samples (audio thread, under dspLock)
+  double* captureLinear[2];   // rings unwrapped into time order and windowed (display)
+  double* captureSpectrum[2]; // magnitude spectra of captureLinear (display)
+  int32_t captureLength;      // length of rings and spectra
+  int32_t captureWritePos;    // next ring position to write; the oldest sample sits there
+  int32_t captureChanged;     // rings got samples since the last analysis
+  FftPlan* analysisPlan;      // spectrum analysis, length captureLength (display)
+  double* kernelCopy;         // kernel spectrum as last published, under kernelLock
+  double* kernelCopyWork;     // display's working copy of kernelCopy
+  int32_t* fftSizeRef;        // the engine's N
+  int32_t* kernelLengthRef;   // the engine's L
+  double* convKernelRef;      // the engine's convolution kernel spectrum
+  int32_t kernelChanged;      // kernelCopy was rewritten
+  double* kernelColumns;      // 512: kernel magnitude per column
+  double* captureWindow;      // Blackman window of captureLength
+  double* displayCurve;       // 512: curve amplitudes per column, under curveLock
+  double* displayCurveCopy;   // 512: the display's copy of displayCurve
+  int32_t curveChanged;       // displayCurve was rewritten
+  double sampleRate;          // Hz, the engine's rate
+  double* spectrumColumns[3]; // 512 each: spectrum per column, left, right, left + right
+  KernelSynth* synth;         // the plug-in object's kernel synthesiser
+  BandPoint bandTable[kBandCount];
+  BandPoint sortedPoints[kSortedPointCount];
+  int32_t sortedCount; // n, bands on in sortedPoints
+  SemLock* kernelLock; // order: drawLock, dspLock, then curveLock or kernelLock
+  SemLock* curveLock;
+  SemLock* drawLock;        // a whole display frame, and DSP resets
+  SemLock* dspLock;         // block processing, resets, the display's idle rebuild
+  int32_t samplesSinceDraw; // samples processed since the display last drew (saturates)
+  double limiterLight;      // overshoot above the limiter threshold, decayed by the display
+  int32_t selectedBand;     // 0 .. 3, the band the panel's knobs show
+  int32_t idleFrames;       // display frames since the last process call; 1000: idle handled
+  double limiterEnvelope;   // linear amplitude
+  double limiterTime;       // seconds
 };
 
 static_assert(

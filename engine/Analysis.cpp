@@ -1,0 +1,184 @@
+#include "engine/Analysis.h"
+
+#include <climits>
+#include <cmath>
+#include <cstring>
+
+#include "engine/BandCurve.h"
+#include "engine/EngineArrays.h"
+#include "engine/Fft.h"
+#include "engine/InstanceState.h"
+#include "engine/SemLock.h"
+#include "engine/SharedFlags.h"
+#include "engine/TarvexEngine.h"
+
+namespace
+{
+// Display frames without a process call after which the display takes over kernel rebuilds.
+constexpr int32_t kIdleFramesBeforeTakeOver = 16;
+// Marks that the idle handling (clearing the spectrum) has been done.
+constexpr int32_t kIdleHandled = 1000;
+
+double SafeSample(double x)
+{
+  return std::isfinite(x) ? x : 0.0;
+}
+
+// Magnitude of bin k of a spectrum of length n after HalfComplexMagnitude; bins at or above
+// (n + 1) / 2 hold no magnitude and read as 0, so low sample rates cannot read imaginary parts.
+double MagnitudeAt(const double* m, int n, int k)
+{
+  return (k >= 0 && k < (n + 1) / 2) ? m[k] : 0.0;
+}
+
+// Floor of a fractional bin, limited to the array so a degenerate rate cannot index out of it.
+int BinFloor(double b, int limit)
+{
+  if (!(b > 0.0)) return 0;
+  if (b >= limit) return limit;
+  return static_cast<int>(b);
+}
+} // namespace
+
+void CaptureInput(InstanceState& s, double* const* inputs, int frames, int channels)
+{
+  const int32_t sinceDraw = LoadFlag(s.samplesSinceDraw);
+  if (static_cast<double>(sinceDraw) < s.sampleRate && frames > 0)
+  {
+    const int n = s.captureLength;
+    const double* left = inputs[0];
+    const double* right = channels > 1 ? inputs[1] : inputs[0];
+    if (frames <= n)
+    {
+      int pos = s.captureWritePos;
+      for (int i = 0; i < frames; ++i)
+      {
+        s.captureRing[0][pos] = SafeSample(left[i]);
+        s.captureRing[1][pos] = SafeSample(right[i]);
+        if (++pos == n) pos = 0;
+      }
+      s.captureWritePos = pos;
+    }
+    else
+    {
+      const int from = frames - n;
+      for (int i = 0; i < n; ++i)
+      {
+        s.captureRing[0][i] = SafeSample(left[from + i]);
+        s.captureRing[1][i] = SafeSample(right[from + i]);
+      }
+      s.captureWritePos = 0;
+    }
+    StoreFlag(s.captureChanged, 1);
+  }
+  else if (static_cast<double>(sinceDraw) < s.sampleRate)
+  {
+    StoreFlag(s.captureChanged, 1);
+  }
+  // Saturates instead of wrapping, so hours with the editor closed cannot restart the capture.
+  const long long next = static_cast<long long>(sinceDraw) + (frames > 0 ? frames : 0);
+  StoreFlag(s.samplesSinceDraw, next > INT32_MAX ? INT32_MAX : static_cast<int32_t>(next));
+}
+
+void AnalyseCapture(InstanceState& s, int columns)
+{
+  StoreFlag(s.captureChanged, 0);
+  for (int k = 0; k < 3; ++k) std::memset(s.spectrumColumns[k], 0, sizeof(double) * columns);
+  const int n = s.captureLength;
+  const int w = s.captureWritePos;
+  for (int c = 0; c < 2; ++c)
+  {
+    double* linear = s.captureLinear[c];
+    std::memcpy(linear, s.captureRing[c] + w, sizeof(double) * (n - w));
+    std::memcpy(linear + (n - w), s.captureRing[c], sizeof(double) * w);
+    for (int i = 0; i < n; ++i) linear[i] *= s.captureWindow[i];
+    fftp(linear, s.captureSpectrum[c], n, kFftForward, s.analysisPlan);
+    HalfComplexMagnitude(s.captureSpectrum[c], n);
+  }
+
+  const double p = std::log(4.0) / std::log(10.0);
+  const double sr = s.sampleRate;
+  const double lowBin = n * 20.0 / sr;
+  const double highBin = n * 20000.0 / sr;
+  const int last = (n + 1) / 2;
+  int e = 0;
+  for (int i = 0; i < columns; ++i)
+  {
+    const double b = LogInterp(static_cast<double>(i) / (columns - 1), lowBin, highBin);
+    const int end = BinFloor(LogInterp((i + 0.5) / (columns - 1), lowBin, highBin) + 0.5, last);
+    double value[2];
+    for (int c = 0; c < 2; ++c)
+    {
+      const double* m = s.captureSpectrum[c];
+      if (end != e)
+      {
+        double sum = 0.0;
+        for (int k = e; k <= end; ++k) sum += MagnitudeAt(m, n, k);
+        value[c] = std::pow(b * sr / n, p) * sum;
+      }
+      else
+      {
+        const int lo = BinFloor(b, last);
+        const int hi = BinFloor(std::ceil(b), last);
+        const double f = b - std::floor(b);
+        value[c] = std::pow(lo * sr / n, p) * MagnitudeAt(m, n, lo) * (1.0 - f) +
+                   std::pow(hi * sr / n, p) * MagnitudeAt(m, n, hi) * f;
+      }
+      value[c] /= (end - e + 1) * 20.0;
+    }
+    const int index = columns - 1 - i;
+    s.spectrumColumns[0][index] = value[0];
+    s.spectrumColumns[1][index] = value[1];
+    s.spectrumColumns[2][index] = value[0] + value[1];
+    e = end;
+  }
+}
+
+void KernelResponseColumns(InstanceState& s, int columns)
+{
+  std::memset(s.kernelColumns, 0, sizeof(double) * columns);
+  const int n = *s.fftSizeRef;
+  SemLockAcquire(s.kernelLock);
+  StoreFlag(s.kernelChanged, 0);
+  std::memcpy(s.kernelCopyWork, s.kernelCopy, sizeof(double) * n);
+  SemLockRelease(s.kernelLock);
+  HalfComplexMagnitude(s.kernelCopyWork, n);
+  const double lowBin = n * 20.0 / s.sampleRate;
+  const double highBin = n * 20000.0 / s.sampleRate;
+  const int last = (n + 1) / 2;
+  for (int i = 0; i < columns; ++i)
+  {
+    const double b = LogInterp(static_cast<double>(i) / (columns - 1), lowBin, highBin);
+    const double f = b - std::floor(b);
+    const int lo = BinFloor(b, last);
+    const int hi = BinFloor(std::ceil(b), last);
+    s.kernelColumns[columns - 1 - i] +=
+        (1.0 - f) * MagnitudeAt(s.kernelCopyWork, n, lo) + f * MagnitudeAt(s.kernelCopyWork, n, hi);
+  }
+}
+
+void RunDisplayIdleRule(InstanceState& s)
+{
+  const int32_t idle = LoadFlag(s.idleFrames);
+  if (idle < kIdleFramesBeforeTakeOver)
+  {
+    // Only the display increments; a concurrent reset to 0 by the audio thread wins.
+    int32_t expected = idle;
+    __atomic_compare_exchange_n(&s.idleFrames, &expected, idle + 1, false, __ATOMIC_ACQ_REL,
+                                __ATOMIC_ACQUIRE);
+    return;
+  }
+  SemLockAcquire(s.dspLock);
+  if (LoadFlag(s.paramsChanged) && s.plug) RebuildKernelIfChanged(*s.plug, s);
+  SemLockRelease(s.dspLock);
+  if (idle != kIdleHandled)
+  {
+    std::memset(s.spectrumColumns[0], 0, sizeof(double) * kDisplayColumns);
+    std::memset(s.spectrumColumns[1], 0, sizeof(double) * kDisplayColumns);
+    std::memset(s.captureSpectrum[0], 0, sizeof(double) * kEngineArrayLength);
+    std::memset(s.captureSpectrum[1], 0, sizeof(double) * kEngineArrayLength);
+  }
+  int32_t expected = idle;
+  __atomic_compare_exchange_n(&s.idleFrames, &expected, kIdleHandled, false, __ATOMIC_ACQ_REL,
+                              __ATOMIC_ACQUIRE);
+}

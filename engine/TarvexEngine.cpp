@@ -1,0 +1,525 @@
+#include "engine/TarvexEngine.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <initializer_list>
+
+#include "core/IPlugBase.h"
+#include "engine/Analysis.h"
+#include "engine/EngineArrays.h"
+#include "engine/InstanceState.h"
+#include "engine/Limiter.h"
+#include "engine/SharedFlags.h"
+#include "graphics/IGraphics.h"
+
+namespace
+{
+constexpr int kNiceSizes[36] = {100,   180,   240,   320,   400,   500,   720,   960,   1280,
+                                1600,  2000,  2160,  2304,  2880,  3840,  4800,  5120,  6400,
+                                8000,  10000, 11520, 12500, 14400, 15625, 19200, 24000, 25920,
+                                32400, 34560, 40000, 43200, 46080, 54000, 57600, 61440, 64000};
+// Smallest block the cross-fade window is designed for.
+constexpr int kMinBlockSize = 128;
+// Longest kernel that still leaves a block of kMinBlockSize in the largest transform.
+constexpr int kMaxKernelLength = kMaxFftSize - kMinBlockSize + 1;
+constexpr int kBandParamCount = 16;
+// Parameter indices of the settings the engine reads on the audio thread.
+constexpr int kResolutionParam = 21;
+constexpr int kInputBufferSizeParam = 22;
+constexpr int kLimiterParam = 23;
+
+// A setting read from a parameter, kept within the range the sizes are computed for (NaN:
+// fallback).
+double SaneSetting(double v, double lo, double hi, double fallback)
+{
+  if (std::isnan(v)) return fallback;
+  return v < lo ? lo : (v > hi ? hi : v);
+}
+
+// Sample rate truncated to an integer, limited so the size arithmetic cannot overflow.
+long long WholeSampleRate(double sampleRate)
+{
+  if (!(sampleRate >= 1.0)) return 1;
+  if (sampleRate > 1e7) return 10000000;
+  return static_cast<long long>(sampleRate);
+}
+
+double ParamValue(const IPlugBase& plug, int index)
+{
+  const IParam* p = plug.GetParam(index);
+  return p ? p->mValue : 0.0;
+}
+
+void ZeroArray(double* a)
+{
+  std::memset(a, 0, sizeof(double) * kEngineArrayLength);
+}
+
+void ClearDspBuffers(TarvexEngine& e)
+{
+  ZeroArray(e.mConvKernel);
+  ZeroArray(e.mWork);
+  ZeroArray(e.mSavedInput);
+  for (int c = 0; c < 2; ++c)
+  {
+    ZeroArray(e.mInput[c]);
+    ZeroArray(e.mRing[c]);
+    ZeroArray(e.mCarry[c]);
+  }
+}
+
+void SynthesizeFromState(TarvexEngine& e, InstanceState& s)
+{
+  SynthesizeKernel(&e.synth, s.bandTable, s.sortedPoints, e.mKernelLength, e.mFftSize,
+                   e.mSampleRate, s.displayCurve, &s.curveChanged, s.curveLock, kDisplayColumns,
+                   &s.sortedCount);
+}
+
+// Convolves the zero-padded block of channel c with the current kernel and adds the N result
+// samples into the ring from the block's output position on.
+void ConvolveAndAdd(TarvexEngine& e, int c)
+{
+  const int n = e.mFftSize;
+  fftp(e.mInput[c], e.mWork, n, kFftForward, e.mConvPlan);
+  HalfComplexMultiply(e.mWork, e.mConvKernel, e.mInput[c], n);
+  fftp(e.mInput[c], e.mWork, n, kFftBackward, e.mConvPlan);
+  double* ring = e.mRing[c];
+  const int start = (e.mWriteOffset + e.mReadPos) % e.mRingSize;
+  const int first = n < e.mRingSize - start ? n : e.mRingSize - start;
+  const double* work = e.mWork;
+  for (int j = 0; j < first; ++j) ring[start + j] += work[j];
+  for (int j = first; j < n; ++j) ring[j - first] += work[j];
+}
+
+void RunBlockStep(IPlugBase& plug, TarvexEngine& e, InstanceState& s, int channels)
+{
+  const int n = e.mFftSize;
+  const bool kernelChanged = RebuildKernelIfChanged(plug, s);
+  for (int c = 0; c < channels; ++c)
+  {
+    if (kernelChanged)
+    {
+      std::memcpy(e.mSavedInput, e.mInput[c], sizeof(double) * n);
+      FadeWindow(e.mInput[c], e.mBlockSize, true);
+      CopyKernelForDisplay(e.synth.previous, e.mConvKernel, n, s.kernelCopy, s.kernelLock,
+                           &s.kernelChanged);
+    }
+    ConvolveAndAdd(e, c);
+    if (kernelChanged)
+    {
+      std::memcpy(e.mInput[c], e.mSavedInput, sizeof(double) * n);
+      FadeWindow(e.mInput[c], e.mBlockSize, false);
+      CopyKernelForDisplay(e.synth.spectrum, e.mConvKernel, n, s.kernelCopy, s.kernelLock,
+                           &s.kernelChanged);
+      ConvolveAndAdd(e, c);
+    }
+  }
+  for (int c = 0; c < channels; ++c)
+  {
+    std::memset(e.mInput[c], 0, sizeof(double) * n);
+    std::memcpy(e.mInput[c], e.mCarry[c], sizeof(double) * e.mCarryCount);
+  }
+  e.mWriteOffset += e.mBlockSize;
+  e.mInputFill = e.mCarryCount;
+  e.mCarryCount = 0;
+}
+
+void CopySanitised(const double* from, double* to, int count)
+{
+  for (int i = 0; i < count; ++i)
+  {
+    const double x = from[i];
+    to[i] = std::isfinite(x) ? x : 0.0;
+  }
+}
+
+// One run of at most B frames: gather, capture, block step when the block is full, play out, limit.
+void ProcessRun(IPlugBase& plug, TarvexEngine& e, InstanceState& s, double* const* inputs,
+                double* const* outputs, int frames, int channels, double threshold)
+{
+  const int b = e.mBlockSize;
+  const int taken = e.mInputFill + frames > b ? b - e.mInputFill : frames;
+  for (int c = 0; c < channels; ++c) CopySanitised(inputs[c], e.mInput[c] + e.mInputFill, taken);
+  e.mInputFill += taken;
+  if (taken < frames)
+  {
+    e.mCarryCount = frames - taken;
+    for (int c = 0; c < channels; ++c) CopySanitised(inputs[c] + taken, e.mCarry[c], e.mCarryCount);
+  }
+
+  CaptureInput(s, inputs, frames, channels);
+
+  if (e.mInputFill == b) RunBlockStep(plug, e, s, channels);
+
+  const int first = frames < e.mRingSize - e.mReadPos ? frames : e.mRingSize - e.mReadPos;
+  for (int c = 0; c < channels; ++c)
+  {
+    double* ring = e.mRing[c];
+    double* out = outputs[c];
+    std::memcpy(out, ring + e.mReadPos, sizeof(double) * first);
+    std::memset(ring + e.mReadPos, 0, sizeof(double) * first);
+    std::memcpy(out + first, ring, sizeof(double) * (frames - first));
+    std::memset(ring, 0, sizeof(double) * (frames - first));
+  }
+
+  ApplyLimiter(outputs, channels, frames, threshold, s.sampleRate, s.limiterEnvelope, s.limiterTime,
+               s.limiterLight);
+
+  e.mWriteOffset -= frames;
+  e.mReadPos = (e.mReadPos + frames) % e.mRingSize;
+}
+
+bool Ready(const TarvexEngine& e, const InstanceState& s)
+{
+  return e.mConvKernel && e.mConvPlan && s.dspLock && s.drawLock && e.mFftSize > 0;
+}
+} // namespace
+
+int NiceSize(int m)
+{
+  for (int size : kNiceSizes)
+    if (size >= m) return size;
+  return kMaxFftSize;
+}
+
+int KernelLength(double sampleRate, double resolution)
+{
+  const long long s = WholeSampleRate(sampleRate);
+  const long long k = (s * 1025) / 44100;
+  const double r = SaneSetting(resolution, 0.2, 8.0, 1.0);
+  double taps = k * r + 0.5;
+  if (taps > kMaxKernelLength) taps = kMaxKernelLength;
+  return static_cast<int>(taps) | 1;
+}
+
+int FftSizeFor(int hostBlock, int kernelLength, double inputBufferSize)
+{
+  if (hostBlock > 0)
+  {
+    const long long wanted = static_cast<long long>(hostBlock) + kernelLength - 1;
+    return NiceSize(wanted > kMaxFftSize ? kMaxFftSize : static_cast<int>(wanted));
+  }
+  const double ibs = SaneSetting(inputBufferSize, 0.0, 3.0, 1.0);
+  const int fromBuffer = static_cast<int>((kernelLength - 1) * ibs * 2.5 + 0.5);
+  const int least = kernelLength + kMinBlockSize - 1;
+  return NiceSize(fromBuffer > least ? fromBuffer : least);
+}
+
+int CaptureLength(double sampleRate)
+{
+  const long long s = WholeSampleRate(sampleRate);
+  const long long m = (s * 7500) / 44100;
+  return NiceSize(m > kMaxFftSize ? kMaxFftSize : static_cast<int>(m));
+}
+
+void FadeWindow(double* buffer, int length, bool fadeOut)
+{
+  const double piSingle = 3.1415927410125732;
+  const double sign = fadeOut ? 0.5 : -0.5;
+  for (int k = 0; k < length; ++k)
+  {
+    const double c = std::cos(k * piSingle / (length - 1));
+    buffer[k] *= 0.5 + sign * c;
+  }
+}
+
+void BandsFromParams(const IPlugBase& plug, BandPoint* bandTable)
+{
+  double values[kParamGainScale + 1];
+  for (int i = 0; i <= kParamGainScale; ++i) values[i] = ParamValue(plug, i);
+  BandsFromParamValues(values, bandTable);
+}
+
+void ParamsFromBands(IPlugBase& plug, InstanceState& state)
+{
+  double values[kParamGainScale + 1];
+  double lo[kParamGainScale + 1];
+  double hi[kParamGainScale + 1];
+  for (int i = 0; i <= kParamGainScale; ++i)
+  {
+    const IParam* p = plug.GetParam(i);
+    values[i] = p ? p->mValue : 0.0;
+    lo[i] = p ? p->mMin : 0.0;
+    hi[i] = p ? p->mMax : 0.0;
+  }
+  ParamValuesFromBands(state.bandTable, values, lo, hi);
+  for (int i = 0; i < kBandParamCount; ++i)
+    if (IParam* p = plug.GetParam(i)) p->mValue = values[i];
+
+  if (IGraphics* gui = plug.GetGUI())
+  {
+    const int band = state.selectedBand;
+    if (band >= 0 && band < kBandCount)
+    {
+      for (int index : {kParamBandGain + band, kParamBandFreq + band, kParamBandSlope + band})
+        if (IParam* p = plug.GetParam(index))
+          gui->SetParameterFromPlugin(index, p->ToNormalised(), true);
+    }
+    for (int index : {int(kParamTranspose), int(kParamOverallGain), int(kParamGainScale)})
+      if (IParam* p = plug.GetParam(index))
+        gui->SetParameterFromPlugin(index, p->ToNormalised(), true);
+  }
+  plug.RequestHostRefresh();
+}
+
+bool RebuildKernelIfChanged(IPlugBase& plug, InstanceState& s)
+{
+  if (!LoadFlag(s.paramsChanged) || !s.synth) return false;
+  const int32_t fromDisplay = LoadFlag(s.editedInDisplay);
+  StoreFlag(s.paramsChanged, 0);
+  if (fromDisplay)
+    ParamsFromBands(plug, s);
+  else
+    BandsFromParams(plug, s.bandTable);
+
+  KernelSynth* synth = s.synth;
+  const int n = *s.fftSizeRef;
+  const int l = *s.kernelLengthRef;
+  if (synth->spectrum) std::memcpy(synth->previous, synth->spectrum, sizeof(double) * n);
+  SynthesizeKernel(synth, s.bandTable, s.sortedPoints, l, n, s.sampleRate, s.displayCurve,
+                   &s.curveChanged, s.curveLock, kDisplayColumns, &s.sortedCount);
+  if (!synth->spectrum) return false;
+  CopyKernelForDisplay(synth->spectrum, s.convKernelRef, n, s.kernelCopy, s.kernelLock,
+                       &s.kernelChanged);
+  return true;
+}
+
+void ConfigureDsp(IPlugBase& plug, TarvexEngine& e, InstanceState& s, int hostBlock,
+                  double inputBufferSize, double resolution)
+{
+  const int l = KernelLength(e.mSampleRate, resolution);
+  const int n = FftSizeFor(hostBlock, l, inputBufferSize);
+  e.mInputFill = 0;
+  e.mCarryCount = 0;
+  e.mReadPos = 0;
+  e.mFftSize = n;
+  e.mKernelLength = l;
+  e.mBlockSize = n - l + 1;
+  e.mLatency = e.mBlockSize + l / 2;
+  if (e.synth.spectrum) KernelSynthReset(&e.synth, l, n);
+  SynthesizeFromState(e, s);
+  if (e.synth.spectrum)
+    CopyKernelForDisplay(e.synth.spectrum, e.mConvKernel, n, s.kernelCopy, s.kernelLock,
+                         &s.kernelChanged);
+  e.mWriteOffset = e.mBlockSize;
+  e.mRingSize = e.mBlockSize + n;
+  e.mConvPlan->initialised = 0;
+  plug.ReportLatency(e.mLatency);
+}
+
+void ResetDsp(IPlugBase& plug, TarvexEngine& e, InstanceState& s, int hostBlock,
+              double inputBufferSize, double resolution)
+{
+  SemLockAcquire(s.drawLock);
+  SemLockAcquire(s.dspLock);
+  ClearDspBuffers(e);
+  ConfigureDsp(plug, e, s, hostBlock, inputBufferSize, resolution);
+  const double sr = e.mSampleRate;
+  std::snprintf(s.labelLineText, sizeof(s.labelLineText),
+                "Delay: %.0f ms (kernel: %0.f ms, buffer: %0.f ms)", e.mLatency * 1000 / sr,
+                (e.mKernelLength / 2) * 1000 / sr, (e.mFftSize - e.mKernelLength + 1) * 1000 / sr);
+  SemLockRelease(s.dspLock);
+  SemLockRelease(s.drawLock);
+}
+
+void ProcessEngineFrames(IPlugBase& plug, TarvexEngine& e, InstanceState& s, double** inputs,
+                         double** outputs, int frames)
+{
+  StoreFlag(s.idleFrames, 0);
+  if (!Ready(e, s) || !inputs || !outputs) return;
+  const double ibs = ParamValue(plug, kInputBufferSizeParam);
+  const double resolution = ParamValue(plug, kResolutionParam);
+  if (ExchangeFlag(s.resetRequested, 0)) ResetDsp(plug, e, s, 0, ibs, resolution);
+
+  const int channels = plug.InputConnected(1) ? 2 : 1;
+  for (int c = 0; c < channels; ++c)
+    if (!inputs[c] || !outputs[c]) return;
+
+  // Runs of at most B frames; a call of 0 frames still makes one (empty) run.
+  int done = 0;
+  do
+  {
+    const int remaining = frames > done ? frames - done : 0;
+    const int run = remaining < e.mBlockSize ? remaining : e.mBlockSize;
+    double* in[2] = {inputs[0] + done, channels > 1 ? inputs[1] + done : nullptr};
+    double* out[2] = {outputs[0] + done, channels > 1 ? outputs[1] + done : nullptr};
+    SemLockAcquire(s.dspLock);
+    const double threshold = LimiterThreshold(ParamValue(plug, kLimiterParam));
+    ProcessRun(plug, e, s, in, out, run, channels, threshold);
+    SemLockRelease(s.dspLock);
+    done += run;
+  } while (done < frames);
+}
+
+void EngineHostReset(IPlugBase& plug, TarvexEngine& e, InstanceState& s)
+{
+  const double rate = plug.GetSampleRate();
+  if (!(rate != e.mSampleRate) || !(rate > 0.0) || !std::isfinite(rate) || !Ready(e, s)) return;
+  e.mSampleRate = rate;
+  s.sampleRate = rate;
+  ResetDsp(plug, e, s, 0, ParamValue(plug, kInputBufferSizeParam),
+           ParamValue(plug, kResolutionParam));
+  SemLockAcquire(s.drawLock);
+  SemLockAcquire(s.dspLock);
+  s.captureLength = CaptureLength(rate);
+  s.captureWritePos = 0;
+  BlackmanWindow(s.captureWindow, s.captureLength);
+  s.analysisPlan->initialised = 0;
+  SemLockRelease(s.dspLock);
+  SemLockRelease(s.drawLock);
+}
+
+namespace
+{
+double* CreateColumns()
+{
+  return static_cast<double*>(std::calloc(kDisplayColumns, sizeof(double)));
+}
+
+void FreeColumns(double*& a)
+{
+  std::free(a);
+  a = nullptr;
+}
+
+SemLock* CreateSemLock()
+{
+  SemLock* lock = new SemLock;
+  if (!SemLockInit(lock))
+  {
+    delete lock;
+    return nullptr;
+  }
+  return lock;
+}
+
+void FreeSemLock(SemLock*& lock)
+{
+  if (!lock) return;
+  SemLockDestroy(lock);
+  delete lock;
+  lock = nullptr;
+}
+
+void FreePlan(FftPlan*& plan)
+{
+  if (plan) fftp_plan_free(plan);
+  plan = nullptr;
+}
+} // namespace
+
+bool CreateEngine(IPlugBase& plug, TarvexEngine& e, InstanceState& s)
+{
+  std::memset(static_cast<void*>(&e), 0, sizeof(TarvexEngine));
+  double rate = plug.GetSampleRate();
+  if (!(rate > 0.0) || !std::isfinite(rate)) rate = 44100.0;
+  e.mSampleRate = rate;
+  s.sampleRate = rate;
+  s.fftSizeRef = &e.mFftSize;
+  s.kernelLengthRef = &e.mKernelLength;
+
+  s.captureLength = CaptureLength(rate);
+  s.captureWritePos = 0;
+  s.captureChanged = 0;
+  for (int c = 0; c < 2; ++c)
+  {
+    s.captureRing[c] = CreateEngineArray();
+    s.captureLinear[c] = CreateEngineArray();
+    s.captureSpectrum[c] = CreateEngineArray();
+  }
+  s.captureWindow = CreateEngineArray();
+  if (s.captureWindow) BlackmanWindow(s.captureWindow, s.captureLength);
+  s.analysisPlan = fftp_plan();
+
+  for (int k = 0; k < 3; ++k) s.spectrumColumns[k] = CreateColumns();
+  s.kernelColumns = CreateColumns();
+  s.displayCurve = CreateColumns();
+  s.displayCurveCopy = CreateColumns();
+  s.curveChanged = 0;
+
+  s.kernelLock = CreateSemLock();
+  s.curveLock = CreateSemLock();
+  s.drawLock = CreateSemLock();
+  s.dspLock = CreateSemLock();
+
+  std::memset(static_cast<void*>(s.bandTable), 0, sizeof(s.bandTable));
+  std::memset(static_cast<void*>(s.sortedPoints), 0, sizeof(s.sortedPoints));
+  s.sortedCount = 0;
+  BandsFromParams(plug, s.bandTable);
+  for (int i = 0; i < kBandCount; ++i)
+  {
+    s.bandTable[i].bandIndex = i;
+    s.bandTable[i].resetFreq = s.bandTable[i].on ? s.bandTable[i].freq : -1.0;
+  }
+  s.selectedBand = 0;
+  s.idleFrames = 0;
+  s.samplesSinceDraw = 0;
+  s.limiterEnvelope = 0.0;
+  s.limiterTime = 0.0;
+  s.limiterLight = 0.0;
+
+  s.synth = &e.synth;
+  s.kernelCopy = CreateEngineArray();
+  s.kernelCopyWork = CreateEngineArray();
+  s.kernelChanged = 0;
+  e.mConvKernel = CreateEngineArray();
+  s.convKernelRef = e.mConvKernel;
+  for (int c = 0; c < 2; ++c)
+  {
+    e.mInput[c] = CreateEngineArray();
+    e.mRing[c] = CreateEngineArray();
+    e.mCarry[c] = CreateEngineArray();
+  }
+  e.mSavedInput = CreateEngineArray();
+  e.mWork = CreateEngineArray();
+  e.mCarryCapacity = kEngineArrayLength;
+  e.mConvPlan = fftp_plan();
+
+  bool ok = s.captureWindow && s.analysisPlan && s.kernelColumns && s.displayCurve &&
+            s.displayCurveCopy && s.kernelLock && s.curveLock && s.drawLock && s.dspLock &&
+            s.kernelCopy && s.kernelCopyWork && e.mConvKernel && e.mSavedInput && e.mWork &&
+            e.mConvPlan;
+  for (int c = 0; c < 2; ++c)
+    ok = ok && s.captureRing[c] && s.captureLinear[c] && s.captureSpectrum[c] && e.mInput[c] &&
+         e.mRing[c] && e.mCarry[c];
+  for (int k = 0; k < 3; ++k) ok = ok && s.spectrumColumns[k];
+  if (!ok) DestroyEngine(e, s);
+  return ok;
+}
+
+void DestroyEngine(TarvexEngine& e, InstanceState& s)
+{
+  KernelSynthFree(&e.synth);
+  for (int c = 0; c < 2; ++c)
+  {
+    FreeEngineArray(s.captureRing[c]);
+    FreeEngineArray(s.captureLinear[c]);
+    FreeEngineArray(s.captureSpectrum[c]);
+    FreeEngineArray(e.mInput[c]);
+    FreeEngineArray(e.mRing[c]);
+    FreeEngineArray(e.mCarry[c]);
+  }
+  FreeEngineArray(s.captureWindow);
+  FreeEngineArray(s.kernelCopy);
+  FreeEngineArray(s.kernelCopyWork);
+  FreeEngineArray(e.mConvKernel);
+  FreeEngineArray(e.mSavedInput);
+  FreeEngineArray(e.mWork);
+  FreePlan(s.analysisPlan);
+  FreePlan(e.mConvPlan);
+  for (int k = 0; k < 3; ++k) FreeColumns(s.spectrumColumns[k]);
+  FreeColumns(s.kernelColumns);
+  FreeColumns(s.displayCurve);
+  FreeColumns(s.displayCurveCopy);
+  FreeSemLock(s.kernelLock);
+  FreeSemLock(s.curveLock);
+  FreeSemLock(s.drawLock);
+  FreeSemLock(s.dspLock);
+  s.synth = nullptr;
+  s.convKernelRef = nullptr;
+  s.fftSizeRef = nullptr;
+  s.kernelLengthRef = nullptr;
+  e.mFftSize = 0;
+}

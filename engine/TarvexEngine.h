@@ -1,0 +1,101 @@
+// The audio path of one Tarvex instance: input gathered into blocks of B samples, each block
+// convolved with the kernel by FFT of length N (overlap-add) into an output ring, played out at a
+// fixed latency of B + L/2 samples, then limited. Also the choice of L, N and B, the DSP reset, the
+// host notifications and the engine's share of construction and destruction.
+//
+// Threads: ProcessEngineFrames runs on the audio thread and takes the instance's dspLock; resets
+// take drawLock then dspLock. Construction, destruction and host notifications run under the
+// plug-in mutex. The engine never allocates in steady-state processing; buffers are created at
+// construction and never resized.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/Fft.h"
+#include "engine/KernelSynth.h"
+
+class IPlugBase;
+struct InstanceState;
+
+// Largest transform length; blocks and kernels are sized so that N never exceeds it.
+constexpr int kMaxFftSize = 64000;
+// Columns of every per-column display array.
+constexpr int kDisplayColumns = 512;
+
+struct TarvexEngine
+{
+  double mSampleRate; // Hz, the rate the engine is configured for
+  int32_t mLatency;   // B + L/2 samples, as reported to the host
+  KernelSynth synth;
+  double* mSavedInput;   // copy of an input block during a cross-fade
+  double* mConvKernel;   // kernel spectrum the convolution uses, half-complex, N values
+  int32_t mKernelLength; // L, odd
+  double* mInput[2];     // per channel: the block being gathered (B samples, then zeros up to N)
+  int32_t mBlockSize;    // B = N - L + 1
+  int32_t mInputFill;    // samples gathered so far, 0 .. B
+  double* mCarry[2];     // per channel: samples of a call that did not fit into the current block
+  int32_t mCarryCount;
+  int32_t mCarryCapacity;
+  int32_t mFftSize; // N
+  double* mWork;    // transform output
+  FftPlan* mConvPlan;
+  double* mRing[2];     // per channel: output ring the block results are added into
+  int32_t mWriteOffset; // distance from the read position to where the next block result starts
+  int32_t mRingSize;    // B + N
+  int32_t mReadPos;     // next ring position to play out
+};
+
+// Smallest of the 36 transform lengths (only prime factors 2, 3, 5) that is >= m; 64000 above
+// 61440.
+int NiceSize(int m);
+// Odd kernel length for a sample rate and a Resolution value (1025 taps at 44.1 kHz and resolution
+// 1).
+int KernelLength(double sampleRate, double resolution);
+// N for a host block (0: chosen from the Input Buffer Size), a kernel length and an Input Buffer
+// Size.
+int FftSizeFor(int hostBlock, int kernelLength, double inputBufferSize);
+// Length of the input capture for the display's spectrum: 8000 at 44.1 kHz.
+int CaptureLength(double sampleRate);
+// Multiplies length values by a raised cosine from 1 to 0 (fadeOut) or from 0 to 1; the two add
+// to 1.
+void FadeWindow(double* buffer, int length, bool fadeOut);
+
+// Engine part of construction, after the parameters and the instance slot exist: creates every
+// array, plan and lock of the engine and the slot and fills the band table from the parameters. The
+// caller then reads the preferences and calls ConfigureDsp(plug, engine, state, 0, ...). False when
+// memory or a lock could not be had (the engine then processes nothing and passes silence).
+bool CreateEngine(IPlugBase& plug, TarvexEngine& engine, InstanceState& state);
+// Releases everything CreateEngine made; the slot keeps no dangling pointer.
+void DestroyEngine(TarvexEngine& engine, InstanceState& state);
+
+// Chooses L, N and B, rebuilds the kernel from the band table as it is and reports the latency. No
+// locks: construction, or inside ResetDsp.
+void ConfigureDsp(IPlugBase& plug, TarvexEngine& engine, InstanceState& state, int hostBlock,
+                  double inputBufferSize, double resolution);
+// ConfigureDsp under drawLock and dspLock after clearing every buffer (the audio in flight is
+// lost), and writes the "Delay: ..." readout into the label line.
+void ResetDsp(IPlugBase& plug, TarvexEngine& engine, InstanceState& state, int hostBlock,
+              double inputBufferSize, double resolution);
+
+// Audio thread: processes frames samples of one channel (second input not connected) or two. A call
+// longer than B runs as consecutive runs of at most B frames, with the output of a host that sent
+// those runs one by one, so the latency depends only on Resolution, Input Buffer Size and the
+// sample rate. Non-finite input samples are taken as silence.
+void ProcessEngineFrames(IPlugBase& plug, TarvexEngine& engine, InstanceState& state,
+                         double** inputs, double** outputs, int frames);
+
+// Host reset: at a new (positive, finite) sample rate, resets the DSP and the capture; otherwise
+// nothing.
+void EngineHostReset(IPlugBase& plug, TarvexEngine& engine, InstanceState& state);
+
+// Pending kernel rebuild, if paramsChanged is set: maps parameters to bands (or bands back to
+// parameters after an edit in the display), keeps the old spectrum in synth.previous, synthesises
+// and publishes the new kernel into the convolution kernel. Caller holds dspLock. True when it
+// rebuilt.
+bool RebuildKernelIfChanged(IPlugBase& plug, InstanceState& state);
+
+// Band table from the current parameter values.
+void BandsFromParams(const IPlugBase& plug, BandPoint* bandTable);
+// Band parameters from the band table after an edit in the display; updates the editor's knobs when
+// graphics exist and asks the host to refresh its parameter display.
+void ParamsFromBands(IPlugBase& plug, InstanceState& state);
