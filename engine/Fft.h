@@ -1,11 +1,14 @@
 // Real FFT of lengths with small prime factors, in the half-complex layout.
 //
-// Layout of a spectrum of a length-n real signal: entry k holds Re X_k for k = 0 .. n/2, entry n - k holds
-// Im X_k for k = 1 .. ceil(n/2) - 1; for even n entry n/2 is the real Nyquist value.
-// Scaling: both directions multiply by 1/sqrt(n), so backward(forward(x)) = x and the circular convolution
-// of two signals is sqrt(n) times the backward transform of the product of their spectra.
+// Layout of a spectrum of a length-n real signal: entry k holds Re X_k for k = 0 .. n/2, entry n -
+// k holds Im X_k for k = 1 .. ceil(n/2) - 1; for even n entry n/2 is the real Nyquist value.
+// Scaling: both directions multiply by 1/sqrt(n), so backward(forward(x)) = x and the circular
+// convolution of two signals is sqrt(n) times the backward transform of the product of their
+// spectra.
 //
 // Threads: a plan is scratch state; one plan must not be used by two threads at once.
+// Allocation: fftp allocates nothing (in place included); fftp_once allocates and frees its tables.
+// Results are bit-identical whichever instruction set runs and whether the call is in place or not.
 #pragma once
 
 #include <cstdint>
@@ -19,21 +22,25 @@ enum FftDirection
   kFftBackward = 1, // half-complex spectrum in, real signal out
 };
 
-// A cached set-up for one length. It does not record that length: its owner clears `initialised` whenever
-// the length changes. Created by fftp_plan, released by fftp_plan_free (owner's responsibility).
+// A cached set-up for one length. It does not record that length: its owner clears `initialised`
+// whenever the length changes. Created by fftp_plan, released by fftp_plan_free (owner's
+// responsibility).
 struct FftPlan
 {
-  double* master;      // kFftPlanWorkLength doubles: scratch in [0, n), twiddles from n on
-  double* work;        // kFftPlanWorkLength doubles: fresh copy of master for each transform
-  int32_t factors[64]; // n, number of factors, the factors
+  double* master;      // at least kFftPlanWorkLength doubles: the twiddle tables of the length
+  double* work;        // kFftPlanWorkLength doubles: transform scratch
+  int32_t factors[64]; // n, number of factors, the factors (4, 2, 3, 5, 7, 9, ... order; a 2 first)
   int32_t initialised; // set once master holds the twiddles
+  double* scratch;     // kFftPlanWorkLength doubles: second transform scratch
 };
 
 FftPlan* fftp_plan();
 void fftp_plan_free(FftPlan* plan);
 
-// Forward: `source` is consumed (overwritten). Backward: `source` is left unchanged. source == destination
-// is allowed. A negative n writes one line to stderr and changes nothing.
+// Forward: treat `source` as consumed (callers must not rely on its contents afterwards). Backward:
+// `source` is left unchanged. source == destination is allowed. A negative n, or one with 2n + 15
+// above kFftPlanWorkLength, writes one line to stderr and changes nothing. n = 0 and null pointers
+// do nothing.
 void fftp(double* source, double* destination, int n, int direction, FftPlan* plan);
 
 // As fftp without a plan: sets up afresh and releases its work array before returning.
@@ -42,6 +49,20 @@ void fftp_once(double* source, double* destination, int n, int direction);
 // c = a * b bin by bin in half-complex layout; c may alias a or b.
 void HalfComplexMultiply(const double* a, const double* b, double* c, int n);
 
-// Replaces a half-complex spectrum by magnitudes in place for bins 0 .. (n + 1)/2 - 1; the upper entries
-// (including an even length's Nyquist value) keep their contents.
+// Replaces a half-complex spectrum by magnitudes in place for bins 0 .. (n + 1)/2 - 1; the upper
+// entries (including an even length's Nyquist value) keep their contents.
 void HalfComplexMagnitude(double* p, int n);
+
+// Instruction sets of the transforms. The best the processor has is used unless limited (tests and
+// benchmarks compare them). Returns the set now in use.
+enum FftInstructionSet
+{
+  kFftScalar = 0,
+  kFftSse2 = 1,
+  kFftAvx = 2,
+};
+int FftSetInstructionSet(int set);
+
+// True when a plan's arrays hold the set-up of length n (every n >= 1 with 2n + 15 <=
+// kFftPlanWorkLength).
+bool FftPlanTablesFit(int n);

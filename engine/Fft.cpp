@@ -1,0 +1,393 @@
+// Real FFT: an even length n runs as a complex transform of n / 2 points on the even and odd
+// samples plus one split pass; an odd length runs as a complex transform of n points. The complex
+// transform is a Stockham transform with radix-4, -2, -3 and -5 stages and a general stage for
+// other primes, vectorised with SSE2 everywhere and with AVX where the processor has it (chosen at
+// run time; results are bit-identical either way).
+#include "engine/Fft.h"
+
+#include <atomic>
+#include <cmath>
+#include <cstddef>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include <immintrin.h>
+
+namespace
+{
+
+constexpr int kMaxStages = 40;
+
+// How a length is transformed, derived from the length alone (so a plan needs to store only
+// tables).
+struct StagePlan
+{
+  int n;      // real length
+  bool even;  // n even: complex length n / 2 plus a split pass
+  int length; // complex length L
+  int count;  // number of stages
+  int radix[kMaxStages];
+  ptrdiff_t twiddleOffset[kMaxStages]; // into the tables; unused when the stage's M is 1
+  ptrdiff_t tableOffset[kMaxStages];   // cos/sin table of a general radix
+  ptrdiff_t postOffset; // split-pass twiddles (even n): postCount cosines, postCount sines
+  int postCount;
+  ptrdiff_t tableLength; // doubles of tables in all
+};
+
+// Room for the tables of a plan: every n with 2n + 15 <= kFftPlanWorkLength fits (a test checks
+// all).
+constexpr ptrdiff_t kFftPlanTableLength = kFftPlanWorkLength + 2048;
+
+// Stage order: a radix of 4 or 5 first (so later stages have strides of 4 or more for the vector
+// kernels), then 4s, a 2, 3s, 5s and the other primes in increasing order.
+void MakeStagePlan(int n, StagePlan* plan)
+{
+  plan->n = n;
+  plan->even = n % 2 == 0;
+  plan->length = plan->even ? n / 2 : n;
+  int rest = plan->length;
+  int fours = 0, twos = 0, threes = 0, fives = 0;
+  while (rest % 4 == 0) rest /= 4, ++fours;
+  while (rest % 2 == 0) rest /= 2, ++twos;
+  while (rest % 3 == 0) rest /= 3, ++threes;
+  while (rest % 5 == 0) rest /= 5, ++fives;
+  int count = 0;
+  if (fours > 0)
+    plan->radix[count++] = 4, --fours;
+  else if (fives > 0)
+    plan->radix[count++] = 5, --fives;
+  for (; fours > 0; --fours) plan->radix[count++] = 4;
+  for (; twos > 0; --twos) plan->radix[count++] = 2;
+  for (; threes > 0; --threes) plan->radix[count++] = 3;
+  for (; fives > 0; --fives) plan->radix[count++] = 5;
+  for (int p = 7; rest > 1; p += 2)
+  {
+    if (static_cast<int64_t>(p) * p > rest) p = rest;
+    while (rest % p == 0) rest /= p, plan->radix[count++] = p;
+  }
+  plan->count = count;
+
+  ptrdiff_t offset = 0;
+  int N = plan->length;
+  for (int i = 0; i < count; ++i)
+  {
+    const int r = plan->radix[i];
+    const int M = N / r;
+    plan->twiddleOffset[i] = offset;
+    if (M > 1) offset += 2 * static_cast<ptrdiff_t>(r - 1) * M;
+    plan->tableOffset[i] = offset;
+    if (r > 5) offset += 2 * static_cast<ptrdiff_t>(r);
+    N = M;
+  }
+  plan->postOffset = offset;
+  plan->postCount = plan->even ? plan->length / 2 + 1 : 0;
+  offset += 2 * static_cast<ptrdiff_t>(plan->postCount);
+  plan->tableLength = offset;
+}
+
+// e^(-2 pi i t / N) in long double, rounded once.
+void Twiddle(int64_t t, int64_t N, double* re, double* im)
+{
+  const long double angle = 6.283185307179586476925286766559L * static_cast<long double>(t % N) /
+                            static_cast<long double>(N);
+  *re = static_cast<double>(std::cos(angle));
+  *im = static_cast<double>(-std::sin(angle));
+}
+
+void FillTables(const StagePlan& plan, double* tables)
+{
+  int N = plan.length;
+  for (int i = 0; i < plan.count; ++i)
+  {
+    const int r = plan.radix[i];
+    const int M = N / r;
+    if (M > 1)
+    {
+      double* tw = tables + plan.twiddleOffset[i];
+      for (int k = 1; k < r; ++k)
+        for (int p = 0; p < M; ++p)
+          Twiddle(static_cast<int64_t>(p) * k, N, &tw[(k - 1) * 2 * M + p],
+                  &tw[(k - 1) * 2 * M + M + p]);
+    }
+    if (r > 5)
+    {
+      double* table = tables + plan.tableOffset[i];
+      for (int t = 0; t < r; ++t)
+      {
+        double re, im;
+        Twiddle(t, r, &re, &im);
+        table[t] = re;
+        table[r + t] = -im;
+      }
+    }
+    N = M;
+  }
+  double* post = tables + plan.postOffset;
+  for (int k = 0; k < plan.postCount; ++k)
+  {
+    double re, im;
+    Twiddle(k, plan.n, &re, &im);
+    post[k] = re;
+    post[plan.postCount + k] = -im;
+  }
+}
+
+// The factor list of the plan record: n, the number of factors, the factors. Trial factors 4, 2, 3,
+// 5, then 7, 9, 11, ...; a 2 found after other factors moves to the front.
+void FactorLength(int n, int32_t* factors)
+{
+  static const int kFirstTrials[4] = {4, 2, 3, 5};
+  int rest = n, count = 0, trial = 0;
+  for (int j = 0; rest > 1; ++j)
+  {
+    trial = j < 4 ? kFirstTrials[j] : trial + 2;
+    while (rest % trial == 0)
+    {
+      rest /= trial;
+      if (trial == 2 && count > 0)
+      {
+        for (int i = count; i > 0; --i) factors[2 + i] = factors[1 + i];
+        factors[2] = 2;
+      }
+      else
+      {
+        factors[2 + count] = trial;
+      }
+      ++count;
+    }
+    if (trial > 5 && static_cast<int64_t>(trial) * trial > rest && rest > 1)
+    {
+      factors[2 + count++] = rest;
+      rest = 1;
+    }
+  }
+  factors[0] = n;
+  factors[1] = count;
+}
+
+// Vector traits for the kernels; see FftKernels.h.
+struct ScalarLane
+{
+  using V = double;
+  static constexpr int W = 1;
+  static V Load(const double* p) { return *p; }
+  static void Store(double* p, V v) { *p = v; }
+  static V Splat(double x) { return x; }
+  static V Reverse(V v) { return v; }
+};
+
+struct Sse2Lanes
+{
+  using V = __m128d;
+  static constexpr int W = 2;
+  static V Load(const double* p) { return _mm_loadu_pd(p); }
+  static void Store(double* p, V v) { _mm_storeu_pd(p, v); }
+  static V Splat(double x) { return _mm_set1_pd(x); }
+  static V Reverse(V v) { return _mm_shuffle_pd(v, v, 1); }
+};
+
+namespace sse2
+{
+#include "engine/FftKernels.h"
+} // namespace sse2
+
+#pragma GCC push_options
+#pragma GCC target("avx")
+struct AvxLanes
+{
+  using V = __m256d;
+  static constexpr int W = 4;
+  static V Load(const double* p) { return _mm256_loadu_pd(p); }
+  static void Store(double* p, V v) { _mm256_storeu_pd(p, v); }
+  static V Splat(double x) { return _mm256_set1_pd(x); }
+  static V Reverse(V v) { return _mm256_permute_pd(_mm256_permute2f128_pd(v, v, 1), 5); }
+};
+
+// The scalar lane type again, its functions compiled for this target.
+struct AvxScalarLane
+{
+  using V = double;
+  static constexpr int W = 1;
+  static V Load(const double* p) { return *p; }
+  static void Store(double* p, V v) { *p = v; }
+  static V Splat(double x) { return x; }
+  static V Reverse(V v) { return v; }
+};
+
+namespace avx
+{
+#include "engine/FftKernels.h"
+} // namespace avx
+
+void ForwardAvx(const StagePlan& plan, const double* tables, const double* src, double* dst,
+                double scale, double* a, double* b)
+{
+  avx::ForwardReal<AvxLanes, AvxScalarLane>(plan, tables, src, dst, scale, a, b);
+}
+
+void BackwardAvx(const StagePlan& plan, const double* tables, const double* src, double* dst,
+                 double scale, double* a, double* b)
+{
+  avx::BackwardReal<AvxLanes, AvxScalarLane>(plan, tables, src, dst, scale, a, b);
+}
+#pragma GCC pop_options
+
+int DetectInstructionSet()
+{
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx") ? kFftAvx : kFftSse2;
+}
+
+const int kBestInstructionSet = DetectInstructionSet();
+std::atomic<int> gInstructionSet{kBestInstructionSet};
+
+// src -> dst in half-complex order or back, times 1 / sqrt(n). a and b hold 2L doubles each.
+void Transform(const StagePlan& plan, const double* tables, const double* src, double* dst,
+               int direction, double* a, double* b)
+{
+  const double scale = 1.0 / std::sqrt(static_cast<double>(plan.n));
+  const int set = gInstructionSet.load(std::memory_order_relaxed);
+  if (direction == kFftForward)
+  {
+    if (set == kFftAvx)
+      ForwardAvx(plan, tables, src, dst, scale, a, b);
+    else if (set == kFftSse2)
+      sse2::ForwardReal<Sse2Lanes, ScalarLane>(plan, tables, src, dst, scale, a, b);
+    else
+      sse2::ForwardReal<ScalarLane, ScalarLane>(plan, tables, src, dst, scale, a, b);
+  }
+  else
+  {
+    if (set == kFftAvx)
+      BackwardAvx(plan, tables, src, dst, scale, a, b);
+    else if (set == kFftSse2)
+      sse2::BackwardReal<Sse2Lanes, ScalarLane>(plan, tables, src, dst, scale, a, b);
+    else
+      sse2::BackwardReal<ScalarLane, ScalarLane>(plan, tables, src, dst, scale, a, b);
+  }
+}
+
+// Lengths whose set-up does not fit a plan's arrays.
+bool FitsPlan(int n)
+{
+  return 2 * static_cast<int64_t>(n) + 15 <= kFftPlanWorkLength;
+}
+
+} // namespace
+
+int FftSetInstructionSet(int set)
+{
+  if (set > kBestInstructionSet) set = kBestInstructionSet;
+  if (set < kFftScalar) set = kFftScalar;
+  gInstructionSet.store(set, std::memory_order_relaxed);
+  return set;
+}
+
+bool FftPlanTablesFit(int n)
+{
+  if (n < 1 || !FitsPlan(n)) return false;
+  StagePlan plan;
+  MakeStagePlan(n, &plan);
+  return plan.tableLength <= kFftPlanTableLength;
+}
+
+FftPlan* fftp_plan()
+{
+  FftPlan* plan = static_cast<FftPlan*>(std::calloc(1, sizeof(FftPlan)));
+  if (!plan) return nullptr;
+  plan->master = static_cast<double*>(std::calloc(kFftPlanTableLength, sizeof(double)));
+  plan->work = static_cast<double*>(std::calloc(kFftPlanWorkLength, sizeof(double)));
+  plan->scratch = static_cast<double*>(std::calloc(kFftPlanWorkLength, sizeof(double)));
+  if (!plan->master || !plan->work || !plan->scratch)
+  {
+    fftp_plan_free(plan);
+    return nullptr;
+  }
+  return plan;
+}
+
+void fftp_plan_free(FftPlan* plan)
+{
+  if (!plan) return;
+  std::free(plan->master);
+  std::free(plan->work);
+  std::free(plan->scratch);
+  std::free(plan);
+}
+
+void fftp(double* source, double* destination, int n, int direction, FftPlan* plan)
+{
+  if (n < 0 || !FitsPlan(n))
+  {
+    std::fprintf(stderr, "fftp(): argument n = %d\n", n);
+    return;
+  }
+  if (n == 0 || !source || !destination || !plan) return;
+  if (direction != kFftForward && direction != kFftBackward) return;
+  if (n == 1)
+  {
+    destination[0] = source[0];
+    return;
+  }
+  StagePlan stages;
+  MakeStagePlan(n, &stages);
+  if (!plan->initialised)
+  {
+    FillTables(stages, plan->master);
+    FactorLength(n, plan->factors);
+    plan->initialised = 1;
+  }
+  Transform(stages, plan->master, source, destination, direction, plan->work, plan->scratch);
+}
+
+void fftp_once(double* source, double* destination, int n, int direction)
+{
+  if (n < 0)
+  {
+    std::fprintf(stderr, "fftp(): argument n = %d\n", n);
+    return;
+  }
+  if (n == 0 || !source || !destination) return;
+  if (direction != kFftForward && direction != kFftBackward) return;
+  if (n == 1)
+  {
+    destination[0] = source[0];
+    return;
+  }
+  StagePlan stages;
+  MakeStagePlan(n, &stages);
+  const size_t buffer = 2 * static_cast<size_t>(stages.length);
+  const size_t doubles = static_cast<size_t>(stages.tableLength) + 2 * buffer;
+  double* work = static_cast<double*>(std::calloc(doubles, sizeof(double)));
+  if (!work)
+  {
+    std::fprintf(stderr, "Error 0x0000002E: calloc() failed for wsave (size %lld B)\n",
+                 static_cast<long long>(doubles * sizeof(double)));
+    return;
+  }
+  FillTables(stages, work);
+  double* a = work + stages.tableLength;
+  Transform(stages, work, source, destination, direction, a, a + buffer);
+  std::free(work);
+}
+
+void HalfComplexMultiply(const double* a, const double* b, double* c, int n)
+{
+  if (n < 1 || !a || !b || !c) return;
+  c[0] = a[0] * b[0];
+  for (int k = 1; 2 * k < n; ++k)
+  {
+    const double ar = a[k], ai = a[n - k], br = b[k], bi = b[n - k];
+    c[k] = ar * br - ai * bi;
+    c[n - k] = ai * br + ar * bi;
+  }
+  if (n % 2 == 0) c[n / 2] = a[n / 2] * b[n / 2];
+}
+
+void HalfComplexMagnitude(double* p, int n)
+{
+  if (n < 1 || !p) return;
+  p[0] = std::fabs(p[0]);
+  for (int k = 1; k < (n + 1) / 2; ++k) p[k] = std::sqrt(p[k] * p[k] + p[n - k] * p[n - k]);
+}

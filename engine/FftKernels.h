@@ -1,0 +1,411 @@
+// Transform kernels of Fft.cpp, written once over a vector traits type T and included once per
+// instruction set inside that set's namespace (and target region). Not a public header: it has no
+// include guard and no includes of its own on purpose.
+//
+// T provides: V (the vector type), W (lanes), Load/Store (unaligned), Splat, Reverse (lane order
+// reversed). Every kernel performs the same operations in the same order whatever the lane count,
+// so all instruction sets and the scalar tails give bit-identical results.
+//
+// Complex data are split: real parts in one array, imaginary parts in another. The complex
+// transform is a decimation-in-frequency Stockham transform: stage i reads x, writes y, with N the
+// sub-length still to transform, radix r, M = N / r and stride S = L / N:
+//   a_j = x[q + S (p + j M)],  b_k = sum_j a_j e^(-2 pi i jk / r),  y[q + S (r p + k)] = b_k
+//   w_N^(pk)
+// for p < M, q < S. The twiddles of a stage (only stored when M > 1) are laid out per k = 1 .. r -
+// 1 as M real parts then M imaginary parts.
+
+template <class T> struct Complex
+{
+  typename T::V re, im;
+};
+
+template <class T> inline Complex<T> Add(Complex<T> a, Complex<T> b)
+{
+  return {a.re + b.re, a.im + b.im};
+}
+template <class T> inline Complex<T> Sub(Complex<T> a, Complex<T> b)
+{
+  return {a.re - b.re, a.im - b.im};
+}
+// a * w
+template <class T> inline Complex<T> Mul(Complex<T> a, typename T::V wr, typename T::V wi)
+{
+  return {a.re * wr - a.im * wi, a.re * wi + a.im * wr};
+}
+// a - i b and a + i b
+template <class T> inline Complex<T> SubI(Complex<T> a, Complex<T> b)
+{
+  return {a.re + b.im, a.im - b.re};
+}
+template <class T> inline Complex<T> AddI(Complex<T> a, Complex<T> b)
+{
+  return {a.re - b.im, a.im + b.re};
+}
+
+constexpr double kSin60 = 0.86602540378443864676;   // sin(2 pi / 3)
+constexpr double kCos72 = 0.30901699437494742410;   // cos(2 pi / 5)
+constexpr double kCos144 = -0.80901699437494742410; // cos(4 pi / 5)
+constexpr double kSin72 = 0.95105651629515357212;   // sin(2 pi / 5)
+constexpr double kSin144 = 0.58778525229247312917;  // sin(4 pi / 5)
+
+// Forward DFT of R points, R in {2, 3, 4, 5}.
+template <class T, int R> inline void Butterfly(const Complex<T>* a, Complex<T>* b)
+{
+  using V = typename T::V;
+  if constexpr (R == 2)
+  {
+    b[0] = Add(a[0], a[1]);
+    b[1] = Sub(a[0], a[1]);
+  }
+  else if constexpr (R == 3)
+  {
+    const V half = T::Splat(0.5), sin60 = T::Splat(kSin60);
+    Complex<T> sum = Add(a[1], a[2]);
+    Complex<T> dif = Sub(a[1], a[2]);
+    Complex<T> mid = {a[0].re - half * sum.re, a[0].im - half * sum.im};
+    Complex<T> rot = {sin60 * dif.re, sin60 * dif.im};
+    b[0] = Add(a[0], sum);
+    b[1] = SubI(mid, rot);
+    b[2] = AddI(mid, rot);
+  }
+  else if constexpr (R == 4)
+  {
+    Complex<T> t0 = Add(a[0], a[2]), t1 = Sub(a[0], a[2]);
+    Complex<T> t2 = Add(a[1], a[3]), t3 = Sub(a[1], a[3]);
+    b[0] = Add(t0, t2);
+    b[2] = Sub(t0, t2);
+    b[1] = SubI(t1, t3);
+    b[3] = AddI(t1, t3);
+  }
+  else
+  {
+    static_assert(R == 5, "radix");
+    const V c1 = T::Splat(kCos72), c2 = T::Splat(kCos144);
+    const V s1 = T::Splat(kSin72), s2 = T::Splat(kSin144);
+    Complex<T> t1 = Add(a[1], a[4]), t2 = Add(a[2], a[3]);
+    Complex<T> t3 = Sub(a[1], a[4]), t4 = Sub(a[2], a[3]);
+    b[0] = Add(a[0], Add(t1, t2));
+    Complex<T> u1 = {a[0].re + c1 * t1.re + c2 * t2.re, a[0].im + c1 * t1.im + c2 * t2.im};
+    Complex<T> u2 = {a[0].re + c2 * t1.re + c1 * t2.re, a[0].im + c2 * t1.im + c1 * t2.im};
+    Complex<T> v1 = {s1 * t3.re + s2 * t4.re, s1 * t3.im + s2 * t4.im};
+    Complex<T> v2 = {s2 * t3.re - s1 * t4.re, s2 * t3.im - s1 * t4.im};
+    b[1] = SubI(u1, v1);
+    b[4] = AddI(u1, v1);
+    b[2] = SubI(u2, v2);
+    b[3] = AddI(u2, v2);
+  }
+}
+
+// One stage of radix R, vectorised over q. Needs S >= W (the last group overlaps the one before; x
+// and y are distinct, so recomputed lanes store the same values).
+template <class T, int R>
+void StageStrided(int M, int S, const double* xr, const double* xi, double* yr, double* yi,
+                  const double* tw)
+{
+  using V = typename T::V;
+  constexpr int W = T::W;
+  for (int p = 0; p < M; ++p)
+  {
+    V wr[R] = {}, wi[R] = {};
+    if (M > 1)
+      for (int k = 1; k < R; ++k)
+      {
+        wr[k] = T::Splat(tw[(k - 1) * 2 * M + p]);
+        wi[k] = T::Splat(tw[(k - 1) * 2 * M + M + p]);
+      }
+    for (int q0 = 0; q0 < S; q0 += W)
+    {
+      const int q = q0 + W <= S ? q0 : S - W;
+      Complex<T> a[R], b[R];
+      for (int j = 0; j < R; ++j)
+      {
+        const int at = q + S * (p + j * M);
+        a[j] = {T::Load(xr + at), T::Load(xi + at)};
+      }
+      Butterfly<T, R>(a, b);
+      if (M > 1)
+        for (int k = 1; k < R; ++k) b[k] = Mul(b[k], wr[k], wi[k]);
+      for (int k = 0; k < R; ++k)
+      {
+        const int at = q + S * (R * p + k);
+        T::Store(yr + at, b[k].re);
+        T::Store(yi + at, b[k].im);
+      }
+    }
+  }
+}
+
+// The first stage (S = 1) of radix R, vectorised over p; needs M >= W. The outputs of one group are
+// scattered with stride R.
+template <class T, int R>
+void StageFirst(int M, const double* xr, const double* xi, double* yr, double* yi, const double* tw)
+{
+  constexpr int W = T::W;
+  for (int p0 = 0; p0 < M; p0 += W)
+  {
+    const int p = p0 + W <= M ? p0 : M - W;
+    Complex<T> a[R], b[R];
+    for (int j = 0; j < R; ++j) a[j] = {T::Load(xr + p + j * M), T::Load(xi + p + j * M)};
+    Butterfly<T, R>(a, b);
+    if (M > 1)
+      for (int k = 1; k < R; ++k)
+        b[k] = Mul(b[k], T::Load(tw + (k - 1) * 2 * M + p), T::Load(tw + (k - 1) * 2 * M + M + p));
+    alignas(32) double outRe[R][W], outIm[R][W];
+    for (int k = 0; k < R; ++k)
+    {
+      T::Store(outRe[k], b[k].re);
+      T::Store(outIm[k], b[k].im);
+    }
+    for (int l = 0; l < W; ++l)
+      for (int k = 0; k < R; ++k)
+      {
+        yr[R * (p + l) + k] = outRe[k][l];
+        yi[R * (p + l) + k] = outIm[k][l];
+      }
+  }
+}
+
+// One stage of an odd radix r >= 7, vectorised over q (S >= W), O(r^2) per group. `table` holds
+// cos(2 pi t / r) for t < r, then sin(2 pi t / r).
+template <class T>
+void StageGeneral(int r, int M, int S, const double* xr, const double* xi, double* yr, double* yi,
+                  const double* tw, const double* table)
+{
+  using V = typename T::V;
+  constexpr int W = T::W;
+  const int half = (r - 1) / 2;
+  for (int p = 0; p < M; ++p)
+    for (int q0 = 0; q0 < S; q0 += W)
+    {
+      const int q = q0 + W <= S ? q0 : S - W;
+      auto load = [&](int j) -> Complex<T>
+      {
+        const int at = q + S * (p + j * M);
+        return {T::Load(xr + at), T::Load(xi + at)};
+      };
+      auto store = [&](int k, Complex<T> b)
+      {
+        if (M > 1 && k > 0)
+          b = Mul(b, T::Splat(tw[(k - 1) * 2 * M + p]), T::Splat(tw[(k - 1) * 2 * M + M + p]));
+        const int at = q + S * (r * p + k);
+        T::Store(yr + at, b.re);
+        T::Store(yi + at, b.im);
+      };
+      const Complex<T> a0 = load(0);
+      Complex<T> sum = a0;
+      for (int j = 1; j < r; ++j) sum = Add(sum, load(j));
+      store(0, sum);
+      for (int k = 1; k <= half; ++k)
+      {
+        Complex<T> u = a0;
+        Complex<T> v = {T::Splat(0.0), T::Splat(0.0)};
+        for (int j = 1; j <= half; ++j)
+        {
+          const int t = static_cast<int>((static_cast<int64_t>(j) * k) % r);
+          const V c = T::Splat(table[t]), s = T::Splat(table[r + t]);
+          const Complex<T> aj = load(j), ar = load(r - j);
+          const Complex<T> plus = Add(aj, ar), minus = Sub(aj, ar);
+          u = {u.re + c * plus.re, u.im + c * plus.im};
+          v = {v.re + s * minus.re, v.im + s * minus.im};
+        }
+        store(k, SubI(u, v));
+        store(r - k, AddI(u, v));
+      }
+    }
+}
+
+// Runs every stage of `plan` on the split complex data in `first` (L real parts, then L imaginary
+// parts), ping-ponging with `second`; returns the buffer that holds the result. Scalar is T with
+// one lane.
+template <class T, class Scalar>
+const double* RunStages(const StagePlan& plan, const double* tables, double* first, double* second)
+{
+  constexpr int W = T::W;
+  const int L = plan.length;
+  double* x = first;
+  double* y = second;
+  int N = L, S = 1;
+  for (int i = 0; i < plan.count; ++i)
+  {
+    const int r = plan.radix[i];
+    const int M = N / r;
+    const double* tw = tables + plan.twiddleOffset[i];
+    const double *xr = x, *xi = x + L;
+    double *yr = y, *yi = y + L;
+    const bool first = W > 1 && S == 1 && M >= W;
+    const bool wide = S >= W;
+    switch (r)
+    {
+    case 2:
+      if (first)
+        StageFirst<T, 2>(M, xr, xi, yr, yi, tw);
+      else if (wide)
+        StageStrided<T, 2>(M, S, xr, xi, yr, yi, tw);
+      else
+        StageStrided<Scalar, 2>(M, S, xr, xi, yr, yi, tw);
+      break;
+    case 3:
+      if (first)
+        StageFirst<T, 3>(M, xr, xi, yr, yi, tw);
+      else if (wide)
+        StageStrided<T, 3>(M, S, xr, xi, yr, yi, tw);
+      else
+        StageStrided<Scalar, 3>(M, S, xr, xi, yr, yi, tw);
+      break;
+    case 4:
+      if (first)
+        StageFirst<T, 4>(M, xr, xi, yr, yi, tw);
+      else if (wide)
+        StageStrided<T, 4>(M, S, xr, xi, yr, yi, tw);
+      else
+        StageStrided<Scalar, 4>(M, S, xr, xi, yr, yi, tw);
+      break;
+    case 5:
+      if (first)
+        StageFirst<T, 5>(M, xr, xi, yr, yi, tw);
+      else if (wide)
+        StageStrided<T, 5>(M, S, xr, xi, yr, yi, tw);
+      else
+        StageStrided<Scalar, 5>(M, S, xr, xi, yr, yi, tw);
+      break;
+    default:
+    {
+      const double* table = tables + plan.tableOffset[i];
+      if (wide)
+        StageGeneral<T>(r, M, S, xr, xi, yr, yi, tw, table);
+      else
+        StageGeneral<Scalar>(r, M, S, xr, xi, yr, yi, tw, table);
+    }
+    }
+    double* t = x;
+    x = y;
+    y = t;
+    N = M;
+    S *= r;
+  }
+  return x;
+}
+
+// Forward transform of a real signal of length n into half-complex order, each value times `scale`.
+// `a` and `b` hold 2L doubles each; src may equal dst.
+template <class T, class Scalar>
+void ForwardReal(const StagePlan& plan, const double* tables, const double* src, double* dst,
+                 double scale, double* a, double* b)
+{
+  const int n = plan.n, L = plan.length;
+  if (plan.even)
+  {
+    for (int j = 0; j < L; ++j)
+    {
+      a[j] = src[2 * j];
+      a[L + j] = src[2 * j + 1];
+    }
+    const double* z = RunStages<T, Scalar>(plan, tables, a, b);
+    const double *zr = z, *zi = z + L;
+    const double* cosTable = tables + plan.postOffset;
+    const double* sinTable = cosTable + plan.postCount;
+    // X_k = E_k + w^k O_k with E_k, O_k the spectra of the even and odd samples, w = e^(-2 pi i /
+    // n)
+    const double h = 0.5 * scale;
+    dst[0] = (zr[0] + zi[0]) * scale;
+    dst[L] = (zr[0] - zi[0]) * scale;
+    for (int k = 1; 2 * k < L; ++k)
+    {
+      const int m = L - k;
+      const double ar = zr[k] + zr[m], ai = zi[k] - zi[m];
+      const double br = zr[k] - zr[m], bi = zi[k] + zi[m];
+      const double c = cosTable[k], s = sinTable[k];
+      const double pr = c * bi - s * br, pi = -(c * br + s * bi);
+      dst[k] = (ar + pr) * h;
+      dst[n - k] = (ai + pi) * h;
+      dst[m] = (ar - pr) * h;
+      dst[n - m] = (pi - ai) * h;
+    }
+    if (L % 2 == 0 && L > 0)
+    {
+      const int k = L / 2;
+      dst[k] = zr[k] * scale;
+      dst[n - k] = -zi[k] * scale;
+    }
+  }
+  else
+  {
+    for (int j = 0; j < n; ++j)
+    {
+      a[j] = src[j];
+      a[n + j] = 0.0;
+    }
+    const double* z = RunStages<T, Scalar>(plan, tables, a, b);
+    const double *zr = z, *zi = z + n;
+    dst[0] = zr[0] * scale;
+    for (int k = 1; 2 * k < n; ++k)
+    {
+      dst[k] = zr[k] * scale;
+      dst[n - k] = zi[k] * scale;
+    }
+  }
+}
+
+// Backward transform of a half-complex spectrum of length n into a real signal, each value times
+// `scale`. The inverse complex transform is the forward one with real and imaginary parts exchanged
+// on the way in and out. src is only read; it may equal dst.
+template <class T, class Scalar>
+void BackwardReal(const StagePlan& plan, const double* tables, const double* src, double* dst,
+                  double scale, double* a, double* b)
+{
+  const int n = plan.n, L = plan.length;
+  if (plan.even)
+  {
+    // Z_k = (X_k + conj X_(L-k)) + i (X_k - conj X_(L-k)) w^(-k), stored exchanged
+    double* zr = a + L;
+    double* zi = a;
+    const double* cosTable = tables + plan.postOffset;
+    const double* sinTable = cosTable + plan.postCount;
+    zr[0] = src[0] + src[L];
+    zi[0] = src[0] - src[L];
+    for (int k = 1; 2 * k < L; ++k)
+    {
+      const int m = L - k;
+      const double xr = src[k], xi = src[n - k];
+      const double yr = src[m], yi = src[n - m];
+      const double ar = xr + yr, ai = xi - yi;
+      const double dr = xr - yr, di = xi + yi;
+      const double c = cosTable[k], s = sinTable[k];
+      const double orr = dr * c - di * s, oi = dr * s + di * c;
+      zr[k] = ar - oi;
+      zi[k] = ai + orr;
+      zr[m] = ar + oi;
+      zi[m] = orr - ai;
+    }
+    if (L % 2 == 0 && L > 0)
+    {
+      const int k = L / 2;
+      zr[k] = 2.0 * src[k];
+      zi[k] = -2.0 * src[n - k];
+    }
+    const double* z = RunStages<T, Scalar>(plan, tables, a, b);
+    const double *outRe = z + L, *outIm = z;
+    for (int j = 0; j < L; ++j)
+    {
+      dst[2 * j] = outRe[j] * scale;
+      dst[2 * j + 1] = outIm[j] * scale;
+    }
+  }
+  else
+  {
+    double* zr = a + n;
+    double* zi = a;
+    zr[0] = src[0];
+    zi[0] = 0.0;
+    for (int k = 1; 2 * k < n; ++k)
+    {
+      zr[k] = src[k];
+      zi[k] = src[n - k];
+      zr[n - k] = src[k];
+      zi[n - k] = -src[n - k];
+    }
+    const double* z = RunStages<T, Scalar>(plan, tables, a, b);
+    const double* outRe = z + n;
+    for (int j = 0; j < n; ++j) dst[j] = outRe[j] * scale;
+  }
+}
