@@ -1,0 +1,194 @@
+// Our real FFT beside FFTW on the 36 transform lengths of the engine, forward and backward, out of
+// place. FFTW runs twice: r2hc/hc2r (the same half-complex layout as ours) and r2c/c2r plus the
+// copy between its complex layout and ours; both planned with FFTW_MEASURE. Neither FFTW result is
+// scaled (ours is, by 1/sqrt(n)). After the runs a table gives the ratios ours / FFTW per length.
+#include "engine/Fft.h"
+
+#include <benchmark/benchmark.h>
+#include <fftw3.h>
+
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace
+{
+
+const int kLengths[36] = {100,   180,   240,   320,   400,   500,   720,   960,   1280,
+                          1600,  2000,  2160,  2304,  2880,  3840,  4800,  5120,  6400,
+                          8000,  10000, 11520, 12500, 14400, 15625, 19200, 24000, 25920,
+                          32400, 34560, 40000, 43200, 46080, 54000, 57600, 61440, 64000};
+
+// fftw_malloc'd doubles, freed on scope exit.
+struct FftwBuffer
+{
+  double* data;
+  explicit FftwBuffer(size_t count)
+      : data(static_cast<double*>(fftw_malloc(count * sizeof(double))))
+  {
+    std::mt19937 generator(static_cast<unsigned>(count));
+    std::uniform_real_distribution<double> uniform(-1.0, 1.0);
+    for (size_t i = 0; i < count; ++i) data[i] = uniform(generator);
+  }
+  ~FftwBuffer() { fftw_free(data); }
+};
+
+void Ours(benchmark::State& state, int direction)
+{
+  const int n = static_cast<int>(state.range(0));
+  FftPlan* plan = fftp_plan();
+  FftwBuffer in(n), out(n);
+  fftp(in.data, out.data, n, direction, plan); // set-up outside the timing
+  for (auto _ : state)
+  {
+    fftp(in.data, out.data, n, direction, plan);
+    benchmark::DoNotOptimize(out.data);
+    benchmark::ClobberMemory();
+  }
+  fftp_plan_free(plan);
+}
+
+void FftwHalfComplex(benchmark::State& state, int direction)
+{
+  const int n = static_cast<int>(state.range(0));
+  FftwBuffer in(n), out(n);
+  fftw_plan plan = fftw_plan_r2r_1d(n, in.data, out.data,
+                                    direction == kFftForward ? FFTW_R2HC : FFTW_HC2R, FFTW_MEASURE);
+  FftwBuffer fresh(n);
+  for (int i = 0; i < n; ++i) in.data[i] = fresh.data[i]; // measuring overwrote the input
+  for (auto _ : state)
+  {
+    fftw_execute(plan);
+    benchmark::DoNotOptimize(out.data);
+    benchmark::ClobberMemory();
+  }
+  fftw_destroy_plan(plan);
+}
+
+void FftwComplexAndCopy(benchmark::State& state, int direction)
+{
+  const int n = static_cast<int>(state.range(0));
+  const int bins = n / 2 + 1;
+  FftwBuffer real(n), complex(2 * bins), ours(n);
+  fftw_complex* spectrum = reinterpret_cast<fftw_complex*>(complex.data);
+  fftw_plan plan = direction == kFftForward
+                       ? fftw_plan_dft_r2c_1d(n, real.data, spectrum, FFTW_MEASURE)
+                       : fftw_plan_dft_c2r_1d(n, spectrum, real.data, FFTW_MEASURE);
+  FftwBuffer fresh(n);
+  for (int i = 0; i < n; ++i) real.data[i] = fresh.data[i];
+  for (auto _ : state)
+  {
+    if (direction == kFftForward)
+    {
+      fftw_execute(plan);
+      ours.data[0] = spectrum[0][0];
+      for (int k = 1; 2 * k < n; ++k)
+      {
+        ours.data[k] = spectrum[k][0];
+        ours.data[n - k] = spectrum[k][1];
+      }
+      if (n % 2 == 0) ours.data[n / 2] = spectrum[n / 2][0];
+      benchmark::DoNotOptimize(ours.data);
+    }
+    else
+    {
+      spectrum[0][0] = ours.data[0];
+      spectrum[0][1] = 0.0;
+      for (int k = 1; 2 * k < n; ++k)
+      {
+        spectrum[k][0] = ours.data[k];
+        spectrum[k][1] = ours.data[n - k];
+      }
+      if (n % 2 == 0)
+      {
+        spectrum[n / 2][0] = ours.data[n / 2];
+        spectrum[n / 2][1] = 0.0;
+      }
+      fftw_execute(plan);
+      benchmark::DoNotOptimize(real.data);
+    }
+    benchmark::ClobberMemory();
+  }
+  fftw_destroy_plan(plan);
+}
+
+// Keeps the mean CPU time per iteration of every run for the ratio table (CPU time, since other jobs
+// share the machine).
+class RatioReporter : public benchmark::ConsoleReporter
+{
+public:
+  std::map<std::string, double> nanoseconds;
+
+  void ReportRuns(const std::vector<Run>& runs) override
+  {
+    for (const Run& run : runs)
+      if (run.run_type == Run::RT_Iteration && run.iterations > 0)
+        nanoseconds[run.benchmark_name()] = run.cpu_accumulated_time / run.iterations * 1e9;
+    ConsoleReporter::ReportRuns(runs);
+  }
+};
+
+const char* const kDirectionNames[2] = {"forward", "backward"};
+
+std::string Base(const char* who, int direction)
+{
+  return std::string("fft/") + who + "_" + kDirectionNames[direction];
+}
+
+std::string Name(const char* who, int direction, int n)
+{
+  return Base(who, direction) + "/" + std::to_string(n);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+  for (int n : kLengths)
+    for (int direction : {kFftForward, kFftBackward})
+    {
+      benchmark::RegisterBenchmark(Base("ours", direction).c_str(), Ours, direction)
+          ->Arg(n)
+          ->Unit(benchmark::kMicrosecond);
+      benchmark::RegisterBenchmark(Base("fftw_hc", direction).c_str(), FftwHalfComplex, direction)
+          ->Arg(n)
+          ->Unit(benchmark::kMicrosecond);
+      benchmark::RegisterBenchmark(Base("fftw_c", direction).c_str(), FftwComplexAndCopy, direction)
+          ->Arg(n)
+          ->Unit(benchmark::kMicrosecond);
+    }
+  benchmark::Initialize(&argc, argv);
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+
+  std::printf("\nRatios of mean times, ours / FFTW (below 1: ours faster). hc = r2hc or hc2r, "
+              "c = r2c or c2r plus the layout copy.\n");
+  std::printf("%8s  %10s %10s %10s  %10s %10s %10s\n", "n", "fwd us", "/hc", "/c", "bwd us", "/hc",
+              "/c");
+  for (int n : kLengths)
+  {
+    double cells[2][3] = {};
+    bool complete = true;
+    for (int direction : {kFftForward, kFftBackward})
+    {
+      const char* who[3] = {"ours", "fftw_hc", "fftw_c"};
+      for (int i = 0; i < 3; ++i)
+      {
+        auto found = reporter.nanoseconds.find(Name(who[i], direction, n));
+        if (found == reporter.nanoseconds.end())
+          complete = false;
+        else
+          cells[direction][i] = found->second;
+      }
+    }
+    if (!complete) continue;
+    std::printf("%8d  %10.2f %10.2f %10.2f  %10.2f %10.2f %10.2f\n", n, cells[0][0] / 1000.0,
+                cells[0][0] / cells[0][1], cells[0][0] / cells[0][2], cells[1][0] / 1000.0,
+                cells[1][0] / cells[1][1], cells[1][0] / cells[1][2]);
+  }
+  benchmark::Shutdown();
+  return 0;
+}
