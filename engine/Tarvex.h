@@ -7,11 +7,13 @@
 #pragma once
 
 #include <cstdio>
+#include <cstring>
 
 #include "core/IPlugBase.h"
 #include "engine/InstanceState.h"
 #include "engine/InstanceTable.h"
 #include "engine/Prefs.h"
+#include "engine/TarvexEngine.h"
 #include "engine/TarvexParams.h"
 
 template <class Wrapper> class Tarvex : public Wrapper
@@ -30,17 +32,42 @@ public:
     if (!mInstanceState) return; // only when constructed around CreateTarvex with a full table
     InitTarvexParams(*this);
     InitSlot();
+    mEngineReady = CreateEngine(*this, mEngine, *mInstanceState);
     ReadPrefs(*this, *mInstanceState);
+    if (mEngineReady)
+    {
+      ConfigureDsp(*this, mEngine, *mInstanceState, 0,
+                   this->GetParam(kParamInputBufferSize)->mValue,
+                   this->GetParam(kParamResolution)->mValue);
+    }
   }
 
   ~Tarvex() override
   {
     WDL_MutexLock lock(this->GetMutex());
+    if (mInstanceState) DestroyEngine(mEngine, *mInstanceState);
     ReleaseInstanceSlot(mInstanceState);
     mInstanceState = nullptr;
   }
 
-  void HostReset() override { WDL_MutexLock lock(this->GetMutex()); }
+  void HostReset() override
+  {
+    WDL_MutexLock lock(this->GetMutex());
+    if (mInstanceState && mEngineReady) EngineHostReset(*this, mEngine, *mInstanceState);
+  }
+
+  // Audio thread. Without an engine (no slot, or memory exhausted at construction) outputs silence.
+  void ProcessFrames(double** inputs, double** outputs, int nFrames) override
+  {
+    if (mInstanceState && mEngineReady)
+    {
+      ProcessEngineFrames(*this, mEngine, *mInstanceState, inputs, outputs, nFrames);
+      return;
+    }
+    if (!outputs) return;
+    for (int c = 0; c < this->NOutChannels() && nFrames > 0; ++c)
+      if (outputs[c]) std::memset(outputs[c], 0, sizeof(double) * nFrames);
+  }
 
   void ParamChanged(int index) override
   {
@@ -53,6 +80,7 @@ public:
 
   int InstanceNumber() const { return mInstanceNumber; }
   InstanceState* State() const { return mInstanceState; }
+  TarvexEngine& Engine() { return mEngine; }
 
 private:
   // Sets afresh every field of the slot that this instance uses (a reused slot keeps old values).
@@ -73,6 +101,8 @@ private:
 
   int mInstanceNumber = -1;
   InstanceState* mInstanceState = nullptr;
+  TarvexEngine mEngine{};
+  bool mEngineReady = false;
 };
 
 // Creates an instance under the process-wide factory mutex. Returns null (nothing leaked) when all

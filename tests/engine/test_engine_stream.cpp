@@ -18,13 +18,6 @@ protected:
   EmptyPrefs prefs;
 };
 
-double Rms(const std::vector<double>& v, size_t from, size_t to)
-{
-  double sum = 0;
-  for (size_t i = from; i < to; ++i) sum += v[i] * v[i];
-  return std::sqrt(sum / (to - from));
-}
-
 // Amplitude of the component at frequency f (least squares over whole periods, from..to).
 double ToneAmplitude(const std::vector<double>& v, double f, double rate, size_t from, size_t to)
 {
