@@ -1,12 +1,15 @@
 // What the engine hands to the display: curve, kernel response, captured spectrum, the idle rule
 // and edits made in the display travelling back to the parameters.
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <thread>
 
 #include "engine/Analysis.h"
 #include "engine/InstanceState.h"
 #include "engine/KernelSynth.h"
+#include "engine/SemLock.h"
 #include "engine/TarvexEngine.h"
 #include "tests/engine/EngineTestSupport.h"
 
@@ -211,4 +214,72 @@ TEST(KernelSynthLifecycle, SynthesisCreatesItsArraysAndResetsKeepThem)
     ASSERT_NEAR(std::hypot(synth.delaySpectrum[k], synth.delaySpectrum[2880 - k]), 1.0, 1e-12);
   KernelSynthFree(&synth);
   EXPECT_EQ(synth.spectrum, nullptr);
+}
+
+TEST_F(EngineHandoff, OnlyCurveParametersRebuildAndOnlySizesReset)
+{
+  auto plug = MakeTarvex();
+  InstanceState& s = *plug->State();
+  Stereo in(4000);
+  Process(*plug, in, 4000);
+  s.kernelChanged = 0;
+  const int reports = plug->CountCalls("Latency");
+  SetParam(*plug, kParamLimiter, -6.0);
+  SetParam(*plug, kParamColour, 2.0);
+  SetParam(*plug, kParamColourGain, 3.0);
+  EXPECT_EQ(s.paramsChanged, 0);
+  EXPECT_EQ(s.resetRequested, 0);
+  Process(*plug, in, 4000);
+  EXPECT_EQ(s.kernelChanged, 0);
+  EXPECT_EQ(plug->CountCalls("Latency"), reports);
+  SetParam(*plug, kParamResolution, 0.2);
+  EXPECT_EQ(s.resetRequested, 1);
+  Process(*plug, in, 16);
+  EXPECT_EQ(s.resetRequested, 0);
+  EXPECT_EQ(plug->GetLatency(), 618);
+}
+
+// The display thread's frame (idle rule, then under drawLock the analyses) running against the
+// audio thread with parameter changes and resets: no deadlock, finite output, consistent hand-off
+// arrays.
+TEST_F(EngineHandoff, DisplayFramesRunAlongsideProcessing)
+{
+  auto plug = MakeTarvex();
+  InstanceState& s = *plug->State();
+  std::atomic<bool> stop{false};
+  std::thread display(
+      [&]
+      {
+        while (!stop)
+        {
+          RunDisplayIdleRule(s);
+          SemLockAcquire(s.drawLock);
+          if (s.captureChanged) AnalyseCapture(s, kDisplayColumns);
+          if (s.kernelChanged) KernelResponseColumns(s, kDisplayColumns);
+          SemLockAcquire(s.curveLock);
+          std::memcpy(s.displayCurveCopy, s.displayCurve, sizeof(double) * kDisplayColumns);
+          s.curveChanged = 0;
+          SemLockRelease(s.curveLock);
+          s.samplesSinceDraw = 0;
+          SemLockRelease(s.drawLock);
+          SleepMs(1);
+        }
+      });
+  Stereo in = TestSignal(512);
+  bool finite = true;
+  for (int call = 0; call < 400; ++call)
+  {
+    if (call % 50 == 10) SetParam(*plug, kParamBandGain + (call / 50) % 4, (call % 7) - 3.0);
+    if (call == 200) SetParam(*plug, kParamInputBufferSize, 0.5);
+    Stereo out(512);
+    double* ins[2] = {in.left.data(), in.right.data()};
+    double* outs[2] = {out.left.data(), out.right.data()};
+    plug->ProcessFrames(ins, outs, 512);
+    for (int i = 0; i < 512; ++i)
+      finite = finite && std::isfinite(out.left[i]) && std::isfinite(out.right[i]);
+  }
+  stop = true;
+  display.join();
+  EXPECT_TRUE(finite);
+  for (int c = 0; c < kDisplayColumns; ++c) ASSERT_TRUE(std::isfinite(s.kernelColumns[c]));
 }
