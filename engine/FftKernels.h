@@ -286,16 +286,70 @@ const double* RunStages(const StagePlan& plan, const double* tables, double* fir
   return x;
 }
 
+// Split pass of the forward transform for bins k .. k + W - 1 and their partners L - k ...: X_k =
+// E_k + w^k O_k with E, O the spectra of the even and odd samples (w = e^(-2 pi i / n)), from Z = E
+// + i O.
+template <class T>
+inline void SplitForward(int k, int n, int L, const double* zr, const double* zi,
+                         const double* cosTable, const double* sinTable, double* dst,
+                         typename T::V h)
+{
+  using V = typename T::V;
+  constexpr int W = T::W;
+  const int mirror = L - k - W + 1; // lowest of the partner bins L - k - l
+  const V zrk = T::Load(zr + k), zik = T::Load(zi + k);
+  const V zrm = T::Reverse(T::Load(zr + mirror)), zim = T::Reverse(T::Load(zi + mirror));
+  const V ar = zrk + zrm, ai = zik - zim;
+  const V br = zrk - zrm, bi = zik + zim;
+  const V c = T::Load(cosTable + k), s = T::Load(sinTable + k);
+  const V pr = c * bi - s * br, pi = T::Splat(0.0) - (c * br + s * bi);
+  T::Store(dst + k, (ar + pr) * h);
+  T::Store(dst + n - k - W + 1, T::Reverse((ai + pi) * h));
+  T::Store(dst + mirror, T::Reverse((ar - pr) * h));
+  T::Store(dst + L + k, (pi - ai) * h);
+}
+
+// Inverse of SplitForward without the halving: Z_k = (X_k + conj X_(L-k)) + i (X_k - conj X_(L-k))
+// w^(-k), stored with real and imaginary parts exchanged (zr receives imaginary parts' partner, see
+// BackwardReal).
+template <class T>
+inline void SplitBackward(int k, int n, int L, const double* src, const double* cosTable,
+                          const double* sinTable, double* zr, double* zi)
+{
+  using V = typename T::V;
+  constexpr int W = T::W;
+  const int mirror = L - k - W + 1;
+  const V xr = T::Load(src + k), xi = T::Reverse(T::Load(src + n - k - W + 1));
+  const V yr = T::Reverse(T::Load(src + mirror)), yi = T::Load(src + L + k);
+  const V ar = xr + yr, ai = xi - yi;
+  const V dr = xr - yr, di = xi + yi;
+  const V c = T::Load(cosTable + k), s = T::Load(sinTable + k);
+  const V orr = dr * c - di * s, oi = dr * s + di * c;
+  T::Store(zr + k, ar - oi);
+  T::Store(zi + k, ai + orr);
+  T::Store(zr + mirror, T::Reverse(ar + oi));
+  T::Store(zi + mirror, T::Reverse(orr - ai));
+}
+
 // Forward transform of a real signal of length n into half-complex order, each value times `scale`.
 // `a` and `b` hold 2L doubles each; src may equal dst.
 template <class T, class Scalar>
 void ForwardReal(const StagePlan& plan, const double* tables, const double* src, double* dst,
                  double scale, double* a, double* b)
 {
+  constexpr int W = T::W;
   const int n = plan.n, L = plan.length;
   if (plan.even)
   {
-    for (int j = 0; j < L; ++j)
+    int j = 0;
+    for (; j + W <= L; j += W)
+    {
+      typename T::V even, odd;
+      T::Deinterleave(T::Load(src + 2 * j), T::Load(src + 2 * j + W), &even, &odd);
+      T::Store(a + j, even);
+      T::Store(a + L + j, odd);
+    }
+    for (; j < L; ++j)
     {
       a[j] = src[2 * j];
       a[L + j] = src[2 * j + 1];
@@ -304,23 +358,17 @@ void ForwardReal(const StagePlan& plan, const double* tables, const double* src,
     const double *zr = z, *zi = z + L;
     const double* cosTable = tables + plan.postOffset;
     const double* sinTable = cosTable + plan.postCount;
-    // X_k = E_k + w^k O_k with E_k, O_k the spectra of the even and odd samples, w = e^(-2 pi i /
-    // n)
     const double h = 0.5 * scale;
     dst[0] = (zr[0] + zi[0]) * scale;
     dst[L] = (zr[0] - zi[0]) * scale;
-    for (int k = 1; 2 * k < L; ++k)
-    {
-      const int m = L - k;
-      const double ar = zr[k] + zr[m], ai = zi[k] - zi[m];
-      const double br = zr[k] - zr[m], bi = zi[k] + zi[m];
-      const double c = cosTable[k], s = sinTable[k];
-      const double pr = c * bi - s * br, pi = -(c * br + s * bi);
-      dst[k] = (ar + pr) * h;
-      dst[n - k] = (ai + pi) * h;
-      dst[m] = (ar - pr) * h;
-      dst[n - m] = (pi - ai) * h;
-    }
+    const int last = (L - 1) / 2; // bins 1 .. last pair with L - 1 .. L - last
+    if (last >= W)
+      for (int k0 = 1; k0 <= last; k0 += W)
+        SplitForward<T>(k0 + W - 1 <= last ? k0 : last - W + 1, n, L, zr, zi, cosTable, sinTable,
+                        dst, T::Splat(h));
+    else
+      for (int k = 1; k <= last; ++k)
+        SplitForward<Scalar>(k, n, L, zr, zi, cosTable, sinTable, dst, h);
     if (L % 2 == 0 && L > 0)
     {
       const int k = L / 2;
@@ -353,30 +401,24 @@ template <class T, class Scalar>
 void BackwardReal(const StagePlan& plan, const double* tables, const double* src, double* dst,
                   double scale, double* a, double* b)
 {
+  constexpr int W = T::W;
   const int n = plan.n, L = plan.length;
   if (plan.even)
   {
-    // Z_k = (X_k + conj X_(L-k)) + i (X_k - conj X_(L-k)) w^(-k), stored exchanged
-    double* zr = a + L;
+    double* zr = a + L; // exchanged: the real parts go where the transform reads imaginary ones
     double* zi = a;
     const double* cosTable = tables + plan.postOffset;
     const double* sinTable = cosTable + plan.postCount;
     zr[0] = src[0] + src[L];
     zi[0] = src[0] - src[L];
-    for (int k = 1; 2 * k < L; ++k)
-    {
-      const int m = L - k;
-      const double xr = src[k], xi = src[n - k];
-      const double yr = src[m], yi = src[n - m];
-      const double ar = xr + yr, ai = xi - yi;
-      const double dr = xr - yr, di = xi + yi;
-      const double c = cosTable[k], s = sinTable[k];
-      const double orr = dr * c - di * s, oi = dr * s + di * c;
-      zr[k] = ar - oi;
-      zi[k] = ai + orr;
-      zr[m] = ar + oi;
-      zi[m] = orr - ai;
-    }
+    const int last = (L - 1) / 2;
+    if (last >= W)
+      for (int k0 = 1; k0 <= last; k0 += W)
+        SplitBackward<T>(k0 + W - 1 <= last ? k0 : last - W + 1, n, L, src, cosTable, sinTable, zr,
+                         zi);
+    else
+      for (int k = 1; k <= last; ++k)
+        SplitBackward<Scalar>(k, n, L, src, cosTable, sinTable, zr, zi);
     if (L % 2 == 0 && L > 0)
     {
       const int k = L / 2;
@@ -385,7 +427,16 @@ void BackwardReal(const StagePlan& plan, const double* tables, const double* src
     }
     const double* z = RunStages<T, Scalar>(plan, tables, a, b);
     const double *outRe = z + L, *outIm = z;
-    for (int j = 0; j < L; ++j)
+    const typename T::V factor = T::Splat(scale);
+    int j = 0;
+    for (; j + W <= L; j += W)
+    {
+      typename T::V lo, hi;
+      T::Interleave(T::Load(outRe + j) * factor, T::Load(outIm + j) * factor, &lo, &hi);
+      T::Store(dst + 2 * j, lo);
+      T::Store(dst + 2 * j + W, hi);
+    }
+    for (; j < L; ++j)
     {
       dst[2 * j] = outRe[j] * scale;
       dst[2 * j + 1] = outIm[j] * scale;
