@@ -298,18 +298,25 @@ void BlitImage(const RasterCanvas& canvas, const uint8_t* image, int32_t imageWi
     }
     else if (flags & kBlitAlphaBlend)
     {
-      for (int32_t c = 0; c < columns; ++c, s += 4, d += 4)
+      // Pictures are mostly long runs of clear or opaque pixels: skip or copy those whole.
+      int32_t c = 0;
+      while (c < columns)
       {
-        const int32_t a = s[0];
-        if (a == 0) continue;
-        if (a == 255)
+        const int32_t a = s[c * 4];
+        int32_t run = c + 1;
+        if (a == 0 || a == 255)
         {
-          std::memcpy(d, s, 4);
+          while (run < columns && s[run * 4] == a) ++run;
+          if (a == 255) std::memcpy(d + c * 4, s + c * 4, static_cast<size_t>(run - c) * 4);
+          c = run;
           continue;
         }
-        d[1] = static_cast<uint8_t>(((s[1] * a + d[1] * (255 - a)) * 258) >> 16);
-        d[2] = static_cast<uint8_t>(((s[2] * a + d[2] * (255 - a)) * 258) >> 16);
-        d[3] = static_cast<uint8_t>(((s[3] * a + d[3] * (255 - a)) * 258) >> 16);
+        const uint8_t* sp = s + c * 4;
+        uint8_t* dp = d + c * 4;
+        dp[1] = static_cast<uint8_t>(((sp[1] * a + dp[1] * (255 - a)) * 258) >> 16);
+        dp[2] = static_cast<uint8_t>(((sp[2] * a + dp[2] * (255 - a)) * 258) >> 16);
+        dp[3] = static_cast<uint8_t>(((sp[3] * a + dp[3] * (255 - a)) * 258) >> 16);
+        c = run;
       }
     }
     else

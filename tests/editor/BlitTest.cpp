@@ -260,3 +260,46 @@ TEST(BlitTest, UnusableArgumentsDrawNothing)
   BlitImageAddTinted(canvas.canvas(), nullptr, 4, 4, 4, 0, 0, 0, 0xFFFFFFFF, 1.0);
   EXPECT_EQ(canvas.bytes, clean);
 }
+
+TEST(BlitTest, AlphaBlendOfMixedRunsMatchesPerPixelFormula)
+{
+  // Runs of clear, opaque and partial pixels in every order, against the formula pixel by pixel.
+  Pixels image(37, 9, 40), canvas(45, 12);
+  uint32_t seed = 12345;
+  auto next = [&]
+  {
+    seed = seed * 1103515245u + 12345u;
+    return static_cast<uint8_t>(seed >> 16);
+  };
+  for (int32_t y = 0; y < 9; ++y)
+    for (int32_t x = 0; x < 37; ++x)
+    {
+      uint8_t* p = image.px(x, y);
+      const int kind = ((x / 3) + y) % 4;
+      p[0] = kind == 0 ? 0 : kind == 1 ? 255 : next();
+      p[1] = next();
+      p[2] = next();
+      p[3] = next();
+    }
+  for (uint8_t& b : canvas.bytes) b = next();
+  Pixels expected = canvas;
+  for (int32_t y = 0; y < 9; ++y)
+    for (int32_t x = 0; x < 37; ++x)
+    {
+      const int32_t cx = x - 5, cy = y + 4; // placed at (-5, 4): cut on the left
+      if (cx < 0) continue;
+      const uint8_t* s = image.px(x, y);
+      uint8_t* d = expected.px(cx, cy);
+      const int a = s[0];
+      if (a == 0) continue;
+      if (a == 255)
+      {
+        for (int c = 0; c < 4; ++c) d[c] = s[c];
+        continue;
+      }
+      for (int c = 1; c < 4; ++c)
+        d[c] = static_cast<uint8_t>(((s[c] * a + d[c] * (255 - a)) * 258) >> 16);
+    }
+  BlitImage(canvas.canvas(), image.bytes.data(), 37, 9, 40, -5, 4, kBlitAlphaBlend | kBlitTopLeft);
+  EXPECT_EQ(canvas.bytes, expected.bytes);
+}
