@@ -264,7 +264,7 @@ TEST(BlitTest, UnusableArgumentsDrawNothing)
 TEST(BlitTest, AlphaBlendOfMixedRunsMatchesPerPixelFormula)
 {
   // Runs of clear, opaque and partial pixels in every order, against the formula pixel by pixel.
-  Pixels image(37, 9, 40), canvas(45, 12);
+  Pixels image(37, 9, 40), canvas(45, 14);
   uint32_t seed = 12345;
   auto next = [&]
   {
