@@ -83,9 +83,10 @@ bool ReadAudio(const std::string& path, Audio* audio)
 }
 
 // Sines from 100 Hz to 10 kHz: inside the band where the default curve is flat.
-Audio InBand(int channels, double seconds, int format)
+Audio InBand(int channels, double seconds, int format, int rate = 44100)
 {
   Audio audio;
+  audio.rate = rate;
   audio.channels = channels;
   audio.format = format;
   const int frames = static_cast<int>(seconds * audio.rate);
@@ -210,6 +211,30 @@ TEST_F(RenderTest, DefaultSettingsGiveTheInputBackAlignedSampleForSample)
   // transient (one kernel length) has passed; a one-sample shift would show as ~0.3 at 10 kHz.
   EXPECT_LT(WorstDifference(input, output, 2400, input.Frames() - 2400), 1e-3);
   ExpectOnlyFiles({"in.wav", "out.wav"});
+}
+
+TEST_F(RenderTest, OtherRatesAndEmptyFilesStayAligned)
+{
+  const Audio input = InBand(1, 0.5, SF_FORMAT_WAV | SF_FORMAT_PCM_24, 96000);
+  ASSERT_TRUE(WriteAudio(Path("in96.wav"), input));
+  const Outcome run = Go("--block 300 '" + Path("in96.wav") + "' '" + Path("out96.wav") + "'");
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_EQ(run.output.find("latency 2368 samples"), std::string::npos) << run.output;
+  Audio output;
+  ASSERT_TRUE(ReadAudio(Path("out96.wav"), &output));
+  EXPECT_EQ(output.rate, 96000);
+  ASSERT_EQ(output.Frames(), input.Frames());
+  // As at 44.1 kHz, plus the 24-bit rounding of both files (1e-7).
+  EXPECT_LT(WorstDifference(input, output, 6000, input.Frames() - 6000), 1e-3);
+
+  Audio empty;
+  empty.channels = 2;
+  empty.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+  ASSERT_TRUE(WriteAudio(Path("empty.wav"), empty));
+  ASSERT_EQ(Go("'" + Path("empty.wav") + "' '" + Path("empty-out.wav") + "'").status, 0);
+  ASSERT_TRUE(ReadAudio(Path("empty-out.wav"), &output));
+  EXPECT_EQ(output.Frames(), 0);
+  EXPECT_EQ(output.channels, 2);
 }
 
 TEST_F(RenderTest, BoostedBandMeasuredInTheOutputOfAMonoFile)

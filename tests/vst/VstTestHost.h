@@ -12,6 +12,7 @@
 #include <cstring>
 #include <dlfcn.h>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include "vst/VstAbi.h"
@@ -84,7 +85,11 @@ inline VstPluginMainProc Entry(const char* name = "VSTPluginMain")
   {
     // Keep the tests independent of a preferences file on this machine.
     static char configDir[] = "/tmp/tarvex-vst-test-XXXXXX";
-    if (mkdtemp(configDir)) setenv("XDG_CONFIG_HOME", configDir, 1);
+    if (mkdtemp(configDir))
+    {
+      setenv("XDG_CONFIG_HOME", configDir, 1);
+      atexit([] { rmdir(configDir); }); // empty: no test opens an editor, so nothing is written
+    }
     library = dlopen(BundleBinary().c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
   }
   if (!library)
