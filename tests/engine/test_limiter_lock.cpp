@@ -137,3 +137,31 @@ TEST(SemLock, ExcludesTwoThreads)
   EXPECT_EQ(lock.busy.load(), 0);
   SemLockDestroy(&lock);
 }
+
+TEST(Limiter, QuietCallsPassUnchangedAndALoudSampleAnywhereIsCaught)
+{
+  for (int length : {1, 2, 7, 512, 513})
+  {
+    for (int loudAt : {-1, 0, length / 2, length - 1})
+    {
+      LimiterRun r;
+      r.left.assign(length, 0.25);
+      r.right.assign(length, -0.5);
+      if (loudAt >= 0) r.right[loudAt] = -3.0;
+      r.Run(0.0, 2);
+      SCOPED_TRACE(testing::Message() << length << " " << loudAt);
+      if (loudAt < 0)
+      {
+        EXPECT_EQ(r.left, std::vector<double>(length, 0.25));
+        EXPECT_EQ(r.light, 0.0);
+        EXPECT_EQ(r.envelope, 0.0);
+      }
+      else
+      {
+        EXPECT_DOUBLE_EQ(r.right[loudAt], -1.0);
+        EXPECT_DOUBLE_EQ(r.light, 2.0);
+        EXPECT_DOUBLE_EQ(r.envelope, 3.0);
+      }
+    }
+  }
+}
