@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <vector>
 
+class LICE_IBitmap;
+
 constexpr int32_t kFontGlyphCount = 224; // character codes 32 .. 255
 constexpr int32_t kFontFirstCode = 32;
 constexpr int32_t kTextLineCapacity = 512; // bytes, NUL included
@@ -51,6 +53,11 @@ BitmapFont* BuildBitmapFont(int32_t sheetWidth, int32_t sheetHeight, const uint8
                             int32_t glyphRowSpan, const uint8_t* limitsPixels,
                             int32_t limitsRowSpan, int32_t spacing);
 void FreeBitmapFont(BitmapFont* font);
+
+// The same from two decoded pictures (any row span). Null when either is missing or their sizes
+// differ.
+BitmapFont* BuildBitmapFontFromSheets(LICE_IBitmap* glyphSheet, LICE_IBitmap* limitsSheet,
+                                      int32_t spacing);
 
 // A line with an empty string. Owned by the caller (FreeTextLine).
 TextLine* CreateTextLine(const BitmapFont* font, int32_t x, int32_t y, int32_t flags);

@@ -100,6 +100,17 @@ TEST(PicturesTest, FontSheetsHoldAllCells)
   }
 }
 
+TEST(PicturesTest, FontFromMismatchedOrMissingSheets)
+{
+  std::unique_ptr<LICE_IBitmap> glyphs = Load("img/font/font12.png");
+  std::unique_ptr<LICE_IBitmap> limits = Load("img/font/font11_limits.png");
+  ASSERT_TRUE(glyphs && limits);
+  EXPECT_EQ(BuildBitmapFontFromSheets(glyphs.get(), limits.get(), -3), nullptr);
+  EXPECT_EQ(BuildBitmapFontFromSheets(nullptr, limits.get(), -3), nullptr);
+  EXPECT_EQ(BuildBitmapFontFromSheets(glyphs.get(), nullptr, -3), nullptr);
+  EXPECT_EQ(Load("img/font/missing.png"), nullptr);
+}
+
 TEST(PicturesTest, KnobStripFramesAndCentres)
 {
   std::unique_ptr<LICE_IBitmap> knob = Load("img/black_knob.png");
