@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/Tarvex.h"
+#include "tests/vst/RecordingGraphics.h"
 #include "vst/IPlugVST.h"
 
 namespace
@@ -192,4 +193,35 @@ TEST_F(VstWrapper, NoHostCallbackAtAll)
   EXPECT_EQ(lonely->HostSamplePosition(), 0);
   EXPECT_EQ(lonely->HostCode(), kHostUnknown);
   lonely->SetParameterFromGUI(3, 0.0);
+}
+
+TEST_F(VstWrapper, EditorOpcodesOnceGraphicsAreAttached)
+{
+  AEffect* effect = plug->GetAEffect();
+  auto dispatch = [&](int32_t op, VstIntPtr value, void* ptr)
+  { return effect->dispatcher(effect, op, 0, value, ptr, 0.0f); };
+  EXPECT_EQ(effect->flags & effFlagsHasEditor, 0);
+  IGraphics* graphics = MakeRecordingGraphics(plug.get());
+  plug->AdoptGraphics(graphics); // owned by the plug-in from here
+  EXPECT_EQ(effect->flags & effFlagsHasEditor, effFlagsHasEditor);
+
+  ERect* rect = nullptr;
+  EXPECT_EQ(dispatch(effEditGetRect, 0, &rect), 1);
+  ASSERT_NE(rect, nullptr);
+  EXPECT_EQ(rect->top, 0);
+  EXPECT_EQ(rect->left, 0);
+  EXPECT_EQ(rect->bottom, 576);
+  EXPECT_EQ(rect->right, 752);
+  EXPECT_EQ(dispatch(effEditGetRect, 0, nullptr), 0);
+
+  int window = 0;
+  EXPECT_EQ(dispatch(effEditOpen, 0, &window), 1);
+  EXPECT_EQ(dispatch(effEditClose, 0, nullptr), 1);
+  // A host that takes a Cocoa view says so first; the next open uses it.
+  EXPECT_EQ(dispatch(effCanDo, 0, const_cast<char*>("hasCockosViewAsConfig")),
+            static_cast<VstIntPtr>(0xBEEF0000));
+  EXPECT_EQ(dispatch(effEditOpen, 0, &window), 1);
+  // A view that does not open answers 0.
+  EXPECT_EQ(dispatch(effEditOpen, 0, nullptr), 0);
+  EXPECT_EQ(ViewsOpened(graphics), (std::vector<std::string>{"carbon", "close", "cocoa", "cocoa"}));
 }
