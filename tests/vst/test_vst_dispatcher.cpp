@@ -17,8 +17,10 @@ TEST(VstIdentity, AEffectRecordAsHostsReadIt)
   EXPECT_EQ(plug->numOutputs, 2);
   EXPECT_EQ(plug->numPrograms, 1);
   EXPECT_EQ(plug->ioRatio, 1.0f);
-  // Replacing, double replacing and mono; no editor until graphics exist; no chunk flag.
-  EXPECT_EQ(plug->flags, effFlagsCanReplacing | effFlagsCanDoubleReplacing | effFlagsCanMono);
+  // Replacing, double replacing and mono, no chunk flag; the editor flag is set once the plug-in
+  // builds its editor (VstEditor checks that it agrees with the editor opcodes).
+  EXPECT_EQ(plug->flags & ~effFlagsHasEditor,
+            effFlagsCanReplacing | effFlagsCanDoubleReplacing | effFlagsCanMono);
   EXPECT_NE(plug->process, nullptr);
   EXPECT_NE(plug->processReplacing, nullptr);
   EXPECT_NE(plug->processDoubleReplacing, nullptr);
@@ -283,17 +285,26 @@ TEST(VstCanDo, AnswersAndCapabilities)
   EXPECT_EQ(plug.Dispatch(effCanDo, 0, 0, nullptr), 0);
 }
 
-TEST(VstEditor, NoGraphicsNoEditor)
+TEST(VstEditor, EditorFlagAgreesWithTheEditorOpcodes)
 {
   Instance plug;
   ASSERT_TRUE(plug);
   ERect* rect = nullptr;
-  EXPECT_EQ(plug.Dispatch(effEditGetRect, 0, 0, &rect), 0);
-  EXPECT_EQ(rect, nullptr);
-  EXPECT_EQ(plug.Dispatch(effEditOpen, 0, 0, nullptr), 0);
-  EXPECT_EQ(plug.Dispatch(effEditClose), 0);
   EXPECT_EQ(plug.Dispatch(effEditIdle), 0);
-  EXPECT_EQ(plug->flags & effFlagsHasEditor, 0);
+  if (!(plug->flags & effFlagsHasEditor))
+  {
+    // No graphics: every editor opcode answers 0 and hands out nothing.
+    EXPECT_EQ(plug.Dispatch(effEditGetRect, 0, 0, &rect), 0);
+    EXPECT_EQ(rect, nullptr);
+    EXPECT_EQ(plug.Dispatch(effEditOpen, 0, 0, nullptr), 0);
+    EXPECT_EQ(plug.Dispatch(effEditClose), 0);
+    return;
+  }
+  EXPECT_EQ(plug.Dispatch(effEditGetRect, 0, 0, &rect), 1);
+  ASSERT_NE(rect, nullptr);
+  EXPECT_EQ(rect->bottom - rect->top, 576);
+  EXPECT_EQ(rect->right - rect->left, 752);
+  EXPECT_EQ(plug.Dispatch(effEditGetRect, 0, 0, nullptr), 0);
 }
 
 TEST(VstPins, PropertiesOfTheStereoPair)
