@@ -135,6 +135,7 @@ struct Options
   std::string loadState;
   int block = 512;
   std::string format; // "", "wav", "flac" or "aiff"
+  int sampleType = 0; // libsndfile subtype from --bits, 0 for the input's
   std::string demoDir;
   bool quiet = false;
   std::vector<std::string> files;
@@ -235,6 +236,22 @@ int ParseOptions(int argc, char** argv, Options* options)
       if (options->format != "wav" && options->format != "flac" && options->format != "aiff")
       {
         Fail(std::string("--format: unsupported output type '") + v + "' (wav, flac or aiff)");
+        return 2;
+      }
+    }
+    else if (arg == "--bits")
+    {
+      const char* v = needValue("16, 24, 32 or float");
+      if (!v) return 2;
+      const std::string bits = v;
+      options->sampleType = bits == "16"      ? SF_FORMAT_PCM_16
+                            : bits == "24"    ? SF_FORMAT_PCM_24
+                            : bits == "32"    ? SF_FORMAT_PCM_32
+                            : bits == "float" ? SF_FORMAT_FLOAT
+                                              : 0;
+      if (!options->sampleType)
+      {
+        Fail("--bits: unsupported sample type '" + bits + "' (16, 24, 32 or float)");
         return 2;
       }
     }
@@ -456,15 +473,21 @@ bool SupportedInputFormat(int format)
          major == SF_FORMAT_AIFF;
 }
 
-// The output format: the input's, or the input's sample type in another file type when it fits
-// there (24-bit, then 16-bit otherwise).
-int OutputFormat(int inputFormat, const std::string& type, int channels, int rate)
+// The output format: the input's unless --format or --bits say otherwise. A new file type keeps
+// the input's sample type when it fits there (else 24-bit, then 16-bit); a sample type that was
+// asked for must fit, or the result is 0.
+int OutputFormat(int inputFormat, const Options& options, int channels, int rate)
 {
-  if (type.empty()) return inputFormat;
   SF_INFO probe{};
   probe.channels = channels;
   probe.samplerate = rate;
-  const int major = MajorFormatFor(type);
+  const int major =
+      options.format.empty() ? inputFormat & SF_FORMAT_TYPEMASK : MajorFormatFor(options.format);
+  if (options.sampleType)
+  {
+    probe.format = major | options.sampleType;
+    return sf_format_check(&probe) ? probe.format : 0;
+  }
   for (int subtype : {inputFormat & SF_FORMAT_SUBMASK, static_cast<int>(SF_FORMAT_PCM_24),
                       static_cast<int>(SF_FORMAT_PCM_16)})
   {
@@ -562,7 +585,12 @@ int RenderFile(const Options& options, const std::string& inputPath, const std::
   SF_INFO outInfo{};
   outInfo.channels = channels;
   outInfo.samplerate = inInfo.samplerate;
-  outInfo.format = OutputFormat(inInfo.format, options.format, channels, inInfo.samplerate);
+  outInfo.format = OutputFormat(inInfo.format, options, channels, inInfo.samplerate);
+  if (!outInfo.format)
+  {
+    Fail("--bits: that sample type cannot be written to this file type");
+    return 1;
+  }
   PartialFile partial(outputPath);
   const int fd = partial.Create(&error);
   if (fd < 0)
@@ -905,16 +933,10 @@ int main(int argc, char** argv)
 
   if (options.listParams)
   {
-    const int code = RunWithoutAudio(Options{options.plugin,
-                                             options.sets,
-                                             true,
-                                             "",
-                                             options.loadState,
-                                             options.block,
-                                             "",
-                                             "",
-                                             true,
-                                             {}});
+    // The list first, without saving: the render saves the state after processing.
+    Options listOnly = options;
+    listOnly.saveState.clear();
+    const int code = RunWithoutAudio(listOnly);
     if (code != 0) return code;
   }
   RenderResult result;

@@ -293,6 +293,16 @@ TEST_F(RenderTest, FileTypesKeptOrChanged)
   ASSERT_EQ(Go("--format flac '" + Path("f.wav") + "' '" + Path("f.flac") + "'").status, 0);
   ASSERT_TRUE(ReadAudio(Path("f.flac"), &out));
   EXPECT_EQ(out.format, SF_FORMAT_FLAC | SF_FORMAT_PCM_24);
+
+  // Sample type asked for: kept in the input's file type, refused where it cannot be written.
+  ASSERT_EQ(Go("--bits 16 '" + Path("f.wav") + "' '" + Path("f16.wav") + "'").status, 0);
+  ASSERT_TRUE(ReadAudio(Path("f16.wav"), &out));
+  EXPECT_EQ(out.format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+  const Outcome refused =
+      Go("--format flac --bits float '" + Path("f.wav") + "' '" + Path("ff.flac") + "'");
+  EXPECT_NE(refused.status, 0);
+  EXPECT_NE(refused.output.find("--bits"), std::string::npos) << refused.output;
+  EXPECT_FALSE(Exists(Path("ff.flac")));
 }
 
 TEST_F(RenderTest, ParametersListedAndStateSavedAndRestored)
