@@ -653,6 +653,9 @@ int RenderFile(const Options& options, const std::string& inputPath, const std::
   }
   const auto stop = std::chrono::steady_clock::now();
   progress.Finish();
+  if (plug.Latency() != latency)
+    fprintf(stderr, "%s: warning: the plug-in changed its latency during the render (%d to %d)\n",
+            kProgram, latency, plug.Latency());
   if (sf_error(in) != SF_ERR_NO_ERROR)
   {
     sf_close(out);
