@@ -360,3 +360,31 @@ TEST_F(EngineStream, ResolutionChangeRestartsWithTheNewLatency)
     worst = std::max(worst, std::fabs(out.left[i] - in.left[i - 618]));
   EXPECT_LT(worst, 5e-4);
 }
+
+TEST_F(EngineStream, ExtremeSampleRatesStayInBounds)
+{
+  for (double rate : {1.0, 8000.0, 384000.0, 768000.0})
+  {
+    auto plug = MakeTarvex(rate);
+    SetParam(*plug, kParamResolution, 8);
+    SetParam(*plug, kParamInputBufferSize, 3);
+    // A few blocks suffice (at the high rates B is 128 with N = 64000, the costliest case).
+    const Stereo in = TestSignal(6000, 44100.0);
+    const Stereo out = StreamFixed(*plug, in, 4096);
+    const TarvexEngine& e = plug->Engine();
+    SCOPED_TRACE(rate);
+    EXPECT_LE(e.mFftSize, kMaxFftSize);
+    EXPECT_GE(e.mBlockSize, 128);
+    EXPECT_EQ(e.mKernelLength % 2, 1);
+    EXPECT_EQ(plug->GetLatency(), e.mBlockSize + e.mKernelLength / 2);
+    for (size_t i = 0; i < out.size(); ++i) ASSERT_TRUE(std::isfinite(out.left[i])) << i;
+    InstanceState& s = *plug->State();
+    AnalyseCapture(s, kDisplayColumns);
+    KernelResponseColumns(s, kDisplayColumns);
+    for (int c = 0; c < kDisplayColumns; ++c)
+    {
+      ASSERT_TRUE(std::isfinite(s.spectrumColumns[2][c])) << c;
+      ASSERT_TRUE(std::isfinite(s.kernelColumns[c])) << c;
+    }
+  }
+}
