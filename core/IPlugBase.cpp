@@ -209,17 +209,25 @@ void IPlugBase::ChangeBlockSize(int nFrames)
 {
   if (nFrames < 0) nFrames = 0;
   if (nFrames == mBlockSize) return;
+  // Resizing may move a scratch buffer; slots that pointed at the old one are pointed at the new one, so
+  // no data slot is left dangling (connected channels are bound afresh with every call anyway).
   for (int i = 0; i < NInChannels(); ++i)
   {
-    WDL_TypedBuf<double>& buf = mInChannels.Get(i)->mScratchBuf;
+    InChannel* channel = mInChannels.Get(i);
+    WDL_TypedBuf<double>& buf = channel->mScratchBuf;
+    const bool slotOnScratch = *channel->mSrc && *channel->mSrc == buf.Get();
     buf.Resize(nFrames);
     if (buf.Get()) memset(buf.Get(), 0, sizeof(double) * static_cast<size_t>(buf.GetSize()));
+    if (slotOnScratch || !channel->mConnected) *channel->mSrc = buf.Get();
   }
   for (int i = 0; i < NOutChannels(); ++i)
   {
-    WDL_TypedBuf<double>& buf = mOutChannels.Get(i)->mScratchBuf;
+    OutChannel* channel = mOutChannels.Get(i);
+    WDL_TypedBuf<double>& buf = channel->mScratchBuf;
+    const bool slotOnScratch = *channel->mDest && *channel->mDest == buf.Get();
     buf.Resize(nFrames);
     if (buf.Get()) memset(buf.Get(), 0, sizeof(double) * static_cast<size_t>(buf.GetSize()));
+    if (slotOnScratch || !channel->mConnected) *channel->mDest = buf.Get();
   }
   mBlockSize = nFrames;
 }

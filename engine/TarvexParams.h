@@ -25,9 +25,8 @@ constexpr int kTarvexUniqueID = FourCC("Trvx");
 constexpr int kTarvexMakerID = FourCC("Vnmr");
 constexpr int kTarvexInitialLatency = 0; // the engine reports the real value at configuration
 
-// Bundle identifiers; the graphics find the editor's pictures through them.
-constexpr const char* kTarvexVstBundleID = "com.vennmoor.vst.Tarvex";
-constexpr const char* kTarvexAuBundleID = "com.vennmoor.audiounit.Tarvex";
+// The bundle identifiers (kTarvexVstBundleID, kTarvexAuBundleID) live with the bundle lookup in
+// graphics/LICE_Resources.h: the graphics find the editor's pictures through them.
 
 // Global settings, also kept in the preferences file (indexes 19 .. 23). Band parameters: on 0..3,
 // gain 4..7, freq 8..11, slope 12..15; then Transpose 16, Overall Gain 17, Gain Scale 18.

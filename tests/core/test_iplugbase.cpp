@@ -71,6 +71,22 @@ TEST(IPlugBase, BlockSizeChangeClearsScratchOnlyWhenTheSizeChanges)
   EXPECT_EQ(plug.GetBlockSize(), 8);
 }
 
+TEST(IPlugBase, BlockSizeChangeLeavesNoDanglingDataSlot)
+{
+  TestPlug plug;
+  plug.ChangeBlockSize(4);
+  plug.ConnectInputs(0, 2, false);
+  plug.ConnectOutputs(0, 2, false);
+  plug.ChangeBlockSize(100000); // the scratch buffers move
+  double* in0 = plug.InputData()[0];
+  double* out1 = plug.OutputData()[1];
+  ASSERT_NE(in0, nullptr);
+  EXPECT_EQ(in0[99999], 0.0); // readable: ASan would flag a slot left on the freed buffer
+  out1[99999] = 1.0;
+  plug.RunEngine(0.0, 100000);
+  EXPECT_EQ(plug.OutputData()[1][5], 0.0);
+}
+
 TEST(IPlugBase, FloatProcessingCopiesStoresAndAdds)
 {
   TestPlug plug;
