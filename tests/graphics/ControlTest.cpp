@@ -275,12 +275,12 @@ TEST(BitmapResource, LoadsThroughTheCacheAndMissingOnesAreEmpty)
   ASSERT_EQ(mkdir(root.c_str(), 0755), 0);
   ASSERT_EQ(mkdir((root + "/Contents").c_str(), 0755), 0);
   ASSERT_EQ(mkdir((root + "/Contents/Resources").c_str(), 0755), 0);
-  PngSpec spec;
-  spec.width = 5;
-  spec.height = 12;
-  spec.colourType = PNG_COLOR_TYPE_GRAY;
-  spec.rows.assign(12, std::vector<uint8_t>(5, 9));
-  ASSERT_TRUE(WritePng(root + "/Contents/Resources/knob.png", spec));
+  PngImage image;
+  image.width = 5;
+  image.height = 12;
+  image.colourType = PNG_COLOR_TYPE_GRAY;
+  image.rows.assign(12, std::vector<uint8_t>(5, 9));
+  ASSERT_TRUE(WritePng(root + "/Contents/Resources/knob.png", image));
   RegisterBundleFolder("com.example.test.Resources", root.c_str());
 
   TestPlug plug;

@@ -21,12 +21,12 @@ std::vector<uint8_t> Argb(uint8_t a, uint8_t r, uint8_t g, uint8_t b)
   return {a, r, g, b};
 }
 
-PngSpec RgbNoise(int width, int height)
+PngImage RgbNoise(int width, int height)
 {
-  PngSpec spec;
-  spec.width = width;
-  spec.height = height;
-  spec.colourType = PNG_COLOR_TYPE_RGB;
+  PngImage image;
+  image.width = width;
+  image.height = height;
+  image.colourType = PNG_COLOR_TYPE_RGB;
   uint32_t state = 12345;
   for (int y = 0; y < height; ++y)
   {
@@ -36,9 +36,9 @@ PngSpec RgbNoise(int width, int height)
       state = state * 1664525u + 1013904223u;
       row.push_back(static_cast<uint8_t>(state >> 24));
     }
-    spec.rows.push_back(row);
+    image.rows.push_back(row);
   }
-  return spec;
+  return image;
 }
 
 uint32_t Crc32(const uint8_t* data, size_t n)
@@ -90,13 +90,13 @@ public:
 TEST(LoadPng, OneBitGreyExpandsToOpaqueArgb)
 {
   ScratchFolder folder;
-  PngSpec spec;
-  spec.width = 10; // more than one byte of bits per row
-  spec.height = 2;
-  spec.colourType = PNG_COLOR_TYPE_GRAY;
-  spec.depth = 1;
-  spec.rows = {{0xA5, 0x80}, {0x00, 0x40}}; // row 0: 1010 0101 10, row 1: 0000 0000 01
-  ASSERT_TRUE(WritePng(folder.File("grey1.png"), spec));
+  PngImage image;
+  image.width = 10; // more than one byte of bits per row
+  image.height = 2;
+  image.colourType = PNG_COLOR_TYPE_GRAY;
+  image.depth = 1;
+  image.rows = {{0xA5, 0x80}, {0x00, 0x40}}; // row 0: 1010 0101 10, row 1: 0000 0000 01
+  ASSERT_TRUE(WritePng(folder.File("grey1.png"), image));
   LICE_IBitmap* bitmap = LoadPng(folder.File("grey1.png").c_str());
   ASSERT_NE(bitmap, nullptr);
   EXPECT_EQ(bitmap->Width(), 10);
@@ -114,14 +114,14 @@ TEST(LoadPng, OneBitGreyExpandsToOpaqueArgb)
 TEST(LoadPng, PaletteWithTransparencyPutsAlphaFirst)
 {
   ScratchFolder folder;
-  PngSpec spec;
-  spec.width = 4;
-  spec.height = 1;
-  spec.colourType = PNG_COLOR_TYPE_PALETTE;
-  spec.palette = {10, 20, 30, 40, 50, 60, 70, 80, 90};
-  spec.paletteAlpha = {0, 128}; // the third entry stays opaque
-  spec.rows = {{0, 1, 2, 1}};
-  ASSERT_TRUE(WritePng(folder.File("palette.png"), spec));
+  PngImage image;
+  image.width = 4;
+  image.height = 1;
+  image.colourType = PNG_COLOR_TYPE_PALETTE;
+  image.palette = {10, 20, 30, 40, 50, 60, 70, 80, 90};
+  image.paletteAlpha = {0, 128}; // the third entry stays opaque
+  image.rows = {{0, 1, 2, 1}};
+  ASSERT_TRUE(WritePng(folder.File("palette.png"), image));
   LICE_IBitmap* bitmap = LoadPng(folder.File("palette.png").c_str());
   ASSERT_NE(bitmap, nullptr);
   EXPECT_EQ(PixelAt(bitmap, 0, 0), Argb(0, 10, 20, 30));
@@ -131,8 +131,8 @@ TEST(LoadPng, PaletteWithTransparencyPutsAlphaFirst)
   delete bitmap;
 
   // Without transparency a palette image is opaque.
-  spec.paletteAlpha.clear();
-  ASSERT_TRUE(WritePng(folder.File("opaque.png"), spec));
+  image.paletteAlpha.clear();
+  ASSERT_TRUE(WritePng(folder.File("opaque.png"), image));
   bitmap = LoadPng(folder.File("opaque.png").c_str());
   ASSERT_NE(bitmap, nullptr);
   EXPECT_EQ(PixelAt(bitmap, 1, 0), Argb(255, 40, 50, 60));
@@ -142,7 +142,7 @@ TEST(LoadPng, PaletteWithTransparencyPutsAlphaFirst)
 TEST(LoadPng, ColourKeysAndPackedPalettesGiveAlphaFirst)
 {
   ScratchFolder folder;
-  PngSpec rgb;
+  PngImage rgb;
   rgb.width = 2;
   rgb.height = 1;
   rgb.colourType = PNG_COLOR_TYPE_RGB;
@@ -158,7 +158,7 @@ TEST(LoadPng, ColourKeysAndPackedPalettesGiveAlphaFirst)
   EXPECT_EQ(PixelAt(bitmap, 1, 0), Argb(0, 4, 5, 6));
   delete bitmap;
 
-  PngSpec grey;
+  PngImage grey;
   grey.width = 3;
   grey.height = 1;
   grey.colourType = PNG_COLOR_TYPE_GRAY;
@@ -173,7 +173,7 @@ TEST(LoadPng, ColourKeysAndPackedPalettesGiveAlphaFirst)
   EXPECT_EQ(PixelAt(bitmap, 2, 0), Argb(255, 30, 30, 30));
   delete bitmap;
 
-  PngSpec packed; // 4-bit indices, two per byte
+  PngImage packed; // 4-bit indices, two per byte
   packed.width = 3;
   packed.height = 1;
   packed.colourType = PNG_COLOR_TYPE_PALETTE;
@@ -192,13 +192,13 @@ TEST(LoadPng, ColourKeysAndPackedPalettesGiveAlphaFirst)
 TEST(LoadPng, SixteenBitRgbKeepsHighBytes)
 {
   ScratchFolder folder;
-  PngSpec spec;
-  spec.width = 2;
-  spec.height = 1;
-  spec.colourType = PNG_COLOR_TYPE_RGB;
-  spec.depth = 16;
-  spec.rows = {{0x12, 0x34, 0xAB, 0xCD, 0xFF, 0x01, 0x00, 0xFF, 0x80, 0x7F, 0x01, 0x02}};
-  ASSERT_TRUE(WritePng(folder.File("rgb16.png"), spec));
+  PngImage image;
+  image.width = 2;
+  image.height = 1;
+  image.colourType = PNG_COLOR_TYPE_RGB;
+  image.depth = 16;
+  image.rows = {{0x12, 0x34, 0xAB, 0xCD, 0xFF, 0x01, 0x00, 0xFF, 0x80, 0x7F, 0x01, 0x02}};
+  ASSERT_TRUE(WritePng(folder.File("rgb16.png"), image));
   LICE_IBitmap* bitmap = LoadPng(folder.File("rgb16.png").c_str());
   ASSERT_NE(bitmap, nullptr);
   EXPECT_EQ(PixelAt(bitmap, 0, 0), Argb(255, 0x12, 0xAB, 0xFF));
@@ -209,7 +209,7 @@ TEST(LoadPng, SixteenBitRgbKeepsHighBytes)
 TEST(LoadPng, RgbaAndGreyAlphaMoveAlphaInFront)
 {
   ScratchFolder folder;
-  PngSpec rgba;
+  PngImage rgba;
   rgba.width = 2;
   rgba.height = 2;
   rgba.colourType = PNG_COLOR_TYPE_RGB_ALPHA;
@@ -223,7 +223,7 @@ TEST(LoadPng, RgbaAndGreyAlphaMoveAlphaInFront)
   EXPECT_EQ(PixelAt(bitmap, 1, 1), Argb(16, 13, 14, 15));
   delete bitmap;
 
-  PngSpec greyAlpha;
+  PngImage greyAlpha;
   greyAlpha.width = 2;
   greyAlpha.height = 1;
   greyAlpha.colourType = PNG_COLOR_TYPE_GRAY_ALPHA;
@@ -239,10 +239,10 @@ TEST(LoadPng, RgbaAndGreyAlphaMoveAlphaInFront)
 TEST(LoadPng, InterlacedImageDecodesLikeItsPlainTwin)
 {
   ScratchFolder folder;
-  PngSpec spec = RgbNoise(13, 9);
-  ASSERT_TRUE(WritePng(folder.File("plain.png"), spec));
-  spec.interlaced = true;
-  ASSERT_TRUE(WritePng(folder.File("adam7.png"), spec));
+  PngImage image = RgbNoise(13, 9);
+  ASSERT_TRUE(WritePng(folder.File("plain.png"), image));
+  image.interlaced = true;
+  ASSERT_TRUE(WritePng(folder.File("adam7.png"), image));
   LICE_IBitmap* plain = LoadPng(folder.File("plain.png").c_str());
   LICE_IBitmap* adam7 = LoadPng(folder.File("adam7.png").c_str());
   ASSERT_NE(plain, nullptr);
@@ -250,7 +250,7 @@ TEST(LoadPng, InterlacedImageDecodesLikeItsPlainTwin)
   for (int y = 0; y < 9; ++y)
     for (int x = 0; x < 13; ++x)
     {
-      const uint8_t* src = &spec.rows[y][x * 3];
+      const uint8_t* src = &image.rows[y][x * 3];
       EXPECT_EQ(PixelAt(adam7, x, y), Argb(255, src[0], src[1], src[2]));
       EXPECT_EQ(PixelAt(plain, x, y), PixelAt(adam7, x, y));
     }
@@ -261,8 +261,8 @@ TEST(LoadPng, InterlacedImageDecodesLikeItsPlainTwin)
 TEST(LoadPng, DecodesIntoTargetHonouringItsRowSpan)
 {
   ScratchFolder folder;
-  PngSpec spec = RgbNoise(3, 4);
-  ASSERT_TRUE(WritePng(folder.File("small.png"), spec));
+  PngImage image = RgbNoise(3, 4);
+  ASSERT_TRUE(WritePng(folder.File("small.png"), image));
   LICE_SysBitmap target(100, 100);
   EXPECT_EQ(LoadPng(folder.File("small.png").c_str(), &target), &target);
   EXPECT_EQ(target.Width(), 3);
@@ -271,7 +271,7 @@ TEST(LoadPng, DecodesIntoTargetHonouringItsRowSpan)
   for (int y = 0; y < 4; ++y)
     for (int x = 0; x < 3; ++x)
     {
-      const uint8_t* src = &spec.rows[y][x * 3];
+      const uint8_t* src = &image.rows[y][x * 3];
       EXPECT_EQ(PixelAt(&target, x, y), Argb(255, src[0], src[1], src[2]));
     }
   // Padding after each row is untouched (zero-filled storage).
@@ -348,10 +348,10 @@ TEST(LoadPng, TargetThatCannotTakeTheSizeYieldsNull)
 TEST(LoadPngIfNamed, ChecksTheLastComponentsExtension)
 {
   ScratchFolder folder;
-  const PngSpec spec = RgbNoise(2, 2);
-  ASSERT_TRUE(WritePng(folder.File("upper.PNG"), spec));
-  ASSERT_TRUE(WritePng(folder.File("picture.png.txt"), spec));
-  ASSERT_TRUE(WritePng(folder.File("back.png\\slash"), spec));
+  const PngImage image = RgbNoise(2, 2);
+  ASSERT_TRUE(WritePng(folder.File("upper.PNG"), image));
+  ASSERT_TRUE(WritePng(folder.File("picture.png.txt"), image));
+  ASSERT_TRUE(WritePng(folder.File("back.png\\slash"), image));
 
   LICE_IBitmap* bitmap = LoadPngIfNamed(folder.File("upper.PNG").c_str(), true);
   EXPECT_NE(bitmap, nullptr);

@@ -29,7 +29,7 @@ ScratchFolder::~ScratchFolder()
   if (!mPath.empty()) nftw(mPath.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
 }
 
-bool WritePng(const std::string& path, const PngSpec& spec)
+bool WritePng(const std::string& path, const PngImage& image)
 {
   FILE* file = fopen(path.c_str(), "wb");
   if (!file) return false;
@@ -39,28 +39,28 @@ bool WritePng(const std::string& path, const PngSpec& spec)
   if (png && info && !setjmp(png_jmpbuf(png)))
   {
     png_init_io(png, file);
-    png_set_IHDR(png, info, spec.width, spec.height, spec.depth, spec.colourType,
-                 spec.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+    png_set_IHDR(png, info, image.width, image.height, image.depth, image.colourType,
+                 image.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     std::vector<png_color> palette;
-    for (size_t i = 0; i + 2 < spec.palette.size(); i += 3)
-      palette.push_back(png_color{spec.palette[i], spec.palette[i + 1], spec.palette[i + 2]});
+    for (size_t i = 0; i + 2 < image.palette.size(); i += 3)
+      palette.push_back(png_color{image.palette[i], image.palette[i + 1], image.palette[i + 2]});
     if (!palette.empty()) png_set_PLTE(png, info, palette.data(), static_cast<int>(palette.size()));
-    if (!spec.paletteAlpha.empty())
-      png_set_tRNS(png, info, spec.paletteAlpha.data(), static_cast<int>(spec.paletteAlpha.size()),
+    if (!image.paletteAlpha.empty())
+      png_set_tRNS(png, info, image.paletteAlpha.data(), static_cast<int>(image.paletteAlpha.size()),
                    nullptr);
-    if (spec.hasColourKey)
+    if (image.hasColourKey)
     {
       png_color_16 key = {};
-      key.gray = spec.keyGrey;
-      key.red = spec.keyRed;
-      key.green = spec.keyGreen;
-      key.blue = spec.keyBlue;
+      key.gray = image.keyGrey;
+      key.red = image.keyRed;
+      key.green = image.keyGreen;
+      key.blue = image.keyBlue;
       png_set_tRNS(png, info, nullptr, 0, &key);
     }
     png_write_info(png, info);
     std::vector<png_bytep> rows;
-    for (const auto& row : spec.rows) rows.push_back(const_cast<png_bytep>(row.data()));
+    for (const auto& row : image.rows) rows.push_back(const_cast<png_bytep>(row.data()));
     png_write_image(png, rows.data());
     png_write_end(png, nullptr);
     ok = true;

@@ -18,7 +18,7 @@ private:
   std::string mPath;
 };
 
-struct PngSpec
+struct PngImage
 {
   int width = 1;
   int height = 1;
@@ -33,8 +33,8 @@ struct PngSpec
   uint16_t keyGrey = 0, keyRed = 0, keyGreen = 0, keyBlue = 0;
 };
 
-// Writes spec to path; false on failure.
-bool WritePng(const std::string& path, const PngSpec& spec);
+// Writes image to path; false on failure.
+bool WritePng(const std::string& path, const PngImage& image);
 // Writes raw bytes to path; false on failure.
 bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 std::vector<uint8_t> ReadBytes(const std::string& path);

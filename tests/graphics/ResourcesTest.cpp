@@ -21,13 +21,13 @@ protected:
     ASSERT_EQ(mkdir(mRoot.c_str(), 0755), 0);
     ASSERT_EQ(mkdir((mRoot + "/Contents").c_str(), 0755), 0);
     ASSERT_EQ(mkdir((mRoot + "/Contents/Resources").c_str(), 0755), 0);
-    PngSpec spec;
-    spec.width = 3;
-    spec.height = 2;
-    spec.colourType = PNG_COLOR_TYPE_GRAY;
-    spec.rows = {{1, 2, 3}, {4, 5, 6}};
-    ASSERT_TRUE(WritePng(mRoot + "/Contents/Resources/light.png", spec));
-    ASSERT_TRUE(WritePng(mRoot + "/Contents/Resources/light.jpg", spec));
+    PngImage image;
+    image.width = 3;
+    image.height = 2;
+    image.colourType = PNG_COLOR_TYPE_GRAY;
+    image.rows = {{1, 2, 3}, {4, 5, 6}};
+    ASSERT_TRUE(WritePng(mRoot + "/Contents/Resources/light.png", image));
+    ASSERT_TRUE(WritePng(mRoot + "/Contents/Resources/light.jpg", image));
     RegisterBundleFolder(kId, mRoot.c_str());
   }
   void TearDown() override { RegisterBundleFolder(kId, nullptr); }
