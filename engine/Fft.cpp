@@ -1,8 +1,9 @@
 // Real FFT: an even length n runs as a complex transform of n / 2 points on the even and odd
 // samples plus one split pass; an odd length runs as a complex transform of n points. The complex
-// transform is a Stockham transform with radix-4, -2, -3 and -5 stages and a general stage for
-// other primes, vectorised with SSE2 everywhere and with AVX where the processor has it (chosen at
-// run time; results are bit-identical either way).
+// transform is a Stockham transform with radix-4, -2, -3 and -5 stages (merged in pairs into 6-,
+// 8-, 9- and 10-point kernels) and a general stage for other primes, vectorised with SSE2
+// everywhere and with AVX where the processor has it (chosen at run time; results are bit-identical
+// either way).
 #include "engine/Fft.h"
 
 #include <atomic>
@@ -35,6 +36,43 @@ struct StagePlan
   ptrdiff_t tableLength; // doubles of tables in all
 };
 
+// Radices with their own kernels; any other radix is a prime >= 7 and runs the general stage.
+bool HasKernel(int r)
+{
+  switch (r)
+  {
+  case 2:
+  case 3:
+  case 4:
+  case 5:
+  case 6:
+  case 8:
+  case 9:
+  case 10:
+    return true;
+  default:
+    return false;
+  }
+}
+
+// cos and sin of 2 pi t / R for the composite kernels (R <= 10), filled at load time by plain code.
+double kRootCos[11][10];
+double kRootSin[11][10];
+
+bool FillRoots()
+{
+  for (int R = 1; R <= 10; ++R)
+    for (int t = 0; t < R; ++t)
+    {
+      const long double angle = 6.283185307179586476925286766559L * t / R;
+      kRootCos[R][t] = static_cast<double>(std::cos(angle));
+      kRootSin[R][t] = static_cast<double>(std::sin(angle));
+    }
+  return true;
+}
+
+const bool kRootsFilled = FillRoots();
+
 // Room for the tables of a plan: every n with 2n + 15 <= kFftPlanWorkLength fits (a test checks
 // all).
 constexpr ptrdiff_t kFftPlanTableLength = kFftPlanWorkLength + 2048;
@@ -66,7 +104,19 @@ void MakeStagePlan(int n, StagePlan* plan)
     if (static_cast<int64_t>(p) * p > rest) p = rest;
     while (rest % p == 0) rest /= p, plan->radix[count++] = p;
   }
-  plan->count = count;
+  // Neighbours merge into composite kernels: fewer passes over the data.
+  int merged = 0;
+  for (int i = 0; i < count; ++i)
+  {
+    const int pair = i + 1 < count && plan->radix[i] <= 5 && plan->radix[i + 1] <= 5
+                         ? plan->radix[i] * plan->radix[i + 1]
+                         : 0;
+    if (pair > 5 && HasKernel(pair))
+      plan->radix[merged++] = pair, ++i;
+    else
+      plan->radix[merged++] = plan->radix[i];
+  }
+  plan->count = count = merged;
 
   ptrdiff_t offset = 0;
   int N = plan->length;
@@ -77,7 +127,7 @@ void MakeStagePlan(int n, StagePlan* plan)
     plan->twiddleOffset[i] = offset;
     if (M > 1) offset += 2 * static_cast<ptrdiff_t>(r - 1) * M;
     plan->tableOffset[i] = offset;
-    if (r > 5) offset += 2 * static_cast<ptrdiff_t>(r);
+    if (!HasKernel(r)) offset += 2 * static_cast<ptrdiff_t>(r);
     N = M;
   }
   plan->postOffset = offset;
@@ -110,7 +160,7 @@ void FillTables(const StagePlan& plan, double* tables)
           Twiddle(static_cast<int64_t>(p) * k, N, &tw[(k - 1) * 2 * M + p],
                   &tw[(k - 1) * 2 * M + M + p]);
     }
-    if (r > 5)
+    if (!HasKernel(r))
     {
       double* table = tables + plan.tableOffset[i];
       for (int t = 0; t < r; ++t)
@@ -166,98 +216,61 @@ void FactorLength(int n, int32_t* factors)
   factors[1] = count;
 }
 
-// Vector traits for the kernels; see FftKernels.h.
-struct ScalarLane
-{
-  using V = double;
-  static constexpr int W = 1;
-  static V Load(const double* p) { return *p; }
-  static void Store(double* p, V v) { *p = v; }
-  static V Splat(double x) { return x; }
-  static V Reverse(V v) { return v; }
-  static void Deinterleave(V lo, V hi, V* even, V* odd) { *even = lo, *odd = hi; }
-  static void Interleave(V even, V odd, V* lo, V* hi) { *lo = even, *hi = odd; }
-};
-
-struct Sse2Lanes
-{
-  using V = __m128d;
-  static constexpr int W = 2;
-  static V Load(const double* p) { return _mm_loadu_pd(p); }
-  static void Store(double* p, V v) { _mm_storeu_pd(p, v); }
-  static V Splat(double x) { return _mm_set1_pd(x); }
-  static V Reverse(V v) { return _mm_shuffle_pd(v, v, 1); }
-  static void Deinterleave(V lo, V hi, V* even, V* odd)
-  {
-    *even = _mm_unpacklo_pd(lo, hi);
-    *odd = _mm_unpackhi_pd(lo, hi);
-  }
-  static void Interleave(V even, V odd, V* lo, V* hi)
-  {
-    *lo = _mm_unpacklo_pd(even, odd);
-    *hi = _mm_unpackhi_pd(even, odd);
-  }
-};
-
+// Each instruction set's copy of the kernels. The wider sets fall back to the next narrower one
+// (and then to scalar code) for stages too short for their vectors; all give identical bits.
 namespace sse2
 {
+#define TARVEX_FFT_WITH_AVX 0
 #include "engine/FftKernels.h"
+#include "engine/FftLanes.h"
+#undef TARVEX_FFT_WITH_AVX
+
+void Forward(const StagePlan& plan, const double* tables, const double* src, double* dst,
+             double scale, double* a, double* b)
+{
+  ForwardReal<Sse2Lanes, ScalarLane, ScalarLane>(plan, tables, src, dst, scale, a, b);
+}
+
+void Backward(const StagePlan& plan, const double* tables, const double* src, double* dst,
+              double scale, double* a, double* b)
+{
+  BackwardReal<Sse2Lanes, ScalarLane, ScalarLane>(plan, tables, src, dst, scale, a, b);
+}
+
+void ForwardScalar(const StagePlan& plan, const double* tables, const double* src, double* dst,
+                   double scale, double* a, double* b)
+{
+  ForwardReal<ScalarLane, ScalarLane, ScalarLane>(plan, tables, src, dst, scale, a, b);
+}
+
+void BackwardScalar(const StagePlan& plan, const double* tables, const double* src, double* dst,
+                    double scale, double* a, double* b)
+{
+  BackwardReal<ScalarLane, ScalarLane, ScalarLane>(plan, tables, src, dst, scale, a, b);
+}
 } // namespace sse2
 
 #pragma GCC push_options
 #pragma GCC target("avx")
-struct AvxLanes
-{
-  using V = __m256d;
-  static constexpr int W = 4;
-  static V Load(const double* p) { return _mm256_loadu_pd(p); }
-  static void Store(double* p, V v) { _mm256_storeu_pd(p, v); }
-  static V Splat(double x) { return _mm256_set1_pd(x); }
-  static V Reverse(V v) { return _mm256_permute_pd(_mm256_permute2f128_pd(v, v, 1), 5); }
-  static void Deinterleave(V lo, V hi, V* even, V* odd)
-  {
-    const V first = _mm256_permute2f128_pd(lo, hi, 0x20),
-            second = _mm256_permute2f128_pd(lo, hi, 0x31);
-    *even = _mm256_unpacklo_pd(first, second);
-    *odd = _mm256_unpackhi_pd(first, second);
-  }
-  static void Interleave(V even, V odd, V* lo, V* hi)
-  {
-    const V first = _mm256_unpacklo_pd(even, odd), second = _mm256_unpackhi_pd(even, odd);
-    *lo = _mm256_permute2f128_pd(first, second, 0x20);
-    *hi = _mm256_permute2f128_pd(first, second, 0x31);
-  }
-};
-
-// The scalar lane type again, its functions compiled for this target.
-struct AvxScalarLane
-{
-  using V = double;
-  static constexpr int W = 1;
-  static V Load(const double* p) { return *p; }
-  static void Store(double* p, V v) { *p = v; }
-  static V Splat(double x) { return x; }
-  static V Reverse(V v) { return v; }
-  static void Deinterleave(V lo, V hi, V* even, V* odd) { *even = lo, *odd = hi; }
-  static void Interleave(V even, V odd, V* lo, V* hi) { *lo = even, *hi = odd; }
-};
-
 namespace avx
 {
+#define TARVEX_FFT_WITH_AVX 1
 #include "engine/FftKernels.h"
+#include "engine/FftLanes.h"
+#undef TARVEX_FFT_WITH_AVX
+
+void Forward(const StagePlan& plan, const double* tables, const double* src, double* dst,
+             double scale, double* a, double* b)
+{
+  ForwardReal<AvxLanes, Sse2Lanes, ScalarLane>(plan, tables, src, dst, scale, a, b);
+}
+
+void Backward(const StagePlan& plan, const double* tables, const double* src, double* dst,
+              double scale, double* a, double* b)
+{
+  BackwardReal<AvxLanes, Sse2Lanes, ScalarLane>(plan, tables, src, dst, scale, a, b);
+}
 } // namespace avx
-
-void ForwardAvx(const StagePlan& plan, const double* tables, const double* src, double* dst,
-                double scale, double* a, double* b)
-{
-  avx::ForwardReal<AvxLanes, AvxScalarLane>(plan, tables, src, dst, scale, a, b);
-}
-
-void BackwardAvx(const StagePlan& plan, const double* tables, const double* src, double* dst,
-                 double scale, double* a, double* b)
-{
-  avx::BackwardReal<AvxLanes, AvxScalarLane>(plan, tables, src, dst, scale, a, b);
-}
 #pragma GCC pop_options
 
 int DetectInstructionSet()
@@ -275,23 +288,17 @@ void Transform(const StagePlan& plan, const double* tables, const double* src, d
 {
   const double scale = 1.0 / std::sqrt(static_cast<double>(plan.n));
   const int set = gInstructionSet.load(std::memory_order_relaxed);
-  if (direction == kFftForward)
+  const bool forward = direction == kFftForward;
+  switch (set)
   {
-    if (set == kFftAvx)
-      ForwardAvx(plan, tables, src, dst, scale, a, b);
-    else if (set == kFftSse2)
-      sse2::ForwardReal<Sse2Lanes, ScalarLane>(plan, tables, src, dst, scale, a, b);
-    else
-      sse2::ForwardReal<ScalarLane, ScalarLane>(plan, tables, src, dst, scale, a, b);
-  }
-  else
-  {
-    if (set == kFftAvx)
-      BackwardAvx(plan, tables, src, dst, scale, a, b);
-    else if (set == kFftSse2)
-      sse2::BackwardReal<Sse2Lanes, ScalarLane>(plan, tables, src, dst, scale, a, b);
-    else
-      sse2::BackwardReal<ScalarLane, ScalarLane>(plan, tables, src, dst, scale, a, b);
+  case kFftAvx:
+    (forward ? avx::Forward : avx::Backward)(plan, tables, src, dst, scale, a, b);
+    break;
+  case kFftSse2:
+    (forward ? sse2::Forward : sse2::Backward)(plan, tables, src, dst, scale, a, b);
+    break;
+  default:
+    (forward ? sse2::ForwardScalar : sse2::BackwardScalar)(plan, tables, src, dst, scale, a, b);
   }
 }
 

@@ -96,6 +96,70 @@ template <class T, int R> inline void Butterfly(const Complex<T>* a, Complex<T>*
   }
 }
 
+// Forward DFT of R1 * R2 points from DFTs of R1 and R2 points (Cooley-Tukey inside the butterfly):
+// X_(k1 + R1 k2) = sum_j2 e^(-2 pi i j2 k2 / R2) w_R^(j2 k1) sum_j1 a_(R2 j1 + j2) e^(-2 pi i j1 k1
+// / R1). Multiplications by -1 and -i are done exactly; the other roots come from kRootCos /
+// kRootSin.
+template <class T, int R1, int R2> inline void Composite(const Complex<T>* a, Complex<T>* b)
+{
+  constexpr int R = R1 * R2;
+  Complex<T> c[R];
+#pragma GCC unroll 16
+  for (int j2 = 0; j2 < R2; ++j2)
+  {
+    Complex<T> in[R1], out[R1];
+#pragma GCC unroll 16
+    for (int j1 = 0; j1 < R1; ++j1) in[j1] = a[R2 * j1 + j2];
+    Butterfly<T, R1>(in, out);
+#pragma GCC unroll 16
+    for (int k1 = 0; k1 < R1; ++k1)
+    {
+      const int t = (j2 * k1) % R;
+      Complex<T> v = out[k1];
+      if (t == 0)
+      {
+      }
+      else if (4 * t == R)
+        v = {v.im, T::Splat(0.0) - v.re};
+      else if (2 * t == R)
+        v = {T::Splat(0.0) - v.re, T::Splat(0.0) - v.im};
+      else if (4 * t == 3 * R)
+        v = {T::Splat(0.0) - v.im, v.re};
+      else
+        v = Mul(v, T::Splat(kRootCos[R][t]), T::Splat(-kRootSin[R][t]));
+      c[j2 * R1 + k1] = v;
+    }
+  }
+#pragma GCC unroll 16
+  for (int k1 = 0; k1 < R1; ++k1)
+  {
+    Complex<T> in[R2], out[R2];
+#pragma GCC unroll 16
+    for (int j2 = 0; j2 < R2; ++j2) in[j2] = c[j2 * R1 + k1];
+    Butterfly<T, R2>(in, out);
+#pragma GCC unroll 16
+    for (int k2 = 0; k2 < R2; ++k2) b[k1 + R1 * k2] = out[k2];
+  }
+}
+
+// Kernels of composite radix.
+template <class T, int R> inline void WideButterfly(const Complex<T>* a, Complex<T>* b)
+{
+  if constexpr (R <= 5)
+    Butterfly<T, R>(a, b);
+  else if constexpr (R == 6)
+    Composite<T, 2, 3>(a, b);
+  else if constexpr (R == 8)
+    Composite<T, 2, 4>(a, b);
+  else if constexpr (R == 9)
+    Composite<T, 3, 3>(a, b);
+  else
+  {
+    static_assert(R == 10, "radix");
+    Composite<T, 2, 5>(a, b);
+  }
+}
+
 // One stage of radix R, vectorised over q. Needs S >= W (the last group overlaps the one before; x
 // and y are distinct, so recomputed lanes store the same values).
 template <class T, int R>
@@ -108,6 +172,7 @@ void StageStrided(int M, int S, const double* xr, const double* xi, double* yr, 
   {
     V wr[R] = {}, wi[R] = {};
     if (M > 1)
+#pragma GCC unroll 16
       for (int k = 1; k < R; ++k)
       {
         wr[k] = T::Splat(tw[(k - 1) * 2 * M + p]);
@@ -117,14 +182,17 @@ void StageStrided(int M, int S, const double* xr, const double* xi, double* yr, 
     {
       const int q = q0 + W <= S ? q0 : S - W;
       Complex<T> a[R], b[R];
+#pragma GCC unroll 16
       for (int j = 0; j < R; ++j)
       {
         const int at = q + S * (p + j * M);
         a[j] = {T::Load(xr + at), T::Load(xi + at)};
       }
-      Butterfly<T, R>(a, b);
+      WideButterfly<T, R>(a, b);
       if (M > 1)
+#pragma GCC unroll 16
         for (int k = 1; k < R; ++k) b[k] = Mul(b[k], wr[k], wi[k]);
+#pragma GCC unroll 16
       for (int k = 0; k < R; ++k)
       {
         const int at = q + S * (R * p + k);
@@ -145,18 +213,23 @@ void StageFirst(int M, const double* xr, const double* xi, double* yr, double* y
   {
     const int p = p0 + W <= M ? p0 : M - W;
     Complex<T> a[R], b[R];
+#pragma GCC unroll 16
     for (int j = 0; j < R; ++j) a[j] = {T::Load(xr + p + j * M), T::Load(xi + p + j * M)};
-    Butterfly<T, R>(a, b);
+    WideButterfly<T, R>(a, b);
     if (M > 1)
+#pragma GCC unroll 16
       for (int k = 1; k < R; ++k)
         b[k] = Mul(b[k], T::Load(tw + (k - 1) * 2 * M + p), T::Load(tw + (k - 1) * 2 * M + M + p));
     alignas(32) double outRe[R][W], outIm[R][W];
+#pragma GCC unroll 16
     for (int k = 0; k < R; ++k)
     {
       T::Store(outRe[k], b[k].re);
       T::Store(outIm[k], b[k].im);
     }
+#pragma GCC unroll 16
     for (int l = 0; l < W; ++l)
+#pragma GCC unroll 16
       for (int k = 0; k < R; ++k)
       {
         yr[R * (p + l) + k] = outRe[k][l];
@@ -217,7 +290,7 @@ void StageGeneral(int r, int M, int S, const double* xr, const double* xi, doubl
 // Runs every stage of `plan` on the split complex data in `first` (L real parts, then L imaginary
 // parts), ping-ponging with `second`; returns the buffer that holds the result. Scalar is T with
 // one lane.
-template <class T, class Scalar>
+template <class T, class Half, class Scalar>
 const double* RunStages(const StagePlan& plan, const double* tables, double* first, double* second)
 {
   constexpr int W = T::W;
@@ -232,42 +305,35 @@ const double* RunStages(const StagePlan& plan, const double* tables, double* fir
     const double* tw = tables + plan.twiddleOffset[i];
     const double *xr = x, *xi = x + L;
     double *yr = y, *yi = y + L;
+    constexpr int H = Half::W;
     const bool first = W > 1 && S == 1 && M >= W;
     const bool wide = S >= W;
+    const bool halfFirst = H > 1 && S == 1 && M >= H;
+    const bool halfWide = H > 1 && S >= H;
     switch (r)
     {
-    case 2:
-      if (first)
-        StageFirst<T, 2>(M, xr, xi, yr, yi, tw);
-      else if (wide)
-        StageStrided<T, 2>(M, S, xr, xi, yr, yi, tw);
-      else
-        StageStrided<Scalar, 2>(M, S, xr, xi, yr, yi, tw);
-      break;
-    case 3:
-      if (first)
-        StageFirst<T, 3>(M, xr, xi, yr, yi, tw);
-      else if (wide)
-        StageStrided<T, 3>(M, S, xr, xi, yr, yi, tw);
-      else
-        StageStrided<Scalar, 3>(M, S, xr, xi, yr, yi, tw);
-      break;
-    case 4:
-      if (first)
-        StageFirst<T, 4>(M, xr, xi, yr, yi, tw);
-      else if (wide)
-        StageStrided<T, 4>(M, S, xr, xi, yr, yi, tw);
-      else
-        StageStrided<Scalar, 4>(M, S, xr, xi, yr, yi, tw);
-      break;
-    case 5:
-      if (first)
-        StageFirst<T, 5>(M, xr, xi, yr, yi, tw);
-      else if (wide)
-        StageStrided<T, 5>(M, S, xr, xi, yr, yi, tw);
-      else
-        StageStrided<Scalar, 5>(M, S, xr, xi, yr, yi, tw);
-      break;
+#define TARVEX_FFT_RADIX_CASE(R)                                                                   \
+  case R:                                                                                          \
+    if (first)                                                                                     \
+      StageFirst<T, R>(M, xr, xi, yr, yi, tw);                                                     \
+    else if (wide)                                                                                 \
+      StageStrided<T, R>(M, S, xr, xi, yr, yi, tw);                                                \
+    else if (halfFirst)                                                                            \
+      StageFirst<Half, R>(M, xr, xi, yr, yi, tw);                                                  \
+    else if (halfWide)                                                                             \
+      StageStrided<Half, R>(M, S, xr, xi, yr, yi, tw);                                             \
+    else                                                                                           \
+      StageStrided<Scalar, R>(M, S, xr, xi, yr, yi, tw);                                           \
+    break;
+      TARVEX_FFT_RADIX_CASE(2)
+      TARVEX_FFT_RADIX_CASE(3)
+      TARVEX_FFT_RADIX_CASE(4)
+      TARVEX_FFT_RADIX_CASE(5)
+      TARVEX_FFT_RADIX_CASE(6)
+      TARVEX_FFT_RADIX_CASE(8)
+      TARVEX_FFT_RADIX_CASE(9)
+      TARVEX_FFT_RADIX_CASE(10)
+#undef TARVEX_FFT_RADIX_CASE
     default:
     {
       const double* table = tables + plan.tableOffset[i];
@@ -333,7 +399,7 @@ inline void SplitBackward(int k, int n, int L, const double* src, const double* 
 
 // Forward transform of a real signal of length n into half-complex order, each value times `scale`.
 // `a` and `b` hold 2L doubles each; src may equal dst.
-template <class T, class Scalar>
+template <class T, class Half, class Scalar>
 void ForwardReal(const StagePlan& plan, const double* tables, const double* src, double* dst,
                  double scale, double* a, double* b)
 {
@@ -354,7 +420,7 @@ void ForwardReal(const StagePlan& plan, const double* tables, const double* src,
       a[j] = src[2 * j];
       a[L + j] = src[2 * j + 1];
     }
-    const double* z = RunStages<T, Scalar>(plan, tables, a, b);
+    const double* z = RunStages<T, Half, Scalar>(plan, tables, a, b);
     const double *zr = z, *zi = z + L;
     const double* cosTable = tables + plan.postOffset;
     const double* sinTable = cosTable + plan.postCount;
@@ -383,7 +449,7 @@ void ForwardReal(const StagePlan& plan, const double* tables, const double* src,
       a[j] = src[j];
       a[n + j] = 0.0;
     }
-    const double* z = RunStages<T, Scalar>(plan, tables, a, b);
+    const double* z = RunStages<T, Half, Scalar>(plan, tables, a, b);
     const double *zr = z, *zi = z + n;
     dst[0] = zr[0] * scale;
     for (int k = 1; 2 * k < n; ++k)
@@ -397,7 +463,7 @@ void ForwardReal(const StagePlan& plan, const double* tables, const double* src,
 // Backward transform of a half-complex spectrum of length n into a real signal, each value times
 // `scale`. The inverse complex transform is the forward one with real and imaginary parts exchanged
 // on the way in and out. src is only read; it may equal dst.
-template <class T, class Scalar>
+template <class T, class Half, class Scalar>
 void BackwardReal(const StagePlan& plan, const double* tables, const double* src, double* dst,
                   double scale, double* a, double* b)
 {
@@ -425,7 +491,7 @@ void BackwardReal(const StagePlan& plan, const double* tables, const double* src
       zr[k] = 2.0 * src[k];
       zi[k] = -2.0 * src[n - k];
     }
-    const double* z = RunStages<T, Scalar>(plan, tables, a, b);
+    const double* z = RunStages<T, Half, Scalar>(plan, tables, a, b);
     const double *outRe = z + L, *outIm = z;
     const typename T::V factor = T::Splat(scale);
     int j = 0;
@@ -455,7 +521,7 @@ void BackwardReal(const StagePlan& plan, const double* tables, const double* src
       zr[n - k] = src[k];
       zi[n - k] = -src[n - k];
     }
-    const double* z = RunStages<T, Scalar>(plan, tables, a, b);
+    const double* z = RunStages<T, Half, Scalar>(plan, tables, a, b);
     const double* outRe = z + n;
     for (int j = 0; j < n; ++j) dst[j] = outRe[j] * scale;
   }

@@ -1,0 +1,60 @@
+// Vector traits of the kernels in FftKernels.h, included inside each instruction set's namespace
+// (and target region) so that every copy is compiled for that set. Not a public header: no include
+// guard and no includes of its own on purpose.
+
+struct ScalarLane
+{
+  using V = double;
+  static constexpr int W = 1;
+  static V Load(const double* p) { return *p; }
+  static void Store(double* p, V v) { *p = v; }
+  static V Splat(double x) { return x; }
+  static V Reverse(V v) { return v; }
+  static void Deinterleave(V lo, V hi, V* even, V* odd) { *even = lo, *odd = hi; }
+  static void Interleave(V even, V odd, V* lo, V* hi) { *lo = even, *hi = odd; }
+};
+
+struct Sse2Lanes
+{
+  using V = __m128d;
+  static constexpr int W = 2;
+  static V Load(const double* p) { return _mm_loadu_pd(p); }
+  static void Store(double* p, V v) { _mm_storeu_pd(p, v); }
+  static V Splat(double x) { return _mm_set1_pd(x); }
+  static V Reverse(V v) { return _mm_shuffle_pd(v, v, 1); }
+  static void Deinterleave(V lo, V hi, V* even, V* odd)
+  {
+    *even = _mm_unpacklo_pd(lo, hi);
+    *odd = _mm_unpackhi_pd(lo, hi);
+  }
+  static void Interleave(V even, V odd, V* lo, V* hi)
+  {
+    *lo = _mm_unpacklo_pd(even, odd);
+    *hi = _mm_unpackhi_pd(even, odd);
+  }
+};
+
+#if TARVEX_FFT_WITH_AVX
+struct AvxLanes
+{
+  using V = __m256d;
+  static constexpr int W = 4;
+  static V Load(const double* p) { return _mm256_loadu_pd(p); }
+  static void Store(double* p, V v) { _mm256_storeu_pd(p, v); }
+  static V Splat(double x) { return _mm256_set1_pd(x); }
+  static V Reverse(V v) { return _mm256_permute_pd(_mm256_permute2f128_pd(v, v, 1), 5); }
+  static void Deinterleave(V lo, V hi, V* even, V* odd)
+  {
+    const V first = _mm256_permute2f128_pd(lo, hi, 0x20),
+            second = _mm256_permute2f128_pd(lo, hi, 0x31);
+    *even = _mm256_unpacklo_pd(first, second);
+    *odd = _mm256_unpackhi_pd(first, second);
+  }
+  static void Interleave(V even, V odd, V* lo, V* hi)
+  {
+    const V first = _mm256_unpacklo_pd(even, odd), second = _mm256_unpackhi_pd(even, odd);
+    *lo = _mm256_permute2f128_pd(first, second, 0x20);
+    *hi = _mm256_permute2f128_pd(first, second, 0x31);
+  }
+};
+#endif
