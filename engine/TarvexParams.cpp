@@ -4,6 +4,7 @@
 
 #include "core/IPlugBase.h"
 #include "engine/InstanceState.h"
+#include "engine/SharedFlags.h"
 
 static_assert(kTarvexUniqueID == 0x54727678, "'Trvx'");
 static_assert(kTarvexMakerID == 0x566e6d72, "'Vnmr'");
@@ -56,13 +57,14 @@ void NoteParamChanged(InstanceState& state, const IPlugBase& plug, int index)
   if (index >= 0 && index <= 18)
   {
     if (state.revealTimer > 0.0) state.revealTimer = 1e-7;
-    state.editedInDisplay = 0;
-    state.paramsChanged = 1;
+    // editedInDisplay before paramsChanged: the reader sees the pending rebuild with its source.
+    StoreFlag(state.editedInDisplay, 0);
+    StoreFlag(state.paramsChanged, 1);
     return;
   }
   if (index == kParamColour) state.colourScheme = static_cast<int32_t>(param->mValue);
   if (index == kParamColourGain) state.colourGain = param->mValue;
-  if (index == kParamResolution || index == kParamInputBufferSize) state.resetRequested = 1;
+  if (index == kParamResolution || index == kParamInputBufferSize) StoreFlag(state.resetRequested, 1);
   state.prefsFrameCount = 0;
   state.prefsDirty = 1;
 }
