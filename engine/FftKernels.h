@@ -203,9 +203,18 @@ void StageStrided(int M, int S, const double* xr, const double* xi, double* yr, 
   }
 }
 
+// Where the first stage reads: split complex data, or straight from the caller's real signal (even
+// length: real and imaginary parts interleaved; odd length: imaginary parts zero).
+enum FirstInput
+{
+  kSplitInput,
+  kInterleavedInput,
+  kRealInput,
+};
+
 // The first stage (S = 1) of radix R, vectorised over p; needs M >= W. The outputs of one group are
-// scattered with stride R.
-template <class T, int R>
+// scattered with stride R. For the real inputs xr is the signal and xi is unused.
+template <class T, int R, int Input = kSplitInput>
 void StageFirst(int M, const double* xr, const double* xi, double* yr, double* yi, const double* tw)
 {
   constexpr int W = T::W;
@@ -214,7 +223,16 @@ void StageFirst(int M, const double* xr, const double* xi, double* yr, double* y
     const int p = p0 + W <= M ? p0 : M - W;
     Complex<T> a[R], b[R];
 #pragma GCC unroll 16
-    for (int j = 0; j < R; ++j) a[j] = {T::Load(xr + p + j * M), T::Load(xi + p + j * M)};
+    for (int j = 0; j < R; ++j)
+    {
+      const int at = p + j * M;
+      if constexpr (Input == kSplitInput)
+        a[j] = {T::Load(xr + at), T::Load(xi + at)};
+      else if constexpr (Input == kRealInput)
+        a[j] = {T::Load(xr + at), T::Splat(0.0)};
+      else
+        T::Deinterleave(T::Load(xr + 2 * at), T::Load(xr + 2 * at + W), &a[j].re, &a[j].im);
+    }
     WideButterfly<T, R>(a, b);
     if (M > 1)
 #pragma GCC unroll 16
@@ -291,13 +309,43 @@ void StageGeneral(int r, int M, int S, const double* xr, const double* xi, doubl
 // parts), ping-ponging with `second`; returns the buffer that holds the result. Scalar is T with
 // one lane.
 template <class T, class Half, class Scalar>
-const double* RunStages(const StagePlan& plan, const double* tables, double* first, double* second)
+const double* RunStages(const StagePlan& plan, const double* tables, double* first, double* second,
+                        const double* input = nullptr, int inputKind = kSplitInput)
 {
   constexpr int W = T::W;
   const int L = plan.length;
   double* x = first;
   double* y = second;
   int N = L, S = 1;
+  // A real input goes straight into the first stage when that runs the vector kernel; else it is
+  // copied into `first` here.
+  const int firstRadix = plan.count > 0 ? plan.radix[0] : 0;
+  const bool fused = inputKind != kSplitInput && W > 1 && firstRadix > 0 && firstRadix <= 10 &&
+                     firstRadix != 7 && L / firstRadix >= W;
+  if (inputKind == kInterleavedInput && !fused)
+  {
+    int j = 0;
+    for (; j + W <= L; j += W)
+    {
+      typename T::V even, odd;
+      T::Deinterleave(T::Load(input + 2 * j), T::Load(input + 2 * j + W), &even, &odd);
+      T::Store(first + j, even);
+      T::Store(first + L + j, odd);
+    }
+    for (; j < L; ++j)
+    {
+      first[j] = input[2 * j];
+      first[L + j] = input[2 * j + 1];
+    }
+  }
+  else if (inputKind == kRealInput && !fused)
+  {
+    for (int j = 0; j < L; ++j)
+    {
+      first[j] = input[j];
+      first[L + j] = 0.0;
+    }
+  }
   for (int i = 0; i < plan.count; ++i)
   {
     const int r = plan.radix[i];
@@ -306,7 +354,7 @@ const double* RunStages(const StagePlan& plan, const double* tables, double* fir
     const double *xr = x, *xi = x + L;
     double *yr = y, *yi = y + L;
     constexpr int H = Half::W;
-    const bool first = W > 1 && S == 1 && M >= W;
+    const bool firstKernel = W > 1 && S == 1 && M >= W;
     const bool wide = S >= W;
     const bool halfFirst = H > 1 && S == 1 && M >= H;
     const bool halfWide = H > 1 && S >= H;
@@ -314,7 +362,11 @@ const double* RunStages(const StagePlan& plan, const double* tables, double* fir
     {
 #define TARVEX_FFT_RADIX_CASE(R)                                                                   \
   case R:                                                                                          \
-    if (first)                                                                                     \
+    if (i == 0 && fused && inputKind == kInterleavedInput)                                         \
+      StageFirst<T, R, kInterleavedInput>(M, input, nullptr, yr, yi, tw);                          \
+    else if (i == 0 && fused)                                                                      \
+      StageFirst<T, R, kRealInput>(M, input, nullptr, yr, yi, tw);                                 \
+    else if (firstKernel)                                                                          \
       StageFirst<T, R>(M, xr, xi, yr, yi, tw);                                                     \
     else if (wide)                                                                                 \
       StageStrided<T, R>(M, S, xr, xi, yr, yi, tw);                                                \
@@ -407,20 +459,7 @@ void ForwardReal(const StagePlan& plan, const double* tables, const double* src,
   const int n = plan.n, L = plan.length;
   if (plan.even)
   {
-    int j = 0;
-    for (; j + W <= L; j += W)
-    {
-      typename T::V even, odd;
-      T::Deinterleave(T::Load(src + 2 * j), T::Load(src + 2 * j + W), &even, &odd);
-      T::Store(a + j, even);
-      T::Store(a + L + j, odd);
-    }
-    for (; j < L; ++j)
-    {
-      a[j] = src[2 * j];
-      a[L + j] = src[2 * j + 1];
-    }
-    const double* z = RunStages<T, Half, Scalar>(plan, tables, a, b);
+    const double* z = RunStages<T, Half, Scalar>(plan, tables, a, b, src, kInterleavedInput);
     const double *zr = z, *zi = z + L;
     const double* cosTable = tables + plan.postOffset;
     const double* sinTable = cosTable + plan.postCount;
@@ -444,12 +483,7 @@ void ForwardReal(const StagePlan& plan, const double* tables, const double* src,
   }
   else
   {
-    for (int j = 0; j < n; ++j)
-    {
-      a[j] = src[j];
-      a[n + j] = 0.0;
-    }
-    const double* z = RunStages<T, Half, Scalar>(plan, tables, a, b);
+    const double* z = RunStages<T, Half, Scalar>(plan, tables, a, b, src, kRealInput);
     const double *zr = z, *zi = z + n;
     dst[0] = zr[0] * scale;
     for (int k = 1; 2 * k < n; ++k)
