@@ -203,6 +203,47 @@ void StageStrided(int M, int S, const double* xr, const double* xi, double* yr, 
   }
 }
 
+// Where the last stage writes for a backward transform: split complex data, or the caller's real
+// signal times a scale (even length: imaginary then real parts interleaved; odd length: imaginary
+// parts only), real and imaginary parts exchanged as BackwardReal needs.
+enum LastOutput
+{
+  kSplitOutput,
+  kInterleavedOutput,
+  kRealOutput,
+};
+
+// The last stage (M = 1, no twiddles) of radix R writing the real signal; needs S >= W.
+template <class T, int R, int Output>
+void StageLast(int S, const double* xr, const double* xi, double* out, typename T::V scale)
+{
+  constexpr int W = T::W;
+  for (int q0 = 0; q0 < S; q0 += W)
+  {
+    const int q = q0 + W <= S ? q0 : S - W;
+    Complex<T> a[R], b[R];
+#pragma GCC unroll 16
+    for (int j = 0; j < R; ++j) a[j] = {T::Load(xr + q + S * j), T::Load(xi + q + S * j)};
+    WideButterfly<T, R>(a, b);
+#pragma GCC unroll 16
+    for (int k = 0; k < R; ++k)
+    {
+      const int at = q + S * k;
+      if constexpr (Output == kInterleavedOutput)
+      {
+        typename T::V lo, hi;
+        T::Interleave(b[k].im * scale, b[k].re * scale, &lo, &hi);
+        T::Store(out + 2 * at, lo);
+        T::Store(out + 2 * at + W, hi);
+      }
+      else
+      {
+        T::Store(out + at, b[k].im * scale);
+      }
+    }
+  }
+}
+
 // Where the first stage reads: split complex data, or straight from the caller's real signal (even
 // length: real and imaginary parts interleaved; odd length: imaginary parts zero).
 enum FirstInput
@@ -310,7 +351,8 @@ void StageGeneral(int r, int M, int S, const double* xr, const double* xi, doubl
 // one lane.
 template <class T, class Half, class Scalar>
 const double* RunStages(const StagePlan& plan, const double* tables, double* first, double* second,
-                        const double* input = nullptr, int inputKind = kSplitInput)
+                        const double* input = nullptr, int inputKind = kSplitInput,
+                        double* output = nullptr, int outputKind = kSplitOutput, double scale = 1.0)
 {
   constexpr int W = T::W;
   const int L = plan.length;
@@ -346,6 +388,11 @@ const double* RunStages(const StagePlan& plan, const double* tables, double* fir
       first[L + j] = 0.0;
     }
   }
+  // The last stage writes the caller's signal when it runs the vector kernel; else a pass does.
+  const int lastRadix = plan.count > 1 ? plan.radix[plan.count - 1] : 0;
+  const bool fusedOut = outputKind != kSplitOutput && W > 1 && lastRadix > 0 && lastRadix <= 10 &&
+                        lastRadix != 7 && L / lastRadix >= W;
+  const typename T::V factor = T::Splat(scale);
   for (int i = 0; i < plan.count; ++i)
   {
     const int r = plan.radix[i];
@@ -362,7 +409,11 @@ const double* RunStages(const StagePlan& plan, const double* tables, double* fir
     {
 #define TARVEX_FFT_RADIX_CASE(R)                                                                   \
   case R:                                                                                          \
-    if (i == 0 && fused && inputKind == kInterleavedInput)                                         \
+    if (i == plan.count - 1 && fusedOut && outputKind == kInterleavedOutput)                       \
+      StageLast<T, R, kInterleavedOutput>(S, xr, xi, output, factor);                              \
+    else if (i == plan.count - 1 && fusedOut)                                                      \
+      StageLast<T, R, kRealOutput>(S, xr, xi, output, factor);                                     \
+    else if (i == 0 && fused && inputKind == kInterleavedInput)                                    \
       StageFirst<T, R, kInterleavedInput>(M, input, nullptr, yr, yi, tw);                          \
     else if (i == 0 && fused)                                                                      \
       StageFirst<T, R, kRealInput>(M, input, nullptr, yr, yi, tw);                                 \
@@ -400,6 +451,27 @@ const double* RunStages(const StagePlan& plan, const double* tables, double* fir
     y = t;
     N = M;
     S *= r;
+  }
+  if (outputKind == kInterleavedOutput && !fusedOut)
+  {
+    const double *outRe = x + L, *outIm = x;
+    int j = 0;
+    for (; j + W <= L; j += W)
+    {
+      typename T::V lo, hi;
+      T::Interleave(T::Load(outRe + j) * factor, T::Load(outIm + j) * factor, &lo, &hi);
+      T::Store(output + 2 * j, lo);
+      T::Store(output + 2 * j + W, hi);
+    }
+    for (; j < L; ++j)
+    {
+      output[2 * j] = outRe[j] * scale;
+      output[2 * j + 1] = outIm[j] * scale;
+    }
+  }
+  else if (outputKind == kRealOutput && !fusedOut)
+  {
+    for (int j = 0; j < L; ++j) output[j] = x[L + j] * scale;
   }
   return x;
 }
@@ -525,22 +597,8 @@ void BackwardReal(const StagePlan& plan, const double* tables, const double* src
       zr[k] = 2.0 * src[k];
       zi[k] = -2.0 * src[n - k];
     }
-    const double* z = RunStages<T, Half, Scalar>(plan, tables, a, b);
-    const double *outRe = z + L, *outIm = z;
-    const typename T::V factor = T::Splat(scale);
-    int j = 0;
-    for (; j + W <= L; j += W)
-    {
-      typename T::V lo, hi;
-      T::Interleave(T::Load(outRe + j) * factor, T::Load(outIm + j) * factor, &lo, &hi);
-      T::Store(dst + 2 * j, lo);
-      T::Store(dst + 2 * j + W, hi);
-    }
-    for (; j < L; ++j)
-    {
-      dst[2 * j] = outRe[j] * scale;
-      dst[2 * j + 1] = outIm[j] * scale;
-    }
+    RunStages<T, Half, Scalar>(plan, tables, a, b, nullptr, kSplitInput, dst, kInterleavedOutput,
+                               scale);
   }
   else
   {
@@ -555,8 +613,6 @@ void BackwardReal(const StagePlan& plan, const double* tables, const double* src
       zr[n - k] = src[k];
       zi[n - k] = -src[n - k];
     }
-    const double* z = RunStages<T, Half, Scalar>(plan, tables, a, b);
-    const double* outRe = z + n;
-    for (int j = 0; j < n; ++j) dst[j] = outRe[j] * scale;
+    RunStages<T, Half, Scalar>(plan, tables, a, b, nullptr, kSplitInput, dst, kRealOutput, scale);
   }
 }
