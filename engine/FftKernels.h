@@ -279,21 +279,43 @@ void StageFirst(int M, const double* xr, const double* xi, double* yr, double* y
 #pragma GCC unroll 16
       for (int k = 1; k < R; ++k)
         b[k] = Mul(b[k], T::Load(tw + (k - 1) * 2 * M + p), T::Load(tw + (k - 1) * 2 * M + M + p));
-    alignas(32) double outRe[R][W], outIm[R][W];
-#pragma GCC unroll 16
-    for (int k = 0; k < R; ++k)
+    if constexpr (R % W == 0)
     {
-      T::Store(outRe[k], b[k].re);
-      T::Store(outIm[k], b[k].im);
-    }
+      // Transposed W x W blocks: row l holds outputs k .. k + W - 1 of group member p + l.
 #pragma GCC unroll 16
-    for (int l = 0; l < W; ++l)
+      for (int k = 0; k < R; k += W)
+      {
+        typename T::V re[W], im[W];
+#pragma GCC unroll 16
+        for (int l = 0; l < W; ++l) re[l] = b[k + l].re, im[l] = b[k + l].im;
+        T::Transpose(re);
+        T::Transpose(im);
+#pragma GCC unroll 16
+        for (int l = 0; l < W; ++l)
+        {
+          T::Store(yr + R * (p + l) + k, re[l]);
+          T::Store(yi + R * (p + l) + k, im[l]);
+        }
+      }
+    }
+    else
+    {
+      alignas(32) double outRe[R][W], outIm[R][W];
 #pragma GCC unroll 16
       for (int k = 0; k < R; ++k)
       {
-        yr[R * (p + l) + k] = outRe[k][l];
-        yi[R * (p + l) + k] = outIm[k][l];
+        T::Store(outRe[k], b[k].re);
+        T::Store(outIm[k], b[k].im);
       }
+#pragma GCC unroll 16
+      for (int l = 0; l < W; ++l)
+#pragma GCC unroll 16
+        for (int k = 0; k < R; ++k)
+        {
+          yr[R * (p + l) + k] = outRe[k][l];
+          yi[R * (p + l) + k] = outIm[k][l];
+        }
+    }
   }
 }
 

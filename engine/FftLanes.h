@@ -12,6 +12,7 @@ struct ScalarLane
   static V Reverse(V v) { return v; }
   static void Deinterleave(V lo, V hi, V* even, V* odd) { *even = lo, *odd = hi; }
   static void Interleave(V even, V odd, V* lo, V* hi) { *lo = even, *hi = odd; }
+  static void Transpose(V*) {}
 };
 
 struct Sse2Lanes
@@ -31,6 +32,13 @@ struct Sse2Lanes
   {
     *lo = _mm_unpacklo_pd(even, odd);
     *hi = _mm_unpackhi_pd(even, odd);
+  }
+  // W x W block: lane l of row k becomes lane k of row l.
+  static void Transpose(V* rows)
+  {
+    const V first = _mm_unpacklo_pd(rows[0], rows[1]), second = _mm_unpackhi_pd(rows[0], rows[1]);
+    rows[0] = first;
+    rows[1] = second;
   }
 };
 
@@ -55,6 +63,15 @@ struct AvxLanes
     const V first = _mm256_unpacklo_pd(even, odd), second = _mm256_unpackhi_pd(even, odd);
     *lo = _mm256_permute2f128_pd(first, second, 0x20);
     *hi = _mm256_permute2f128_pd(first, second, 0x31);
+  }
+  static void Transpose(V* rows)
+  {
+    const V t0 = _mm256_unpacklo_pd(rows[0], rows[1]), t1 = _mm256_unpackhi_pd(rows[0], rows[1]);
+    const V t2 = _mm256_unpacklo_pd(rows[2], rows[3]), t3 = _mm256_unpackhi_pd(rows[2], rows[3]);
+    rows[0] = _mm256_permute2f128_pd(t0, t2, 0x20);
+    rows[1] = _mm256_permute2f128_pd(t1, t3, 0x20);
+    rows[2] = _mm256_permute2f128_pd(t0, t2, 0x31);
+    rows[3] = _mm256_permute2f128_pd(t1, t3, 0x31);
   }
 };
 #endif
