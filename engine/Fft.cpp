@@ -55,27 +55,51 @@ bool HasKernel(int r)
   }
 }
 
-// cos and sin of 2 pi t / R for the composite kernels (R <= 10), filled at load time by plain code.
-double kRootCos[11][10];
-double kRootSin[11][10];
-
-bool FillRoots()
-{
-  for (int R = 1; R <= 10; ++R)
-    for (int t = 0; t < R; ++t)
-    {
-      const long double angle = 6.283185307179586476925286766559L * t / R;
-      kRootCos[R][t] = static_cast<double>(std::cos(angle));
-      kRootSin[R][t] = static_cast<double>(std::sin(angle));
-    }
-  return true;
-}
-
-const bool kRootsFilled = FillRoots();
+// cos and sin of 2 pi t / R (t < R <= 10) for the composite kernels, rounded from long double.
+constexpr double kRootCos[11][10] = {
+    {0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+    {1, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+    {1, -1, 0, 0, 0, 0, 0, 0, 0, 0},
+    {1, -0.5, -0.5, 0, 0, 0, 0, 0, 0, 0},
+    {1, 0, -1, 0, 0, 0, 0, 0, 0, 0},
+    {1, 0.30901699437494745, -0.80901699437494745, -0.80901699437494745, 0.30901699437494745, 0, 0,
+     0, 0, 0},
+    {1, 0.5, -0.5, -1, -0.5, 0.5, 0, 0, 0, 0},
+    {1, 0.62348980185873348, -0.22252093395631439, -0.90096886790241915, -0.90096886790241915,
+     -0.22252093395631439, 0.62348980185873348, 0, 0, 0},
+    {1, 0.70710678118654757, 0, -0.70710678118654757, -1, -0.70710678118654757, 0,
+     0.70710678118654757, 0, 0},
+    {1, 0.76604444311897801, 0.17364817766693036, -0.5, -0.93969262078590843, -0.93969262078590843,
+     -0.5, 0.17364817766693036, 0.76604444311897801, 0},
+    {1, 0.80901699437494745, 0.30901699437494745, -0.30901699437494745, -0.80901699437494745, -1,
+     -0.80901699437494745, -0.30901699437494745, 0.30901699437494745, 0.80901699437494745},
+};
+constexpr double kRootSin[11][10] = {
+    {0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+    {0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+    {0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+    {0, 0.8660254037844386, -0.8660254037844386, 0, 0, 0, 0, 0, 0, 0},
+    {0, 1, 0, -1, 0, 0, 0, 0, 0, 0},
+    {0, 0.95105651629515353, 0.58778525229247314, -0.58778525229247314, -0.95105651629515353, 0, 0,
+     0, 0, 0},
+    {0, 0.8660254037844386, 0.8660254037844386, 0, -0.8660254037844386, -0.8660254037844386, 0, 0,
+     0, 0},
+    {0, 0.7818314824680298, 0.97492791218182362, 0.43388373911755812, -0.43388373911755812,
+     -0.97492791218182362, -0.7818314824680298, 0, 0, 0},
+    {0, 0.70710678118654757, 1, 0.70710678118654757, 0, -0.70710678118654757, -1,
+     -0.70710678118654757, 0, 0},
+    {0, 0.64278760968653936, 0.98480775301220802, 0.8660254037844386, 0.34202014332566871,
+     -0.34202014332566871, -0.8660254037844386, -0.98480775301220802, -0.64278760968653936, 0},
+    {0, 0.58778525229247314, 0.95105651629515353, 0.95105651629515353, 0.58778525229247314, 0,
+     -0.58778525229247314, -0.95105651629515353, -0.95105651629515353, -0.58778525229247314},
+};
 
 // Room for the tables of a plan: every n with 2n + 15 <= kFftPlanWorkLength fits (a test checks
 // all).
 constexpr ptrdiff_t kFftPlanTableLength = kFftPlanWorkLength + 2048;
+// After the tables, the master array keeps the StagePlan of the last length it ran.
+constexpr ptrdiff_t kFftPlanMasterLength =
+    kFftPlanTableLength + (sizeof(StagePlan) + sizeof(double) - 1) / sizeof(double);
 
 // Stage order: a radix of 4 or 5 first (so later stages have strides of 4 or more for the vector
 // kernels), then 4s, a 2, 3s, 5s and the other primes in increasing order.
@@ -330,7 +354,7 @@ FftPlan* fftp_plan()
 {
   FftPlan* plan = static_cast<FftPlan*>(std::calloc(1, sizeof(FftPlan)));
   if (!plan) return nullptr;
-  plan->master = static_cast<double*>(std::calloc(kFftPlanTableLength, sizeof(double)));
+  plan->master = static_cast<double*>(std::calloc(kFftPlanMasterLength, sizeof(double)));
   plan->work = static_cast<double*>(std::calloc(kFftPlanWorkLength, sizeof(double)));
   plan->scratch = static_cast<double*>(std::calloc(kFftPlanWorkLength, sizeof(double)));
   if (!plan->master || !plan->work || !plan->scratch)
@@ -364,8 +388,9 @@ void fftp(double* source, double* destination, int n, int direction, FftPlan* pl
     destination[0] = source[0];
     return;
   }
-  StagePlan stages;
-  MakeStagePlan(n, &stages);
+  // The stage plan follows from n alone; it is cached for speed, never trusted for another n.
+  StagePlan& stages = *reinterpret_cast<StagePlan*>(plan->master + kFftPlanTableLength);
+  if (stages.n != n) MakeStagePlan(n, &stages);
   if (!plan->initialised)
   {
     FillTables(stages, plan->master);
