@@ -34,6 +34,7 @@ struct StagePlan
   ptrdiff_t postOffset; // split-pass twiddles (even n): postCount cosines, postCount sines
   int postCount;
   ptrdiff_t tableLength; // doubles of tables in all
+  double scale;          // 1 / sqrt(n)
 };
 
 // Radices with their own kernels; any other radix is a prime >= 7 and runs the general stage.
@@ -158,6 +159,7 @@ void MakeStagePlan(int n, StagePlan* plan)
   plan->postCount = plan->even ? plan->length / 2 + 1 : 0;
   offset += 2 * static_cast<ptrdiff_t>(plan->postCount);
   plan->tableLength = offset;
+  plan->scale = 1.0 / std::sqrt(static_cast<double>(n));
 }
 
 // e^(-2 pi i t / N) in long double, rounded once.
@@ -310,7 +312,7 @@ std::atomic<int> gInstructionSet{kBestInstructionSet};
 void Transform(const StagePlan& plan, const double* tables, const double* src, double* dst,
                int direction, double* a, double* b)
 {
-  const double scale = 1.0 / std::sqrt(static_cast<double>(plan.n));
+  const double scale = plan.scale;
   const int set = gInstructionSet.load(std::memory_order_relaxed);
   const bool forward = direction == kFftForward;
   switch (set)

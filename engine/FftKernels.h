@@ -2,9 +2,10 @@
 // instruction set inside that set's namespace (and target region). Not a public header: it has no
 // include guard and no includes of its own on purpose.
 //
-// T provides: V (the vector type), W (lanes), Load/Store (unaligned), Splat, Reverse (lane order
-// reversed). Every kernel performs the same operations in the same order whatever the lane count,
-// so all instruction sets and the scalar tails give bit-identical results.
+// T provides (see FftLanes.h): V (the vector type), W (lanes), Load/Store (unaligned), Splat,
+// Reverse (lane order reversed), Deinterleave/Interleave (even and odd entries of 2W doubles) and
+// Transpose (a W x W block of vectors). Every kernel performs the same operations in the same order
+// whatever the lane count, so all instruction sets and the scalar tails give bit-identical results.
 //
 // Complex data are split: real parts in one array, imaginary parts in another. The complex
 // transform is a decimation-in-frequency Stockham transform: stage i reads x, writes y, with N the
@@ -368,6 +369,18 @@ void StageGeneral(int r, int M, int S, const double* xr, const double* xi, doubl
     }
 }
 
+// The first stage on T, or on the narrower Half when only Half's lanes divide R (its outputs then
+// leave through register transposes instead of single stores).
+template <class T, class Half, int R, int Input>
+inline void FirstStage(int M, const double* xr, const double* xi, double* yr, double* yi,
+                       const double* tw)
+{
+  if constexpr (R % T::W != 0 && Half::W > 1 && R % Half::W == 0)
+    StageFirst<Half, R, Input>(M, xr, xi, yr, yi, tw);
+  else
+    StageFirst<T, R, Input>(M, xr, xi, yr, yi, tw);
+}
+
 // Runs every stage of `plan` on the split complex data in `first` (L real parts, then L imaginary
 // parts), ping-ponging with `second`; returns the buffer that holds the result. Scalar is T with
 // one lane.
@@ -436,11 +449,11 @@ const double* RunStages(const StagePlan& plan, const double* tables, double* fir
     else if (i == plan.count - 1 && fusedOut)                                                      \
       StageLast<T, R, kRealOutput>(S, xr, xi, output, factor);                                     \
     else if (i == 0 && fused && inputKind == kInterleavedInput)                                    \
-      StageFirst<T, R, kInterleavedInput>(M, input, nullptr, yr, yi, tw);                          \
+      FirstStage<T, Half, R, kInterleavedInput>(M, input, nullptr, yr, yi, tw);                    \
     else if (i == 0 && fused)                                                                      \
-      StageFirst<T, R, kRealInput>(M, input, nullptr, yr, yi, tw);                                 \
+      FirstStage<T, Half, R, kRealInput>(M, input, nullptr, yr, yi, tw);                           \
     else if (firstKernel)                                                                          \
-      StageFirst<T, R>(M, xr, xi, yr, yi, tw);                                                     \
+      FirstStage<T, Half, R, kSplitInput>(M, xr, xi, yr, yi, tw);                                  \
     else if (wide)                                                                                 \
       StageStrided<T, R>(M, S, xr, xi, yr, yi, tw);                                                \
     else if (halfFirst)                                                                            \
