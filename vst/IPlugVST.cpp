@@ -547,20 +547,11 @@ void IPlugVST::SetBlockSize(VstIntPtr frames)
   // A block size below 1 is ignored; the scratch keeps a size that processing can slice by.
   if (frames < 1) return;
   const int size = frames > kMaxBlockSize ? kMaxBlockSize : static_cast<int>(frames);
-  ChangeBlockSize(size);
-  RefreshUnconnectedSlots();
+  ChangeBlockSize(size); // also re-points the slots that were on the resized scratch buffers
   mZeroInput.Resize(size);
   if (mZeroInput.Get()) memset(mZeroInput.Get(), 0, sizeof(double) * mZeroInput.GetSize());
   mDiscardOutput.Resize(size);
   mDiscardOutputFloat.Resize(size);
-}
-
-void IPlugVST::RefreshUnconnectedSlots()
-{
-  for (int i = 0; i < NInChannels(); ++i)
-    if (!InputConnected(i)) ConnectInputs(i, 1, false);
-  for (int i = 0; i < NOutChannels(); ++i)
-    if (!OutputConnected(i)) ConnectOutputs(i, 1, false);
 }
 
 // ---- processing and parameters ----

@@ -79,8 +79,6 @@ private:
   void ProcessEvents(const VstEvents* events);
   void SetSpeakerArrangement(const VstSpeakerArrangement* in, const VstSpeakerArrangement* out);
   void SetBlockSize(VstIntPtr frames);
-  // Re-points the data slots of unconnected channels at their (possibly reallocated) scratch.
-  void RefreshUnconnectedSlots();
 
   template <class Sample> void Process(Sample** inputs, Sample** outputs, int frames, int mode);
   template <class Sample> Sample** SliceBuffer(bool input);
