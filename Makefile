@@ -29,7 +29,8 @@ run: release
 test: debug
 	cd $(DEBUG) && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j $(JOBS)
 
-bench: deps
+bench:
+	@bash scripts/install-deps --bench
 	cmake -S . -B $(BENCH) -G Ninja -DCMAKE_BUILD_TYPE=Release -DTARVEX_TESTS=OFF -DTARVEX_BENCH=ON
 	cmake --build $(BENCH) -j $(JOBS)
 	@bash scripts/run-bench $(BENCH)
