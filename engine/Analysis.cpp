@@ -175,8 +175,15 @@ void RunDisplayIdleRule(InstanceState& s)
   {
     std::memset(s.spectrumColumns[0], 0, sizeof(double) * kDisplayColumns);
     std::memset(s.spectrumColumns[1], 0, sizeof(double) * kDisplayColumns);
-    std::memset(s.captureSpectrum[0], 0, sizeof(double) * kEngineArrayLength);
-    std::memset(s.captureSpectrum[1], 0, sizeof(double) * kEngineArrayLength);
+    // Only the current capture length: every reader stops there and the analysis rewrites it
+    // before reading, so values a longer capture left behind can never be seen; clearing the
+    // whole array would only make its untouched pages resident.
+    const int n = s.captureLength < kEngineArrayLength ? s.captureLength : kEngineArrayLength;
+    if (n > 0)
+    {
+      std::memset(s.captureSpectrum[0], 0, sizeof(double) * n);
+      std::memset(s.captureSpectrum[1], 0, sizeof(double) * n);
+    }
   }
   int32_t expected = idle;
   __atomic_compare_exchange_n(&s.idleFrames, &expected, kIdleHandled, false, __ATOMIC_ACQ_REL,

@@ -15,6 +15,8 @@
 
 #include <immintrin.h>
 
+#include "engine/ZeroPages.h"
+
 namespace
 {
 
@@ -356,9 +358,10 @@ FftPlan* fftp_plan()
 {
   FftPlan* plan = static_cast<FftPlan*>(std::calloc(1, sizeof(FftPlan)));
   if (!plan) return nullptr;
-  plan->master = static_cast<double*>(std::calloc(kFftPlanMasterLength, sizeof(double)));
-  plan->work = static_cast<double*>(std::calloc(kFftPlanWorkLength, sizeof(double)));
-  plan->scratch = static_cast<double*>(std::calloc(kFftPlanWorkLength, sizeof(double)));
+  // Fresh zero pages: only what the lengths in use touch becomes resident.
+  plan->master = static_cast<double*>(AllocateZeroed(sizeof(double) * kFftPlanMasterLength));
+  plan->work = static_cast<double*>(AllocateZeroed(sizeof(double) * kFftPlanWorkLength));
+  plan->scratch = static_cast<double*>(AllocateZeroed(sizeof(double) * kFftPlanWorkLength));
   if (!plan->master || !plan->work || !plan->scratch)
   {
     fftp_plan_free(plan);
@@ -370,9 +373,9 @@ FftPlan* fftp_plan()
 void fftp_plan_free(FftPlan* plan)
 {
   if (!plan) return;
-  std::free(plan->master);
-  std::free(plan->work);
-  std::free(plan->scratch);
+  FreeZeroed(plan->master, sizeof(double) * kFftPlanMasterLength);
+  FreeZeroed(plan->work, sizeof(double) * kFftPlanWorkLength);
+  FreeZeroed(plan->scratch, sizeof(double) * kFftPlanWorkLength);
   std::free(plan);
 }
 

@@ -1,13 +1,14 @@
 #include "engine/InstanceTable.h"
 
-#include <cstdlib>
+#include "engine/ZeroPages.h"
 
 static InstanceState* InstanceTable()
 {
   // Never freed: instances of this process reach their slot through a pointer until the process
   // ends.
+  // Fresh zero pages: a slot's pages become resident only where its instance writes them.
   static InstanceState* table =
-      static_cast<InstanceState*>(calloc(kMaxInstances, sizeof(InstanceState)));
+      static_cast<InstanceState*>(AllocateZeroed(kMaxInstances * sizeof(InstanceState)));
   return table;
 }
 

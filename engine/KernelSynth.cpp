@@ -23,6 +23,7 @@ void ZeroValues(double* a, int count)
 
 void BuildDelaySpectrum(KernelSynth* synth, int kernelLength, int fftSize)
 {
+  RaiseExtent(synth->usedLength, fftSize);
   double* delay = synth->delaySpectrum;
   delay[kernelLength / 2] = 1.0;
   // The plan's flag is clear here (fresh plan or just reset), so it is set up for fftSize.
@@ -65,9 +66,12 @@ bool KernelSynthInit(KernelSynth* synth, int kernelLength, int fftSize)
 
 void KernelSynthReset(KernelSynth* synth, int kernelLength, int fftSize)
 {
-  ZeroValues(synth->spectrum, kEngineArrayLength);
-  ZeroValues(synth->previous, kEngineArrayLength);
-  ZeroValues(synth->delaySpectrum, kEngineArrayLength);
+  // The three arrays share one mark: clear each to it, then lower it.
+  int32_t extent = synth->usedLength;
+  ClearToExtent(synth->spectrum, extent);
+  extent = synth->usedLength;
+  ClearToExtent(synth->previous, extent);
+  ClearToExtent(synth->delaySpectrum, synth->usedLength);
   synth->forwardPlan->initialised = 0;
   synth->inversePlan->initialised = 0;
   BuildDelaySpectrum(synth, kernelLength, fftSize);
@@ -81,6 +85,7 @@ void KernelSynthFree(KernelSynth* synth)
   FreeEngineArray(synth->delaySpectrum);
   FreeEngineArray(synth->window);
   FreeEngineArray(synth->scratch);
+  synth->usedLength = 0;
   if (synth->forwardPlan) fftp_plan_free(synth->forwardPlan);
   if (synth->inversePlan) fftp_plan_free(synth->inversePlan);
   synth->forwardPlan = nullptr;
@@ -92,6 +97,7 @@ void SynthesizeKernel(KernelSynth* synth, BandPoint* bandTable, BandPoint* sorte
                       int32_t* curveChanged, SemLock* curveLock, int columns, int32_t* sortedCount)
 {
   if (!synth->spectrum && !KernelSynthInit(synth, kernelLength, fftSize)) return;
+  RaiseExtent(synth->usedLength, fftSize);
   double* spectrum = synth->spectrum;
   const int n = fftSize;
   const int last = (n + 1) / 2;

@@ -24,13 +24,17 @@ struct KernelSynth
   FftPlan* forwardPlan;
   FftPlan* inversePlan;
   double* scratch; // out-of-place transform target, so a rebuild allocates nothing
+  // High-water mark of spectrum, previous and delaySpectrum: values from index 0 that may be
+  // non-zero since the last reset (the largest N used). A reset clears exactly these.
+  int32_t usedLength;
 };
 
 // Creates the arrays and plans and prepares delaySpectrum and window. False when memory is
 // exhausted (the synth is then left without arrays).
 bool KernelSynthInit(KernelSynth* synth, int kernelLength, int fftSize);
-// Prepares an existing synth for new L and N: zeroes spectrum, previous and delaySpectrum, rebuilds
-// delaySpectrum and window and clears both plans' flags. Nothing is released or recreated.
+// Prepares an existing synth for new L and N: zeroes spectrum, previous and delaySpectrum (every
+// value written since the last reset), rebuilds delaySpectrum and window and clears both plans'
+// flags. Nothing is released or recreated.
 void KernelSynthReset(KernelSynth* synth, int kernelLength, int fftSize);
 // Releases everything the synth owns; the synth reads as never initialised afterwards.
 void KernelSynthFree(KernelSynth* synth);

@@ -52,21 +52,37 @@ double ParamValue(const IPlugBase& plug, int index)
   return p ? p->mValue : 0.0;
 }
 
-void ZeroArray(double* a)
-{
-  std::memset(a, 0, sizeof(double) * kEngineArrayLength);
-}
-
+// Zeroes every value the configurations since the last clear may have written (the arrays are
+// zero beyond their marks).
 void ClearDspBuffers(TarvexEngine& e)
 {
-  ZeroArray(e.mConvKernel);
-  ZeroArray(e.mWork);
-  ZeroArray(e.mSavedInput);
+  DspExtents& x = e.mExtents;
+  ClearToExtent(e.mConvKernel, x.convKernel);
+  ClearToExtent(e.mWork, x.work);
+  ClearToExtent(e.mSavedInput, x.savedInput);
   for (int c = 0; c < 2; ++c)
   {
-    ZeroArray(e.mInput[c]);
-    ZeroArray(e.mRing[c]);
-    ZeroArray(e.mCarry[c]);
+    ClearToExtent(e.mInput[c], x.input[c]);
+    ClearToExtent(e.mRing[c], x.ring[c]);
+    ClearToExtent(e.mCarry[c], x.carry[c]);
+  }
+}
+
+// Raises the marks to what the current sizes can write until the next reset: N values of the
+// blocks, transforms and kernel, B + N of the rings, fewer than B of the carries (a run never
+// exceeds B frames).
+void NoteUsedLengths(TarvexEngine& e)
+{
+  DspExtents& x = e.mExtents;
+  const int n = e.mFftSize;
+  RaiseExtent(x.convKernel, n);
+  RaiseExtent(x.work, n);
+  RaiseExtent(x.savedInput, n);
+  for (int c = 0; c < 2; ++c)
+  {
+    RaiseExtent(x.input[c], n);
+    RaiseExtent(x.ring[c], e.mRingSize);
+    RaiseExtent(x.carry[c], e.mBlockSize);
   }
 }
 
@@ -305,6 +321,7 @@ void ConfigureDsp(IPlugBase& plug, TarvexEngine& e, InstanceState& s, int hostBl
                          &s.kernelChanged);
   e.mWriteOffset = e.mBlockSize;
   e.mRingSize = e.mBlockSize + n;
+  NoteUsedLengths(e);
   e.mConvPlan->initialised = 0;
   plug.ReportLatency(e.mLatency);
 }

@@ -22,6 +22,20 @@ constexpr int kMaxFftSize = 64000;
 // Columns of every per-column display array.
 constexpr int kDisplayColumns = 512;
 
+// High-water marks of the engine's arrays (EngineArrays.h): values from index 0 that may be
+// non-zero since the array was last cleared. ConfigureDsp raises them to the lengths its sizes use;
+// the reset's clearing zeroes exactly those values, so a smaller configuration after a larger one
+// starts from silence while pages no configuration used stay untouched.
+struct DspExtents
+{
+  int32_t savedInput;
+  int32_t convKernel;
+  int32_t input[2];
+  int32_t carry[2];
+  int32_t work;
+  int32_t ring[2];
+};
+
 struct TarvexEngine
 {
   double mSampleRate; // Hz, the rate the engine is configured for
@@ -43,6 +57,7 @@ struct TarvexEngine
   int32_t mWriteOffset; // distance from the read position to where the next block result starts
   int32_t mRingSize;    // B + N
   int32_t mReadPos;     // next ring position to play out
+  DspExtents mExtents;
 };
 
 // Smallest of the 36 transform lengths (only prime factors 2, 3, 5) that is >= m; 64000 above
@@ -73,7 +88,8 @@ void DestroyEngine(TarvexEngine& engine, InstanceState& state);
 void ConfigureDsp(IPlugBase& plug, TarvexEngine& engine, InstanceState& state, int hostBlock,
                   double inputBufferSize, double resolution);
 // ConfigureDsp under drawLock and dspLock after clearing every buffer (the audio in flight is
-// lost), and writes the "Delay: ..." readout into the label line.
+// lost: every value a configuration since the last clear may have written is zeroed), and writes
+// the "Delay: ..." readout into the label line.
 void ResetDsp(IPlugBase& plug, TarvexEngine& engine, InstanceState& state, int hostBlock,
               double inputBufferSize, double resolution);
 
