@@ -128,3 +128,26 @@ TEST(EngineRealtime, KernelRebuildsAndResetsOnTheAudioThreadAllocateNothing)
   }
   EXPECT_EQ(plug->Engine().mKernelLength, 2051);
 }
+
+TEST(EngineRealtime, SwitchingBetweenTheLargestSizesAndDefaultsAllocatesNothing)
+{
+  EmptyPrefs prefs;
+  auto plug = MakeTarvex();
+  const Stereo in = TestSignal(512);
+  Stereo out(512);
+  double* ins[2] = {const_cast<double*>(in.left.data()), const_cast<double*>(in.right.data())};
+  double* outs[2] = {out.left.data(), out.right.data()};
+  for (int k = 0; k < 10; ++k) plug->ProcessFrames(ins, outs, 512);
+  AllocationCounter counter;
+  // Resolution 8 with Input Buffer Size 3 (N = 64000, B = 55800), past its first block step; then
+  // back to defaults, past theirs.
+  SetParam(*plug, kParamResolution, 8.0);
+  SetParam(*plug, kParamInputBufferSize, 3.0);
+  for (int k = 0; k < 120; ++k) plug->ProcessFrames(ins, outs, 512);
+  EXPECT_EQ(plug->Engine().mFftSize, 64000);
+  SetParam(*plug, kParamResolution, 1.0);
+  SetParam(*plug, kParamInputBufferSize, 1.0);
+  for (int k = 0; k < 10; ++k) plug->ProcessFrames(ins, outs, 512);
+  EXPECT_EQ(plug->Engine().mFftSize, 2880);
+  EXPECT_EQ(counter.Count(), 0);
+}
