@@ -1,6 +1,10 @@
 // Process-wide table of kMaxInstances InstanceState slots, created zero-filled on first use and
 // never freed. Callers serialise slot searches with the factory mutex (every construction runs
 // under it).
+//
+// The table comes from fresh zero pages (ZeroPages.h): a slot's pages become resident only where
+// they are written, so constructors set the fields they use one by one and never clear or assign
+// a whole slot (a reused slot's large fields are rewritten by whoever uses them).
 #pragma once
 
 #include "core/WDL_Mutex.h"
