@@ -325,9 +325,18 @@ double RealisedAmp(const Measurement& m, double f)
   return std::abs(sum);
 }
 
+// Levels below this count as silence when the realised response is compared with the curve: a
+// curve at "-INF" is followed where the response is below -120 dB.
+constexpr double kSilenceDb = -120.0;
+
+double DifferenceDb(double realisedDb, double curveDb)
+{
+  return std::max(realisedDb, kSilenceDb) - std::max(curveDb, kSilenceDb);
+}
+
 double DeviationDb(const Measurement& m, double f)
 {
-  return Db(RealisedAmp(m, f)) - Db(CurveAmp(m.curve, f));
+  return DifferenceDb(Db(RealisedAmp(m, f)), Db(CurveAmp(m.curve, f)));
 }
 
 bool MeasureImpulse(RenderPlugin& plug, int block, Measurement* m, std::string* error)
@@ -521,7 +530,7 @@ void PrintReport(const Measurement& m)
     const double curve = Db(CurveAmp(m.curve, row.freq));
     const double realised = Db(RealisedAmp(m, row.freq));
     printf("%-16s %7s dB %7s dB %7s dB\n", name, DbText(curve).c_str(), DbText(realised).c_str(),
-           curve <= kDbFloor && realised <= kDbFloor ? "0.00" : DbText(realised - curve).c_str());
+           DbText(DifferenceDb(realised, curve)).c_str());
   }
   const double limit05 = LowerLimit(m, 0.5), limit1 = LowerLimit(m, 1.0);
   printf("within 0.5 dB of the curve %s\n", LimitText(limit05).c_str());
@@ -653,13 +662,19 @@ struct Frame
   double Height() const { return bottom - top; }
 };
 
-// Polyline through the points, cut where a value is missing (NaN).
+// Polyline through the points, cut where a value is missing (NaN). Rows are held within the frame
+// rows top .. bottom; a segment with both ends held at the same edge is left out.
 void Polyline(Canvas& canvas, const std::vector<double>& xs, const std::vector<double>& ys,
-              uint32_t colour)
+              double top, double bottom, uint32_t colour)
 {
+  auto held = [&](double y) { return std::min(std::max(y, top), bottom); };
   for (size_t i = 1; i < xs.size(); ++i)
-    if (std::isfinite(ys[i - 1]) && std::isfinite(ys[i]))
-      canvas.Line(xs[i - 1], ys[i - 1], xs[i], ys[i], 1.3, colour);
+  {
+    const double y0 = ys[i - 1], y1 = ys[i];
+    if (!std::isfinite(y0) || !std::isfinite(y1)) continue;
+    if ((y0 > bottom && y1 > bottom) || (y0 < top && y1 < top)) continue;
+    canvas.Line(xs[i - 1], held(y0), xs[i], held(y1), 1.3, colour);
+  }
 }
 
 void DrawResponse(Canvas& canvas, const Measurement& m, const Frame& f)
@@ -702,10 +717,10 @@ void DrawResponse(Canvas& canvas, const Measurement& m, const Frame& f)
     canvas.Fill(x, f.top, x + 1, f.bottom, kGridColour);
     canvas.Text(x, f.bottom + 4, 0, names[t], kTextColour);
   }
-  for (auto& v : curve) v = v <= kDbFloor || v < bottom - 6.0 ? NAN : row(std::min(v, top + 6.0));
-  for (auto& v : real) v = !std::isfinite(v) || v < bottom - 6.0 ? NAN : row(std::min(v, top + 6.0));
-  Polyline(canvas, xs, curve, kCurveColour);
-  Polyline(canvas, xs, real, kRealisedColour);
+  for (auto& v : curve) v = row(std::max(v, bottom - 1.0));
+  for (auto& v : real) v = std::isfinite(v) ? row(std::max(v, bottom - 1.0)) : NAN;
+  Polyline(canvas, xs, curve, f.top, f.bottom, kCurveColour);
+  Polyline(canvas, xs, real, f.top, f.bottom, kRealisedColour);
   canvas.Text(f.right - 8, f.top + 6, kTextAlignRight, "curve", kCurveColour);
   canvas.Text(f.right - 8, f.top + 22, kTextAlignRight, "realised", kRealisedColour);
   canvas.Text(f.left + 8, f.top + 6, kTextAlignLeft, "dB", kTextColour);
@@ -762,7 +777,7 @@ void DrawEnvelope(Canvas& canvas, const Measurement& m, const Frame& f)
     xs.push_back(f.left + c + 0.5);
     ys.push_back(row(std::max(db, bottom)));
   }
-  Polyline(canvas, xs, ys, kRealisedColour);
+  Polyline(canvas, xs, ys, f.top, f.bottom, kRealisedColour);
   for (double threshold : {-60.0, -40.0})
   {
     const double x = column(-PreRing(m, threshold) * ms);
