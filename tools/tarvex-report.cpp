@@ -454,14 +454,26 @@ double LowerLimit(const Measurement& m, double tolerance)
 // Pre-ring above thresholdDb of the peak: from the first sample of the smoothed response whose
 // magnitude reaches it to the peak, in samples. This is where the response's peak-hold envelope
 // (the running maximum of its magnitude) crosses the threshold and stays above it.
-int PreRing(const Measurement& m, double thresholdDb)
+int PreRingOf(const std::vector<double>& e, double thresholdDb)
 {
-  const std::vector<double>& e = m.smoothed;
   const size_t peak = static_cast<size_t>(std::max_element(e.begin(), e.end()) - e.begin());
   const double level = e[peak] * std::pow(10.0, thresholdDb / 20.0);
   for (size_t k = 0; k < peak; ++k)
     if (e[k] >= level) return static_cast<int>(peak - k);
   return 0;
+}
+
+int PreRing(const Measurement& m, double thresholdDb)
+{
+  return PreRingOf(m.smoothed, thresholdDb);
+}
+
+// What a lone impulse reads at this rate: the smoothing's own spread, the floor of the figures.
+int PreRingFloor(const Measurement& m, double thresholdDb)
+{
+  std::vector<double> impulse(m.taps.size(), 0.0);
+  impulse[static_cast<size_t>(m.Half())] = 1.0;
+  return PreRingOf(SmoothedMagnitude(impulse, m.rate), thresholdDb);
 }
 
 std::string FrequencyText(double f)
@@ -549,8 +561,9 @@ void PrintReport(const Measurement& m)
          worst, FrequencyText(worstAt).c_str());
   const int pre60 = PreRing(m, -60.0), pre40 = PreRing(m, -40.0);
   printf("pre-ring above -60 dB of the peak: %.2f ms (%d samples); above -40 dB: %.2f ms (%d "
-         "samples)\n",
-         pre60 * ms, pre60, pre40 * ms, pre40);
+         "samples); a lone impulse reads %.2f and %.2f ms\n",
+         pre60 * ms, pre60, pre40 * ms, pre40, PreRingFloor(m, -60.0) * ms,
+         PreRingFloor(m, -40.0) * ms);
   printf("null test (flat curve, input delayed by %d samples): %.1f dB on noise from 20 Hz to "
          "20 kHz, %.1f dB on noise up to %.0f Hz\n",
          m.flatLatency, m.nullBand, m.nullFull, 0.5 * m.rate);
@@ -665,7 +678,7 @@ struct Frame
 // Polyline through the points, cut where a value is missing (NaN). Rows are held within the frame
 // rows top .. bottom; a segment with both ends held at the same edge is left out.
 void Polyline(Canvas& canvas, const std::vector<double>& xs, const std::vector<double>& ys,
-              double top, double bottom, uint32_t colour)
+              double top, double bottom, double softness, uint32_t colour)
 {
   auto held = [&](double y) { return std::min(std::max(y, top), bottom); };
   for (size_t i = 1; i < xs.size(); ++i)
@@ -673,7 +686,7 @@ void Polyline(Canvas& canvas, const std::vector<double>& xs, const std::vector<d
     const double y0 = ys[i - 1], y1 = ys[i];
     if (!std::isfinite(y0) || !std::isfinite(y1)) continue;
     if ((y0 > bottom && y1 > bottom) || (y0 < top && y1 < top)) continue;
-    canvas.Line(xs[i - 1], held(y0), xs[i], held(y1), 1.3, colour);
+    canvas.Line(xs[i - 1], held(y0), xs[i], held(y1), softness, colour);
   }
 }
 
@@ -719,8 +732,10 @@ void DrawResponse(Canvas& canvas, const Measurement& m, const Frame& f)
   }
   for (auto& v : curve) v = row(std::max(v, bottom - 1.0));
   for (auto& v : real) v = std::isfinite(v) ? row(std::max(v, bottom - 1.0)) : NAN;
-  Polyline(canvas, xs, curve, f.top, f.bottom, kCurveColour);
-  Polyline(canvas, xs, real, f.top, f.bottom, kRealisedColour);
+  // The curve wide and the realised response narrow on top of it: where they agree the curve
+  // shows as a rim.
+  Polyline(canvas, xs, curve, f.top, f.bottom, 3.2, kCurveColour);
+  Polyline(canvas, xs, real, f.top, f.bottom, 1.2, kRealisedColour);
   canvas.Text(f.right - 8, f.top + 6, kTextAlignRight, "curve", kCurveColour);
   canvas.Text(f.right - 8, f.top + 22, kTextAlignRight, "realised", kRealisedColour);
   canvas.Text(f.left + 8, f.top + 6, kTextAlignLeft, "dB", kTextColour);
@@ -777,7 +792,7 @@ void DrawEnvelope(Canvas& canvas, const Measurement& m, const Frame& f)
     xs.push_back(f.left + c + 0.5);
     ys.push_back(row(std::max(db, bottom)));
   }
-  Polyline(canvas, xs, ys, f.top, f.bottom, kRealisedColour);
+  Polyline(canvas, xs, ys, f.top, f.bottom, 1.3, kRealisedColour);
   for (double threshold : {-60.0, -40.0})
   {
     const double x = column(-PreRing(m, threshold) * ms);
