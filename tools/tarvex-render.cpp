@@ -307,7 +307,8 @@ int ParseOptions(int argc, char** argv, Options* options)
       return 2;
     }
     const std::string& out = options->files.empty() ? std::string() : options->files[0];
-    if (!out.empty() && (out.size() < 5 || !SameTextIgnoringCase(out.substr(out.size() - 4), ".png")))
+    if (!out.empty() &&
+        (out.size() < 5 || !SameTextIgnoringCase(out.substr(out.size() - 4), ".png")))
     {
       Fail("--report: the picture must be a .png file: '" + out + "'");
       return 2;
@@ -755,8 +756,8 @@ int Report(const Options& options, double rate, const std::string& picturePath)
   request.block = options.block;
   request.picturePath = picturePath;
   request.pluginPath = options.plugin.empty() ? DefaultPluginPath() : options.plugin;
-  request.setUp = [&options](RenderPlugin& plug, double sampleRate, bool settings,
-                             std::string* error)
+  request.setUp =
+      [&options](RenderPlugin& plug, double sampleRate, bool settings, std::string* error)
   {
     if (settings) return SetUpPlugin(plug, options, sampleRate, error);
     Options bare = options;

@@ -208,12 +208,11 @@ bool Feed(RenderPlugin& plug, int block, const std::vector<double> signal[2], si
   return true;
 }
 
-// Largest input amplitude that keeps the output below the limiter: the kernel's gain is at most
-// 1000 (+60 dB) at any sample.
-double QuietAmplitude(double limiterDb)
+// The signals stay below the output limiter so that the plug-in works as a linear filter: its
+// threshold in amplitude (the limiter is off from 999 up), at most full scale.
+double QuietLevel(double limiterDb)
 {
-  const double threshold = std::pow(10.0, 0.05 * limiterDb);
-  return threshold >= 999.0 ? 0.5 : 0.5 * threshold / 1000.0;
+  return std::min(1.0, std::pow(10.0, 0.05 * limiterDb));
 }
 
 void Fft(std::vector<std::complex<double>>& x, bool inverse)
@@ -298,17 +297,20 @@ struct Measurement
   double values[kParamCount] = {};
   int latency = 0;
   int kernelLength = 0;
-  bool contained = true;     // no output outside the kernel's span
-  std::vector<double> taps;  // impulse response, centre (the latency) at index kernelLength / 2
+  bool contained = true;    // no output outside the kernel's span
+  std::vector<double> taps; // impulse response, centre (the latency) at index kernelLength / 2
   // Magnitude of the response smoothed to the audio band (see SmoothedMagnitude), centre at index
   // kernelLength / 2 + kSmoothingPad.
   std::vector<double> smoothed;
-  double nullBand = 0.0;     // residual of the flat setting, dB, noise within 20 Hz .. 20 kHz
-  double nullFull = 0.0;     // the same on noise up to the Nyquist frequency
+  double nullBand = 0.0; // residual of the flat setting, dB, noise within 20 Hz .. 20 kHz
+  double nullFull = 0.0; // the same on noise up to the Nyquist frequency
   int flatLatency = 0;
   Curve curve;
 
   int Half() const { return kernelLength / 2; }
+  // Top of the compared band: 20 kHz, or at rates below 44.1 kHz the same share of the rate (the
+  // kernel's zeroed Nyquist bin pulls the response down right below the Nyquist frequency).
+  double Top() const { return std::min(20000.0, rate * 20000.0 / 44100.0); }
 };
 
 // Realised amplitude at f Hz: the magnitude of the impulse response's transform.
@@ -341,7 +343,8 @@ double DeviationDb(const Measurement& m, double f)
 
 bool MeasureImpulse(RenderPlugin& plug, int block, Measurement* m, std::string* error)
 {
-  const double amplitude = QuietAmplitude(m->values[kLimiterParam]);
+  // No tap of a kernel exceeds its largest gain, 1000 (+60 dB).
+  const double amplitude = 0.5 * QuietLevel(m->values[kLimiterParam]) / 1000.0;
   int latency = 0;
   if (!Settle(plug, block, &latency, error)) return false;
   // The impulse goes in one latency late, so the whole response (L / 2 <= latency on each side)
@@ -403,10 +406,10 @@ bool MeasureNull(const ReportRequest& request, Measurement* m, std::string* erro
   flat.Start();
   size_t period = 1;
   while (period < static_cast<size_t>(4 * m->kernelLength) || period < 32768) period <<= 1;
-  const double peak = QuietAmplitude(m->values[kLimiterParam]) * 1000.0 * 0.5;
-  std::vector<double> signal[2] = {
-      PeriodicNoise(period, m->rate, 20.0, 20000.0, peak, 0x6e756c6c),
-      PeriodicNoise(period, m->rate, 0.0, m->rate, peak, 0x66756c6c)};
+  // The flat kernel passes the noise at unit gain.
+  const double peak = 0.25 * QuietLevel(m->values[kLimiterParam]);
+  std::vector<double> signal[2] = {PeriodicNoise(period, m->rate, 20.0, m->Top(), peak, 0x6e756c6c),
+                                   PeriodicNoise(period, m->rate, 0.0, m->rate, peak, 0x66756c6c)};
   for (auto& s : signal) s.insert(s.end(), s.begin(), s.end());
   std::vector<double> out[2];
   if (!Settle(flat, request.block, &m->flatLatency, error) ||
@@ -420,17 +423,17 @@ bool MeasureNull(const ReportRequest& request, Measurement* m, std::string* erro
 // ---- figures ----
 
 // Frequencies of the table besides the bands: the third-octave series in steps of two thirds.
-const double kTableFrequencies[] = {20,   31.5, 50,   80,   125,  200,   315,   500,   800,
+const double kTableFrequencies[] = {20,   31.5, 50,   80,   125,  200,   315,   500,  800,
                                     1250, 2000, 3150, 5000, 8000, 12500, 16000, 20000};
 constexpr double kLowestScanned = 1.0; // Hz
 constexpr int kScanStepsPerOctave = 48;
 
-// Lowest frequency from which up to 20 kHz the realised response stays within tolerance dB of the
+// Lowest frequency from which up to Top() the realised response stays within tolerance dB of the
 // curve: scanned downwards in 1/48 octave, the crossing refined by bisection. 0 when it holds down
-// to kLowestScanned, negative when it fails at 20 kHz already.
+// to kLowestScanned, negative when it fails at the top already.
 double LowerLimit(const Measurement& m, double tolerance)
 {
-  const double top = std::min(20000.0, 0.5 * m.rate);
+  const double top = m.Top();
   double pass = top;
   if (std::fabs(DeviationDb(m, top)) > tolerance) return -1.0;
   for (int step = 1;; ++step)
@@ -494,11 +497,11 @@ std::string DbText(double db)
   return text;
 }
 
-std::string LimitText(double f)
+std::string LimitText(double f, double top)
 {
-  if (f < 0.0) return "nowhere (not even at 20 kHz)";
-  if (f == 0.0) return "below " + FrequencyText(kLowestScanned) + " to 20 kHz";
-  return "from " + FrequencyText(f) + " to 20 kHz";
+  if (f < 0.0) return "nowhere (not even at " + FrequencyText(top) + ")";
+  if (f == 0.0) return "from below " + FrequencyText(kLowestScanned) + " to " + FrequencyText(top);
+  return "from " + FrequencyText(f) + " to " + FrequencyText(top);
 }
 
 struct Row
@@ -531,25 +534,24 @@ void PrintReport(const Measurement& m)
   printf("latency: %d samples (%.2f ms); kernel: %d taps (%.2f ms)\n", m.latency, m.latency * ms,
          m.kernelLength, m.kernelLength * ms);
   if (!m.contained)
-    printf("warning: the measured response reaches beyond the kernel's %d taps\n",
-           m.kernelLength);
+    printf("warning: the measured response reaches beyond the kernel's %d taps\n", m.kernelLength);
   printf("%-16s %10s %10s %10s\n", "frequency", "curve", "realised", "difference");
   for (const Row& row : TableRows(m))
   {
     char name[40];
-    snprintf(name, sizeof(name), "%s%s%c", FrequencyText(row.freq).c_str(), row.band ? " band " : "",
-             row.band ? row.band : ' ');
+    snprintf(name, sizeof(name), "%s%s%c", FrequencyText(row.freq).c_str(),
+             row.band ? " band " : "", row.band ? row.band : ' ');
     const double curve = Db(CurveAmp(m.curve, row.freq));
     const double realised = Db(RealisedAmp(m, row.freq));
     printf("%-16s %7s dB %7s dB %7s dB\n", name, DbText(curve).c_str(), DbText(realised).c_str(),
            DbText(DifferenceDb(realised, curve)).c_str());
   }
+  const double top = m.Top();
   const double limit05 = LowerLimit(m, 0.5), limit1 = LowerLimit(m, 1.0);
-  printf("within 0.5 dB of the curve %s\n", LimitText(limit05).c_str());
-  printf("within 1 dB of the curve %s\n", LimitText(limit1).c_str());
+  printf("within 0.5 dB of the curve %s\n", LimitText(limit05, top).c_str());
+  printf("within 1 dB of the curve %s\n", LimitText(limit1, top).c_str());
   // Largest difference over the plotted range, on the scan grid.
   double worst = 0.0, worstAt = 20.0;
-  const double top = std::min(20000.0, 0.5 * m.rate);
   for (int step = 0;; ++step)
   {
     const double f = 20.0 * std::pow(2.0, static_cast<double>(step) / kScanStepsPerOctave);
@@ -557,16 +559,16 @@ void PrintReport(const Measurement& m)
     const double d = std::fabs(DeviationDb(m, f));
     if (d > worst) worst = d, worstAt = f;
   }
-  printf("largest difference from 20 Hz to %s: %.4f dB at %s\n", FrequencyText(top).c_str(),
-         worst, FrequencyText(worstAt).c_str());
+  printf("largest difference from 20 Hz to %s: %.4f dB at %s\n", FrequencyText(top).c_str(), worst,
+         FrequencyText(worstAt).c_str());
   const int pre60 = PreRing(m, -60.0), pre40 = PreRing(m, -40.0);
   printf("pre-ring above -60 dB of the peak: %.2f ms (%d samples); above -40 dB: %.2f ms (%d "
          "samples); a lone impulse reads %.2f and %.2f ms\n",
          pre60 * ms, pre60, pre40 * ms, pre40, PreRingFloor(m, -60.0) * ms,
          PreRingFloor(m, -40.0) * ms);
   printf("null test (flat curve, input delayed by %d samples): %.1f dB on noise from 20 Hz to "
-         "20 kHz, %.1f dB on noise up to %.0f Hz\n",
-         m.flatLatency, m.nullBand, m.nullFull, 0.5 * m.rate);
+         "%s, %.1f dB on noise up to %.0f Hz\n",
+         m.flatLatency, m.nullBand, FrequencyText(m.Top()).c_str(), m.nullFull, 0.5 * m.rate);
 }
 
 // ---- picture ----
@@ -704,7 +706,8 @@ void DrawResponse(Canvas& canvas, const Measurement& m, const Frame& f)
     curve[static_cast<size_t>(c)] = Db(CurveAmp(m.curve, freq));
     real[static_cast<size_t>(c)] = audible ? Db(RealisedAmp(m, freq)) : NAN;
     for (double v : {curve[static_cast<size_t>(c)], real[static_cast<size_t>(c)]})
-      if (std::isfinite(v) && v > kDbFloor) lowest = std::min(lowest, v), highest = std::max(highest, v);
+      if (std::isfinite(v) && v > kDbFloor)
+        lowest = std::min(lowest, v), highest = std::max(highest, v);
   }
   // dB range: the levels shown with a margin, in 6 dB steps, at least -12 .. +12, at most 72 dB.
   double top = std::max(12.0, 6.0 * std::ceil((highest + 2.0) / 6.0));
@@ -763,7 +766,11 @@ void DrawEnvelope(Canvas& canvas, const Measurement& m, const Frame& f)
     snprintf(label, sizeof(label), "%.0f", db);
     canvas.Text(f.left - 6, y - 7, kTextAlignRight, label, kTextColour);
   }
-  const double tick = span > 40.0 ? 20.0 : span > 20.0 ? 10.0 : span > 8.0 ? 5.0 : span > 4 ? 2.0 : 1.0;
+  const double tick = span > 40.0   ? 20.0
+                      : span > 20.0 ? 10.0
+                      : span > 8.0  ? 5.0
+                      : span > 4    ? 2.0
+                                    : 1.0;
   for (double t = -std::floor(span / tick) * tick; t <= span + 1e-9; t += tick)
   {
     const int x = static_cast<int>(std::lround(column(t)));

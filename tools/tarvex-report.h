@@ -14,9 +14,9 @@ class RenderPlugin;
 struct ReportRequest
 {
   double sampleRate = 44100.0;
-  int block = 512;          // host block size in frames
-  std::string picturePath;  // PNG to write; empty for none
-  std::string pluginPath;   // what the plug-in was loaded from; its font sheets are found beside it
+  int block = 512;         // host block size in frames
+  std::string picturePath; // PNG to write; empty for none
+  std::string pluginPath;  // what the plug-in was loaded from; its font sheets are found beside it
   // Loads the plug-in into plug and opens it at the rate; with settings true also applies the
   // user's state file and --set options. False with a message in *error.
   std::function<bool(RenderPlugin& plug, double rate, bool settings, std::string* error)> setUp;

@@ -38,14 +38,14 @@ struct Outcome
     }
     return "";
   }
-  // The frequency after "within <tolerance> dB of the curve from"; 0 for "below 1 Hz", NaN when
-  // the line is missing.
+  // The frequency after "within <tolerance> dB of the curve from"; 0 for "from below 1 Hz", NaN
+  // when the line is missing.
   double LowerLimit(const char* tolerance) const
   {
     const std::string line = After(std::string("within ") + tolerance + " dB of the curve ");
     double f = NAN;
     char unit[8] = "";
-    if (line.compare(0, 6, "below ") == 0) return 0.0;
+    if (line.compare(0, 11, "from below ") == 0) return 0.0;
     if (sscanf(line.c_str(), "from %lf %7s", &f, unit) != 2) return NAN;
     return std::string(unit) == "kHz" ? 1000.0 * f : f;
   }
@@ -85,10 +85,9 @@ protected:
   // machine cannot change the defaults.
   Outcome Report(const std::string& args, const std::string& plugin = "")
   {
-    const std::string command = "XDG_CONFIG_HOME='" + config + "' '" + BinaryDir() +
-                                "/tarvex-render' --plugin '" +
-                                (plugin.empty() ? BinaryDir() + "/Tarvex.vst" : plugin) + "' " +
-                                args + " 2>&1";
+    const std::string command =
+        "XDG_CONFIG_HOME='" + config + "' '" + BinaryDir() + "/tarvex-render' --plugin '" +
+        (plugin.empty() ? BinaryDir() + "/Tarvex.vst" : plugin) + "' " + args + " 2>&1";
     Outcome run;
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe) return run;
@@ -167,7 +166,8 @@ TEST_F(ReportTest, BoostAt370HzReadsTheSameAtEveryRate)
   double limits[3], preRings[3];
   for (int i = 0; i < 3; ++i)
   {
-    const Outcome run = Report("--report --set 'Band B gain=12' --rate " + std::to_string(kRates[i]));
+    const Outcome run =
+        Report("--report --set 'Band B gain=12' --rate " + std::to_string(kRates[i]));
     ASSERT_EQ(run.status, 0) << run.output;
     double curve = NAN, realised = NAN, difference = NAN;
     ASSERT_TRUE(run.Row("370 Hz band B", &curve, &realised, &difference)) << run.output;
