@@ -380,10 +380,11 @@ bool MeasureImpulse(RenderPlugin& plug, int block, Measurement* m, std::string* 
   return true;
 }
 
-double ResidualDb(const std::vector<double>& in, const std::vector<double>& out, size_t from)
+double ResidualDb(const std::vector<double>& in, const std::vector<double>& out, size_t from,
+                  size_t to)
 {
   double signal = 0.0, residual = 0.0;
-  for (size_t k = from; k < in.size(); ++k)
+  for (size_t k = from; k < to; ++k)
   {
     signal += in[k] * in[k];
     residual += (out[k] - in[k]) * (out[k] - in[k]);
@@ -392,7 +393,8 @@ double ResidualDb(const std::vector<double>& in, const std::vector<double>& out,
 }
 
 // Null test: a fresh instance with the default (flat) curve and this setting's global parameters,
-// on two periods of noise; the second period is compared with the input, latency removed.
+// on three periods of noise; the middle one, whose output sees periodic input on both sides of
+// the kernel, is compared with the input, latency removed.
 bool MeasureNull(const ReportRequest& request, Measurement* m, std::string* error)
 {
   RenderPlugin flat;
@@ -410,13 +412,17 @@ bool MeasureNull(const ReportRequest& request, Measurement* m, std::string* erro
   const double peak = 0.25 * QuietLevel(m->values[kLimiterParam]);
   std::vector<double> signal[2] = {PeriodicNoise(period, m->rate, 20.0, m->Top(), peak, 0x6e756c6c),
                                    PeriodicNoise(period, m->rate, 0.0, m->rate, peak, 0x66756c6c)};
-  for (auto& s : signal) s.insert(s.end(), s.begin(), s.end());
+  for (auto& s : signal)
+  {
+    const std::vector<double> one = s;
+    for (int copy = 0; copy < 2; ++copy) s.insert(s.end(), one.begin(), one.end());
+  }
   std::vector<double> out[2];
   if (!Settle(flat, request.block, &m->flatLatency, error) ||
       !Feed(flat, request.block, signal, 0, m->flatLatency, out, error))
     return false;
-  m->nullBand = ResidualDb(signal[0], out[0], period);
-  m->nullFull = ResidualDb(signal[1], out[1], period);
+  m->nullBand = ResidualDb(signal[0], out[0], period, 2 * period);
+  m->nullFull = ResidualDb(signal[1], out[1], period, 2 * period);
   return true;
 }
 
@@ -493,7 +499,7 @@ std::string DbText(double db)
 {
   if (db <= kDbFloor) return "-inf";
   char text[32];
-  snprintf(text, sizeof(text), "%+.2f", db);
+  snprintf(text, sizeof(text), "%+.2f", std::fabs(db) < 0.005 ? 0.0 : db); // no "-0.00"
   return text;
 }
 
@@ -513,13 +519,19 @@ struct Row
 std::vector<Row> TableRows(const Measurement& m)
 {
   std::vector<Row> rows;
-  for (double f : kTableFrequencies)
-    if (f < 0.5 * m.rate) rows.push_back({f, 0});
   for (int b = 0; b < kBandCount; ++b)
   {
     const BandPoint& p = m.curve.bands[b];
     if (p.on && p.freq > 0.0 && p.freq < 0.5 * m.rate)
       rows.push_back({p.freq, static_cast<char>('A' + b)});
+  }
+  // A fixed frequency is left out where a band's row stands (as 80 Hz beside band A at 80 Hz).
+  const size_t bandRows = rows.size();
+  for (double f : kTableFrequencies)
+  {
+    bool taken = f >= 0.5 * m.rate;
+    for (size_t i = 0; i < bandRows; ++i) taken = taken || std::fabs(rows[i].freq - f) < 1e-3 * f;
+    if (!taken) rows.push_back({f, 0});
   }
   std::stable_sort(rows.begin(), rows.end(),
                    [](const Row& a, const Row& b) { return a.freq < b.freq; });
