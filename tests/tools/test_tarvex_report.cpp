@@ -177,6 +177,14 @@ TEST_F(ReportTest, BoostAt370HzReadsTheSameAtEveryRate)
     limits[i] = run.LowerLimit("0.5");
     preRings[i] = run.PreRing("-60");
   }
+  // The measuring signals stay below the output limiter, so its lowest threshold (-30 dB) leaves
+  // the figures alone (an impulse at full scale would be limited and read far too low).
+  const Outcome limited = Report("--report --set 'Band B gain=12' --set Limiter=-30");
+  double curve = NAN, realised = NAN, difference = NAN;
+  ASSERT_TRUE(limited.Row("370 Hz band B", &curve, &realised, &difference)) << limited.output;
+  EXPECT_NEAR(realised, 11.84, 0.05);
+  EXPECT_EQ(limited.LowerLimit("0.5"), limits[0]) << limited.output;
+
   // The kernel lasts the same time at every rate, so the figures in Hz and ms agree; L rounds to
   // an odd whole number of taps (1025, 1115, 2231), 0.1 % apart, and the envelope reads to a
   // sample (0.023 ms at 44.1 kHz).
