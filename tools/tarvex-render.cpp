@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "tools/tarvex-render-host.h"
+#include "tools/tarvex-report.h"
 
 namespace
 {
@@ -137,6 +138,8 @@ struct Options
   std::string format; // "", "wav", "flac" or "aiff"
   int sampleType = 0; // libsndfile subtype from --bits, 0 for the input's
   std::string demoDir;
+  bool report = false;
+  double rate = 0.0; // --rate, 0 when not given
   bool quiet = false;
   std::vector<std::string> files;
 };
@@ -148,6 +151,7 @@ void PrintUsage(FILE* out)
       "usage: %s [options] INPUT OUTPUT\n"
       "       %s [options] --demo DIR\n"
       "       %s [options] --list-params | --save-state FILE\n"
+      "       %s [options] --report [--rate HZ] [OUT.png]\n"
       "Equalises an audio file (WAV, FLAC or AIFF; mono or stereo) through the Tarvex plug-in.\n"
       "  --plugin PATH       the plug-in bundle (Tarvex.vst) or its .so (default: beside "
       "this program)\n"
@@ -160,8 +164,11 @@ void PrintUsage(FILE* out)
       "  --format TYPE       output file type: wav, flac or aiff (default: the input's)\n"
       "  --demo DIR          writes a generated demo, its equalised version and the gains "
       "measured\n"
+      "  --report            measures the response the plug-in realises for the settings\n"
+      "                      and prints it beside the drawn curve; with OUT.png also plots it\n"
+      "  --rate HZ           sample rate of the report (default 44100)\n"
       "  --quiet             no progress bar and no summary\n",
-      kProgram, kProgram, kProgram);
+      kProgram, kProgram, kProgram, kProgram);
 }
 
 bool ParseInt(const char* text, int* value)
@@ -173,6 +180,8 @@ bool ParseInt(const char* text, int* value)
   *value = static_cast<int>(v);
   return true;
 }
+
+bool SameTextIgnoringCase(const std::string& a, const std::string& b);
 
 // 0: parsed; 1: --help shown; 2: usage error.
 int ParseOptions(int argc, char** argv, Options* options)
@@ -255,6 +264,21 @@ int ParseOptions(int argc, char** argv, Options* options)
         return 2;
       }
     }
+    else if (arg == "--report")
+      options->report = true;
+    else if (arg == "--rate")
+    {
+      const char* v = needValue("a sample rate in Hz");
+      if (!v) return 2;
+      char* end = nullptr;
+      const double rate = strtod(v, &end);
+      if (end == v || *end || !(rate >= kReportMinRate && rate <= kReportMaxRate))
+      {
+        Fail(std::string("--rate: not a sample rate from 8000 to 192000 Hz: '") + v + "'");
+        return 2;
+      }
+      options->rate = rate;
+    }
     else if (arg == "--quiet" || arg == "-q")
       options->quiet = true;
     else if (arg.size() > 1 && arg[0] == '-')
@@ -264,6 +288,32 @@ int ParseOptions(int argc, char** argv, Options* options)
     }
     else
       options->files.push_back(arg);
+  }
+  if (options->rate > 0.0 && !options->report)
+  {
+    Fail("--rate is used with --report only (renders take the input file's rate)");
+    return 2;
+  }
+  if (options->report)
+  {
+    if (!options->demoDir.empty() || options->listParams || !options->saveState.empty())
+    {
+      Fail("--report cannot be combined with --demo, --list-params or --save-state");
+      return 2;
+    }
+    if (options->files.size() > 1)
+    {
+      Fail("--report takes at most one picture file, OUT.png (see --help)");
+      return 2;
+    }
+    const std::string& out = options->files.empty() ? std::string() : options->files[0];
+    if (!out.empty() &&
+        (out.size() < 5 || !SameTextIgnoringCase(out.substr(out.size() - 4), ".png")))
+    {
+      Fail("--report: the picture must be a .png file: '" + out + "'");
+      return 2;
+    }
+    return 0;
   }
   const bool render = !options->files.empty();
   if (render && options->files.size() != 2)
@@ -696,6 +746,30 @@ void PrintSummary(const std::string& input, const std::string& output, const Ren
          audioSeconds, r.sampleRate, factor);
 }
 
+// ---- response report ----
+
+// The response report for the options' settings at the rate, with the picture at picturePath.
+int Report(const Options& options, double rate, const std::string& picturePath)
+{
+  ReportRequest request;
+  request.sampleRate = rate;
+  request.block = options.block;
+  request.picturePath = picturePath;
+  request.pluginPath = options.plugin.empty() ? DefaultPluginPath() : options.plugin;
+  request.setUp =
+      [&options](RenderPlugin& plug, double sampleRate, bool settings, std::string* error)
+  {
+    if (settings) return SetUpPlugin(plug, options, sampleRate, error);
+    Options bare = options;
+    bare.loadState.clear();
+    bare.sets.clear();
+    return SetUpPlugin(plug, bare, sampleRate, error);
+  };
+  request.writeFile = [](const std::string& path, const std::string& bytes, std::string* error)
+  { return WriteWholeFile(path, std::vector<unsigned char>(bytes.begin(), bytes.end()), error); };
+  return RunReport(request);
+}
+
 // ---- demo ----
 
 constexpr int kDemoRate = 44100;
@@ -901,7 +975,8 @@ int RunDemo(const Options& options)
     printf("%-16s %9.2f dB %9.2f dB %+7.2f dB\n", kDemoBands[b].name, levelIn[b], levelOut[b],
            levelOut[b] - levelIn[b]);
   if (!options.quiet) PrintSummary(inputPath, outputPath, result);
-  return 0;
+  printf("\n");
+  return Report(render, kDemoRate, options.demoDir + "/report.png");
 }
 
 // Loads the plug-in only to list or save parameters.
@@ -931,6 +1006,9 @@ int main(int argc, char** argv)
   if (parsed == 1) return 0;
   if (parsed != 0) return 2;
   InstallSignalHandlers();
+  if (options.report)
+    return Report(options, options.rate > 0.0 ? options.rate : 44100.0,
+                  options.files.empty() ? std::string() : options.files[0]);
   if (!options.demoDir.empty()) return RunDemo(options);
   if (options.files.empty()) return RunWithoutAudio(options);
 

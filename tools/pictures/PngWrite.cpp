@@ -4,6 +4,7 @@
 
 #include <csetjmp>
 #include <cstdio>
+#include <cstdlib>
 
 Picture::Picture(int32_t w, int32_t h, uint32_t fill)
     : width(w), height(h), pixels(static_cast<size_t>(w) * h * 4)
@@ -58,7 +59,10 @@ bool WriteRows(PngTarget& t, const Picture& picture, int colourType, int channel
 
 } // namespace
 
-bool WritePng(const std::string& path, const Picture& picture)
+namespace
+{
+// Encodes the picture into an open file; false on any failure. The file stays open.
+bool WritePngToFile(std::FILE* file, const Picture& picture)
 {
   if (picture.width <= 0 || picture.height <= 0) return false;
   bool opaque = true, grey = true;
@@ -75,12 +79,34 @@ bool WritePng(const std::string& path, const Picture& picture)
   const int channels = !opaque ? 4 : grey ? 1 : 3;
 
   PngTarget t;
-  t.file = std::fopen(path.c_str(), "wb");
-  if (!t.file) return false;
+  t.file = file;
   t.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   if (t.png) t.info = png_create_info_struct(t.png);
   const bool ok = t.png && t.info && WriteRows(t, picture, colourType, channels);
   png_destroy_write_struct(t.png ? &t.png : nullptr, t.info ? &t.info : nullptr);
-  const bool closed = std::fclose(t.file) == 0;
+  return ok;
+}
+} // namespace
+
+bool WritePng(const std::string& path, const Picture& picture)
+{
+  if (picture.width <= 0 || picture.height <= 0) return false;
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file) return false;
+  const bool ok = WritePngToFile(file, picture);
+  const bool closed = std::fclose(file) == 0;
+  return ok && closed;
+}
+
+bool EncodePng(const Picture& picture, std::string* bytes)
+{
+  char* buffer = nullptr;
+  size_t size = 0;
+  std::FILE* file = open_memstream(&buffer, &size);
+  if (!file) return false;
+  const bool ok = WritePngToFile(file, picture);
+  const bool closed = std::fclose(file) == 0;
+  if (ok && closed) bytes->assign(buffer, size);
+  std::free(buffer);
   return ok && closed;
 }

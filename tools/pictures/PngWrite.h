@@ -22,3 +22,6 @@ struct Picture
 // pixels). No time or text chunks; compression level 9. Returns false when the file cannot be
 // written.
 bool WritePng(const std::string& path, const Picture& picture);
+
+// The same PNG bytes in memory (for writers that put files in place themselves). False on failure.
+bool EncodePng(const Picture& picture, std::string* bytes);
