@@ -29,8 +29,8 @@ const KnobLayout kKnobLayout[kPanelControlCount - 1] = {
 
 namespace
 {
-constexpr uint32_t kLightTint = 0xFFF0C0FFu; // red 192, green 240, blue 255
-constexpr uint32_t kVersionGrey = 0xFF989898u;
+constexpr uint32_t kLightTint = 0xFFF0C0FFu;   // red 192, green 240, blue 255
+constexpr uint32_t kVersionGrey = 0x989898FFu; // red, green and blue 0x98
 constexpr const char* kSchemeNames[4] = {"RGB", "CMY", "CMYW", "RGBW"};
 
 RasterCanvas CanvasOf(const EditorViewState& v)
