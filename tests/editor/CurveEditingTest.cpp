@@ -356,3 +356,52 @@ TEST_F(EditorTest, StrayMouseInputChangesNothing)
   ProcessBlock();
   ExpectUnchanged(before, BandParams(*plug));
 }
+
+// After an edit in the plot the rebuild writes the band parameters and pushes them through the
+// graphics object into the knobs bound to them (the selected band's three, and the globals), and
+// asks the host to refresh its display.
+TEST_F(EditorTest, RebuildAfterAnEditReachesTheKnobsAndTheHost)
+{
+  SetParam(kParamTranspose, 12.0);
+  ProcessBlock();
+  DrawFrames(1);
+  const BandPoint& c = State().bandTable[2];
+  const int x = static_cast<int>(std::lround(c.pointScreenX));
+  const int y = static_cast<int>(std::lround(c.pointScreenY));
+  const int refreshes = plug->CountCalls("Refresh");
+  DragFromTo(x, y, x + 40, y - 80);
+  // Before the rebuild the knobs still show the old values of band C.
+  IControl* gain = Graphics()->GetControl(kControlBandGain);
+  EXPECT_EQ(gain->GetParamIdx(), kParamBandGain + 2);
+  const double oldGain = gain->GetValue();
+  ProcessBlock();
+  EXPECT_EQ(plug->CountCalls("Refresh"), refreshes + 1);
+  // The frequency parameter is the pointer's frequency an octave down (Transpose +12).
+  EXPECT_NEAR(Param(kParamBandFreq + 2), FreqAtX(x + 40) / 2.0, FreqAtX(x + 40) * 1e-12);
+  EXPECT_NEAR(Param(kParamBandGain + 2), CurveDbAtY(y - 80), 1e-9);
+  EXPECT_NE(gain->GetValue(), oldGain);
+  for (int k : {kControlBandGain, kControlBandFreq, kControlBandSlope, kControlTranspose,
+                kControlOverallGain, kControlGainScale})
+  {
+    IControl* knob = Graphics()->GetControl(k);
+    EXPECT_DOUBLE_EQ(knob->GetValue(), plug->GetParam(knob->GetParamIdx())->ToNormalised()) << k;
+  }
+}
+
+// The preferences file is written once, 40 frames after the last change of a global setting.
+TEST_F(EditorTest, PreferencesWrittenFortyFramesAfterTheLastChange)
+{
+  const std::string file = std::string(getenv("XDG_CONFIG_HOME")) + "/Tarvex Preferences.dat";
+  for (int i = 0; i < 3; ++i)
+  {
+    SetParam(kParamLimiter, -3.0 * (i + 1));
+    DrawFrames(5);
+  }
+  DrawFrames(34);
+  EXPECT_NE(access(file.c_str(), F_OK), 0) << "39 frames after the last change";
+  DrawFrames(1);
+  ASSERT_EQ(access(file.c_str(), F_OK), 0) << "40 frames after the last change";
+  unlink(file.c_str());
+  DrawFrames(60);
+  EXPECT_NE(access(file.c_str(), F_OK), 0) << "written once";
+}
