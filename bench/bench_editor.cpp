@@ -139,6 +139,7 @@ void BM_EditorLayer(benchmark::State& state)
                                 "panel",
                                 "label"};
   state.SetLabel(names[layer]);
+  if (layer == kLayerGrid) state.counters["grid_pixels"] = s.view.gridPixelCount;
   for (auto _ : state)
   {
     SemLockAcquire(s.drawLock);

@@ -18,3 +18,6 @@ IGraphics* CreateEditorGraphics(IPlugBase* plug, int width, int height, int fps,
 // revealTimer as the slot's set-up wrote them. The grid picture is drawn by BuildGridPicture once
 // the engine exists.
 void CreateEditor(IPlugBase& plug, InstanceState& state, const char* bundleID);
+
+// The grid picture of the editor CreateEditor built for state (nothing when there is none).
+void BuildEditorGrid(InstanceState& state);

@@ -121,6 +121,28 @@ void BuildGridPicture(EditorViewState& view)
   }
 }
 
+int32_t CountGridPixels(const EditorViewState& view)
+{
+  int32_t count = 0;
+  if (!view.gridPicture) return 0;
+  for (size_t i = 0; i < static_cast<size_t>(kPlotSize) * kPlotSize; ++i)
+    count += view.gridPicture[i * 4] != 0;
+  return count;
+}
+
+void ListGridPixels(const EditorViewState& view, GridPixel* pixels)
+{
+  if (!view.gridPicture) return;
+  for (int y = 0; y < kPlotSize; ++y)
+    for (int x = 0; x < kPlotSize; ++x)
+    {
+      const uint8_t* g = view.gridPicture + (static_cast<size_t>(y) * kPlotSize + x) * 4;
+      if (g[0] == 0) continue;
+      *pixels++ =
+          GridPixel{static_cast<uint16_t>(x), static_cast<uint16_t>(y), g[0], g[1], g[2], g[3], 0};
+    }
+}
+
 void ClearCanvas(InstanceState& s)
 {
   EditorViewState& v = s.view;
@@ -160,26 +182,23 @@ void BlendGridPicture(InstanceState& s)
 {
   EditorViewState& v = s.view;
   const double t = s.revealTimer;
-  if (!(t < 2.0) || !v.gridPicture || !v.canvasPixels) return;
+  if (!(t < 2.0) || !v.gridPixels || !v.canvasPixels) return;
   const int32_t a = static_cast<int32_t>(std::exp(-t * t) * kGridFullWeight + 0.5);
   const bool light = IsLightScheme(s.colourScheme);
   const size_t stride = static_cast<size_t>(v.canvasWidth) * 4;
-  for (int i = 0; i < kPlotSize; ++i)
+  uint8_t* origin = v.canvasPixels + v.plotTop * stride + static_cast<size_t>(v.plotLeft) * 4;
+  const int32_t invert = light ? 255 : 0;
+  // Only the grid's own pixels (listed at creation); the others would keep their colour anyway.
+  const GridPixel* list = v.gridPixels;
+  for (int32_t k = 0; k < v.gridPixelCount; ++k)
   {
-    const uint8_t* g = v.gridPicture + static_cast<size_t>(i) * kPlotSize * 4;
-    uint8_t* p = v.canvasPixels + (v.plotTop + i) * stride + static_cast<size_t>(v.plotLeft) * 4;
-    for (int j = 0; j < kPlotSize; ++j, g += 4, p += 4)
-    {
-      const int32_t e = g[0];
-      if (e == 0) continue;
-      const int32_t f = a * e;
-      const int32_t w = kGridWeightTotal - f;
-      for (int ch = 1; ch <= 3; ++ch)
-      {
-        const int32_t gc = light ? 255 - g[ch] : g[ch];
-        p[ch] = static_cast<uint8_t>((p[ch] * w + gc * f) >> 16);
-      }
-    }
+    const GridPixel& g = list[k];
+    uint8_t* p = origin + g.y * stride + static_cast<size_t>(g.x) * 4;
+    const int32_t f = a * g.alpha;
+    const int32_t w = kGridWeightTotal - f;
+    p[1] = static_cast<uint8_t>((p[1] * w + (g.red ^ invert) * f) >> 16);
+    p[2] = static_cast<uint8_t>((p[2] * w + (g.green ^ invert) * f) >> 16);
+    p[3] = static_cast<uint8_t>((p[3] * w + (g.blue ^ invert) * f) >> 16);
   }
 }
 

@@ -14,6 +14,7 @@
 
 struct InstanceState;
 struct EditorViewState;
+struct GridPixel;
 
 constexpr double kPlotColumnStep = 0.0019569471624266144; // 1 / 511
 constexpr double kRevealTimerStart = 1e-7;
@@ -42,6 +43,10 @@ inline bool IsLightScheme(int32_t scheme)
 
 // Draws the grid into view.gridPicture (kPlotSize x kPlotSize, must exist). Once per editor.
 void BuildGridPicture(EditorViewState& view);
+// Number of pixels of the grid picture whose alpha is not 0, and those pixels in row order into
+// pixels (room for count entries).
+int32_t CountGridPixels(const EditorViewState& view);
+void ListGridPixels(const EditorViewState& view, GridPixel* pixels);
 
 // One whole frame: preferences debounce, idle rule, then under drawLock every layer. Without an
 // engine (no locks or arrays) only the background, the panel and the label are drawn.

@@ -36,6 +36,17 @@ void IDrawControl::CreateTextLines()
   mState->view.spareLine = mSpareLine;
 }
 
+void IDrawControl::BuildGrid()
+{
+  if (!mState) return;
+  EditorViewState& v = mState->view;
+  BuildGridPicture(v);
+  mGridPixels.assign(static_cast<size_t>(CountGridPixels(v)), GridPixel{});
+  ListGridPixels(v, mGridPixels.data());
+  v.gridPixels = mGridPixels.data();
+  v.gridPixelCount = static_cast<int32_t>(mGridPixels.size());
+}
+
 void IDrawControl::OnMouseDown(int x, int y, const IMouseState&)
 {
   if (mState) PressInPlot(*mState, x, y);

@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "editor/EditorViewState.h"
 #include "graphics/IControl.h"
 
 struct InstanceState;
@@ -33,10 +34,13 @@ public:
 
   // Sets the view state's text lines from the editor's fonts (after they are loaded).
   void CreateTextLines();
+  // Draws the grid picture and lists its pixels for the blend. Once, after the engine exists.
+  void BuildGrid();
 
 private:
   InstanceState* mState;
   std::vector<uint8_t> mGridPicture;
+  std::vector<GridPixel> mGridPixels;
   TextLine* mLabelLine = nullptr;
   TextLine* mReadoutLine = nullptr;
   TextLine* mSpareLine = nullptr;

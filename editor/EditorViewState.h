@@ -32,6 +32,14 @@ enum BandPart
   kPartLeftHandle = 2,  // "bottom"
 };
 
+// One pixel of the grid picture with its blend weight (alpha) and colour.
+struct GridPixel
+{
+  uint16_t x, y; // in the plot
+  uint8_t alpha, red, green, blue;
+  uint8_t unused;
+};
+
 struct EditorViewState
 {
   TextLine* labelLine;   // font12 at (230, 16), left-aligned; text mirrored from labelLineText
@@ -54,5 +62,8 @@ struct EditorViewState
   int32_t hoverBand;
   int32_t hoverPart;
   uint8_t* gridPicture; // kPlotSize x kPlotSize blending picture (alpha = grid weight)
+  // The picture's pixels whose alpha is not 0, row by row, so the blend skips the empty ones.
+  const struct GridPixel* gridPixels;
+  int32_t gridPixelCount;
   ControlPosition controlPositions[kControlPositionCount];
 };

@@ -11,7 +11,6 @@
 
 #include "core/IPlugBase.h"
 #include "editor/CreateEditor.h"
-#include "editor/Display.h"
 #include "engine/InstanceState.h"
 #include "engine/InstanceTable.h"
 #include "engine/Prefs.h"
@@ -43,7 +42,7 @@ public:
     InitSlot();
     CreateEditor(*this, *mInstanceState, TarvexEditorBundle<Wrapper>::kID);
     mEngineReady = CreateEngine(*this, mEngine, *mInstanceState);
-    BuildGridPicture(mInstanceState->view);
+    BuildEditorGrid(*mInstanceState);
     ReadPrefs(*this, *mInstanceState);
     this->PushParamsToEditor(); // the knobs start from the values read from the file
     if (mEngineReady)
