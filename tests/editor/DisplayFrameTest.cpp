@@ -323,3 +323,24 @@ TEST_F(EditorTest, PanelKnobsTurnWithTheMouse)
   Graphics()->OnMouseUp(584, 162, right);
   DrawFrames(1);
 }
+
+// Global settings read from the preferences file reach the knobs too, so a knob starts turning
+// from the value it shows.
+TEST_F(EditorTest, KnobsStartFromThePreferencesFile)
+{
+  const std::string file = std::string(getenv("XDG_CONFIG_HOME")) + "/Tarvex Preferences.dat";
+  FILE* f = fopen(file.c_str(), "w");
+  ASSERT_NE(f, nullptr);
+  fputs("Tarvex Prefs 1.0\nColour gain 3\nLimiter -6\nColour scheme 2\n", f);
+  fclose(f);
+  Recreate();
+  for (int control : {kControlColourGain, kControlLimiter, kControlColour})
+  {
+    IControl* knob = Graphics()->GetControl(control);
+    EXPECT_DOUBLE_EQ(knob->GetValue(), plug->GetParam(knob->GetParamIdx())->ToNormalised())
+        << control;
+  }
+  EXPECT_EQ(Param(kParamColourGain), 3.0);
+  DrawFrames(1);
+  EXPECT_EQ(Rgb(Pixel(37, 37)), (std::vector<int>{255, 255, 255})); // scheme 2: white
+}
