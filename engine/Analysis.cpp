@@ -24,6 +24,16 @@ double SafeSample(double x)
   return std::isfinite(x) ? x : 0.0;
 }
 
+// dst[i] = src[i], non-finite samples as 0. x - x is 0 exactly for finite x, NaN otherwise.
+void CopyFinite(double* __restrict dst, const double* __restrict src, int count)
+{
+  for (int i = 0; i < count; ++i)
+  {
+    const double x = src[i];
+    dst[i] = x - x == 0.0 ? x : 0.0;
+  }
+}
+
 // Magnitude of bin k of a spectrum of length n after HalfComplexMagnitude; bins at or above
 // (n + 1) / 2 hold no magnitude and read as 0, so low sample rates cannot read imaginary parts.
 double MagnitudeAt(const double* m, int n, int k)
@@ -50,14 +60,15 @@ void CaptureInput(InstanceState& s, double* const* inputs, int frames, int chann
     const double* right = channels > 1 ? inputs[1] : inputs[0];
     if (frames <= n)
     {
-      int pos = s.captureWritePos;
-      for (int i = 0; i < frames; ++i)
-      {
-        s.captureRing[0][pos] = SafeSample(left[i]);
-        s.captureRing[1][pos] = SafeSample(right[i]);
-        if (++pos == n) pos = 0;
-      }
-      s.captureWritePos = pos;
+      // Two straight runs (up to the ring's end, then from its start) that the compiler can
+      // vectorise: this runs for every host block while the editor is open.
+      const int pos = s.captureWritePos;
+      const int first = frames < n - pos ? frames : n - pos;
+      CopyFinite(s.captureRing[0] + pos, left, first);
+      CopyFinite(s.captureRing[1] + pos, right, first);
+      CopyFinite(s.captureRing[0], left + first, frames - first);
+      CopyFinite(s.captureRing[1], right + first, frames - first);
+      s.captureWritePos = pos + frames >= n ? pos + frames - n : pos + frames;
     }
     else
     {

@@ -125,8 +125,11 @@ void ParamValuesFromBands(BandPoint* bandTable, double* paramValues, const doubl
     auto set = [&](int index, double v)
     { paramValues[index] = ClampParam(v, paramMin[index], paramMax[index]); };
     set(kParamBandOn + i, band.on);
-    set(kParamBandGain + i, CurveDbFromDb((DbFromCurveDb(band.gain) - overallGain) / gainScale));
     set(kParamBandFreq + i, band.freq * down);
+    // Gain Scale 0 flattens every band: gains and slopes cannot be recovered from the curve and
+    // keep their parameter values.
+    if (gainScale == 0.0) continue;
+    set(kParamBandGain + i, CurveDbFromDb((DbFromCurveDb(band.gain) - overallGain) / gainScale));
     set(kParamBandSlope + i, band.slope / gainScale);
   }
 }

@@ -63,7 +63,8 @@ void BandsFromParamValues(const double* paramValues, BandPoint* bandTable);
 
 // Inverse mapping after an edit in the display: writes the 16 band parameter values, each clamped
 // to [paramMin[i], paramMax[i]] (NaN gives the minimum). May lower a record's freq to 20 kHz before
-// Transpose. Globals (Transpose, Overall Gain, Gain Scale) are read from paramValues.
+// Transpose. Globals (Transpose, Overall Gain, Gain Scale) are read from paramValues. With Gain
+// Scale 0 the gain and slope values in paramValues are left as they are.
 void ParamValuesFromBands(BandPoint* bandTable, double* paramValues, const double* paramMin,
                           const double* paramMax);
 

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <type_traits>
 
+#include "editor/EditorViewState.h"
 #include "engine/BandCurve.h"
 
 class IPlugBase;
@@ -74,6 +75,9 @@ struct InstanceState
   int32_t idleFrames;       // display frames since the last process call; 1000: idle handled
   double limiterEnvelope;   // linear amplitude
   double limiterTime;       // seconds
+
+  // The display's own fields (editor thread).
+  EditorViewState view;
 };
 
 static_assert(

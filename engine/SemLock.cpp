@@ -41,6 +41,18 @@ void SemLockAcquire(SemLock* lock)
   lock->busy.store(1, std::memory_order_release);
 }
 
+bool SemLockTryAcquire(SemLock* lock)
+{
+  if (!lock || sem_trywait(&lock->semaphore) != 0) return false;
+  if (lock->busy.load(std::memory_order_acquire))
+  {
+    sem_post(&lock->semaphore); // the last owner has not finished releasing
+    return false;
+  }
+  lock->busy.store(1, std::memory_order_release);
+  return true;
+}
+
 void SemLockRelease(SemLock* lock)
 {
   if (!lock)

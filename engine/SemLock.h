@@ -19,6 +19,9 @@ bool SemLockInit(SemLock* lock);
 void SemLockDestroy(SemLock* lock);
 // Waits for the lock. A null lock writes "Mutex error 0x0000001B\n" to stderr and returns.
 void SemLockAcquire(SemLock* lock);
+// Takes the lock only when it is free at once; never waits. False (lock untouched) when it is held
+// or missing.
+bool SemLockTryAcquire(SemLock* lock);
 // Gives the lock back. A null lock writes "Mutex error 0x00000025\n" to stderr and returns.
 void SemLockRelease(SemLock* lock);
 

@@ -10,11 +10,19 @@
 #include <cstring>
 
 #include "core/IPlugBase.h"
+#include "editor/CreateEditor.h"
 #include "engine/InstanceState.h"
 #include "engine/InstanceTable.h"
 #include "engine/Prefs.h"
 #include "engine/TarvexEngine.h"
 #include "engine/TarvexParams.h"
+#include "graphics/LICE_Resources.h"
+
+// Bundle whose pictures the editor loads; other wrappers may name their own by specialisation.
+template <class Wrapper> struct TarvexEditorBundle
+{
+  static constexpr const char* kID = kTarvexVstBundleID;
+};
 
 template <class Wrapper> class Tarvex : public Wrapper
 {
@@ -32,8 +40,11 @@ public:
     if (!mInstanceState) return; // only when constructed around CreateTarvex with a full table
     InitTarvexParams(*this);
     InitSlot();
+    CreateEditor(*this, *mInstanceState, TarvexEditorBundle<Wrapper>::kID);
     mEngineReady = CreateEngine(*this, mEngine, *mInstanceState);
+    BuildEditorGrid(*mInstanceState);
     ReadPrefs(*this, *mInstanceState);
+    this->PushParamsToEditor(); // the knobs start from the values read from the file
     if (mEngineReady)
     {
       ConfigureDsp(*this, mEngine, *mInstanceState, 0,
@@ -96,6 +107,7 @@ private:
     s.prefsFrameCount = 0;
     s.prefsDirty = 0;
     s.revealTimer = 1e-7;
+    s.selectedBand = 0;
     snprintf(s.labelLineText, sizeof(s.labelLineText), "Instance #%d", mInstanceNumber);
   }
 

@@ -326,19 +326,44 @@ void ConfigureDsp(IPlugBase& plug, TarvexEngine& e, InstanceState& s, int hostBl
   plug.ReportLatency(e.mLatency);
 }
 
-void ResetDsp(IPlugBase& plug, TarvexEngine& e, InstanceState& s, int hostBlock,
-              double inputBufferSize, double resolution)
+namespace
 {
-  SemLockAcquire(s.drawLock);
-  SemLockAcquire(s.dspLock);
+// ResetDsp with drawLock and dspLock held.
+void ResetDspLocked(IPlugBase& plug, TarvexEngine& e, InstanceState& s, int hostBlock,
+                    double inputBufferSize, double resolution)
+{
   ClearDspBuffers(e);
   ConfigureDsp(plug, e, s, hostBlock, inputBufferSize, resolution);
   const double sr = e.mSampleRate;
   std::snprintf(s.labelLineText, sizeof(s.labelLineText),
                 "Delay: %.0f ms (kernel: %0.f ms, buffer: %0.f ms)", e.mLatency * 1000 / sr,
                 (e.mKernelLength / 2) * 1000 / sr, (e.mFftSize - e.mKernelLength + 1) * 1000 / sr);
+}
+} // namespace
+
+void ResetDsp(IPlugBase& plug, TarvexEngine& e, InstanceState& s, int hostBlock,
+              double inputBufferSize, double resolution)
+{
+  SemLockAcquire(s.drawLock);
+  SemLockAcquire(s.dspLock);
+  ResetDspLocked(plug, e, s, hostBlock, inputBufferSize, resolution);
   SemLockRelease(s.dspLock);
   SemLockRelease(s.drawLock);
+}
+
+bool TryResetDsp(IPlugBase& plug, TarvexEngine& e, InstanceState& s, int hostBlock,
+                 double inputBufferSize, double resolution)
+{
+  if (!SemLockTryAcquire(s.drawLock)) return false;
+  if (!SemLockTryAcquire(s.dspLock))
+  {
+    SemLockRelease(s.drawLock);
+    return false;
+  }
+  ResetDspLocked(plug, e, s, hostBlock, inputBufferSize, resolution);
+  SemLockRelease(s.dspLock);
+  SemLockRelease(s.drawLock);
+  return true;
 }
 
 void ProcessEngineFrames(IPlugBase& plug, TarvexEngine& e, InstanceState& s, double** inputs,
@@ -348,7 +373,10 @@ void ProcessEngineFrames(IPlugBase& plug, TarvexEngine& e, InstanceState& s, dou
   if (!Ready(e, s) || !inputs || !outputs) return;
   const double ibs = ParamValue(plug, kInputBufferSizeParam);
   const double resolution = ParamValue(plug, kResolutionParam);
-  if (ExchangeFlag(s.resetRequested, 0)) ResetDsp(plug, e, s, 0, ibs, resolution);
+  // The audio thread never waits for a display frame: a reset that finds the editor drawing stays
+  // requested and runs at a later call.
+  if (ExchangeFlag(s.resetRequested, 0) && !TryResetDsp(plug, e, s, 0, ibs, resolution))
+    StoreFlag(s.resetRequested, 1);
 
   const int channels = plug.InputConnected(1) ? 2 : 1;
   for (int c = 0; c < channels; ++c)

@@ -93,6 +93,11 @@ void ConfigureDsp(IPlugBase& plug, TarvexEngine& engine, InstanceState& state, i
 void ResetDsp(IPlugBase& plug, TarvexEngine& engine, InstanceState& state, int hostBlock,
               double inputBufferSize, double resolution);
 
+// ResetDsp only when neither lock is held (the editor is not drawing); never waits. False when it
+// did nothing.
+bool TryResetDsp(IPlugBase& plug, TarvexEngine& engine, InstanceState& state, int hostBlock,
+                 double inputBufferSize, double resolution);
+
 // Audio thread: processes frames samples of one channel (second input not connected) or two. A call
 // longer than B runs as consecutive runs of at most B frames, with the output of a host that sent
 // those runs one by one, so the latency depends only on Resolution, Input Buffer Size and the

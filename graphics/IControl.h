@@ -53,6 +53,8 @@ public:
   const IRECT& GetHitRect() const { return mHitRect; }
   double GetValue() const { return mValue; }
   double GetDefaultValue() const { return mDefaultValue; }
+  // The value a double-click restores (negative: none).
+  void SetDefaultValue(double value) { mDefaultValue = value; }
   bool IsHidden() const { return mHidden; }
   bool IsGrayed() const { return mGrayedOut; }
   bool DoubleClickAsDown() const { return mDoubleClickAsDown; }

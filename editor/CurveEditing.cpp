@@ -1,0 +1,314 @@
+#include "editor/CurveEditing.h"
+
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+
+#include "core/IParam.h"
+#include "core/IPlugBase.h"
+#include "editor/Display.h"
+#include "editor/Panel.h"
+#include "engine/InstanceState.h"
+#include "engine/SharedFlags.h"
+#include "graphics/IControl.h"
+#include "graphics/IGraphics.h"
+
+namespace
+{
+// log10(2) / 3: curve dB per unit of normalised log frequency into dB per octave.
+constexpr double kSlopePerOctave = 0.10034333188799373;
+// Normalised 0 dB on the Band gain range -68.68588963806504 .. 60.
+constexpr double kBandGainZeroNormalised = 0.5337484150845695;
+constexpr double kSlopeLimit = 100.0;
+constexpr int kLabelCapacity = sizeof(InstanceState::labelLineText);
+
+void ClearLabel(InstanceState& s)
+{
+  s.labelLineText[0] = '\0';
+}
+
+void RestartRevealIfStopped(InstanceState& s)
+{
+  if (s.revealTimer == 0.0) s.revealTimer = kRevealTimerStart;
+}
+
+void FlagDisplayEdit(InstanceState& s)
+{
+  // editedInDisplay before paramsChanged: the rebuild sees the pending change with its source.
+  StoreFlag(s.editedInDisplay, 1);
+  StoreFlag(s.paramsChanged, 1);
+}
+
+double GainScale(const InstanceState& s)
+{
+  const IParam* p = s.plug ? s.plug->GetParam(kParamGainScale) : nullptr;
+  return p ? p->mValue : 1.0;
+}
+
+IControl* BandKnob(const InstanceState& s, int control)
+{
+  return s.graphics ? s.graphics->GetControl(control) : nullptr;
+}
+
+void PartPosition(const BandPoint& band, int part, double* x, double* y)
+{
+  if (part == kPartRightHandle)
+  {
+    *x = band.rightHandleX;
+    *y = band.rightHandleY;
+  }
+  else if (part == kPartLeftHandle)
+  {
+    *x = band.leftHandleX;
+    *y = band.leftHandleY;
+  }
+  else
+  {
+    *x = band.pointScreenX;
+    *y = band.pointScreenY;
+  }
+}
+
+// Appends to the label line; the text is cut at its capacity.
+void AppendLabel(InstanceState& s, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void AppendLabel(InstanceState& s, const char* format, ...)
+{
+  size_t used = 0;
+  while (used < static_cast<size_t>(kLabelCapacity) - 1 && s.labelLineText[used]) ++used;
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(s.labelLineText + used, kLabelCapacity - used, format, args);
+  va_end(args);
+}
+} // namespace
+
+bool FindBandPart(const InstanceState& s, int x, int y, bool pointsOnly, int* band, int* part)
+{
+  if (!IsInPlot(s.view, x, y)) return false;
+  double best = kGrabRadiusSquared;
+  bool hit = false;
+  const int parts = pointsOnly ? 1 : 3;
+  for (int b = 0; b < kBandCount; ++b)
+  {
+    const BandPoint& record = s.bandTable[b];
+    if (!record.on) continue;
+    for (int p = 0; p < parts; ++p)
+    {
+      double px, py;
+      PartPosition(record, p, &px, &py);
+      const double d2 = (x - px) * (x - px) + (y - py) * (y - py);
+      if (d2 < best)
+      {
+        best = d2;
+        *band = b;
+        *part = p;
+        hit = true;
+      }
+    }
+  }
+  return hit;
+}
+
+void SelectBand(InstanceState& s, int b)
+{
+  if (b < 0 || b >= kBandCount) return;
+  if (b != s.selectedBand) s.view.ripplePhase = 0.0;
+  s.selectedBand = b;
+  IControl* gain = BandKnob(s, kControlBandGain);
+  IControl* freq = BandKnob(s, kControlBandFreq);
+  IControl* slope = BandKnob(s, kControlBandSlope);
+  if (gain)
+  {
+    gain->SetParamIdx(kParamBandGain + b);
+    gain->SetDefaultValue(kBandGainZeroNormalised);
+  }
+  if (freq)
+  {
+    freq->SetParamIdx(kParamBandFreq + b);
+    const IParam* p = s.plug ? s.plug->GetParam(kParamBandFreq + b) : nullptr;
+    if (p) freq->SetDefaultValue(p->ToNormalised(s.bandTable[b].resetFreq));
+  }
+  if (slope)
+  {
+    slope->SetParamIdx(kParamBandSlope + b);
+    slope->SetDefaultValue(0.5);
+  }
+}
+
+void ShowBandText(InstanceState& s, int b, int part)
+{
+  if (b < 0 || b >= kBandCount) return;
+  const BandPoint& band = s.bandTable[b];
+  const char letter = static_cast<char>('A' + b);
+  const double f = band.freq;
+  ClearLabel(s);
+  if (part == kPartPoint)
+  {
+    AppendLabel(s, "Band %c :", letter);
+    AppendLabel(s, f >= 100.0 ? " freq: %4.0f Hz -" : " freq: %4.1f Hz -", f);
+    const double g = DbFromCurveDb(band.gain);
+    if (g >= -160.0)
+      AppendLabel(s, " gain: %-2.1f dB", g);
+    else
+      AppendLabel(s, " gain: -INF dB");
+    return;
+  }
+  AppendLabel(s, "Band %c,", letter);
+  const char* word = part == kPartRightHandle ? "top" : "bottom";
+  AppendLabel(s,
+              f >= 100.0 ? " %s handle : freq: %4.0f Hz - slope: %-4.1f dB/octave"
+                         : " %s handle : freq: %4.1f Hz - slope: %-4.1f dB/octave",
+              word, f, band.slope);
+}
+
+void PressInPlot(InstanceState& s, int x, int y)
+{
+  EditorViewState& v = s.view;
+  int band = 0, part = 0;
+  if (FindBandPart(s, x, y, false, &band, &part))
+  {
+    v.dragState = 1;
+    v.dragBand = band;
+    v.dragPart = part;
+  }
+  if (v.dragState != 1) return;
+  ShowBandText(s, v.dragBand, v.dragPart);
+  SelectBand(s, v.dragBand);
+  const int params[3] = {kParamBandGain + v.dragBand, kParamBandFreq + v.dragBand,
+                         kParamBandSlope + v.dragBand};
+  const int knobs[3] = {kControlBandGain, kControlBandFreq, kControlBandSlope};
+  for (int i = 0; i < 3; ++i)
+  {
+    IControl* knob = BandKnob(s, knobs[i]);
+    const IParam* p = s.plug ? s.plug->GetParam(params[i]) : nullptr;
+    if (knob && p) knob->SetValueFromUser(p->ToNormalised());
+  }
+}
+
+void DragInPlot(InstanceState& s, int x, int y)
+{
+  EditorViewState& v = s.view;
+  const bool inPlot = IsInPlot(v, x, y);
+  if (s.revealTimer > 0.0 && inPlot)
+    s.revealTimer = 0.0;
+  else
+    RestartRevealIfStopped(s);
+
+  if (v.dragState == 1 && v.dragPart == kPartPoint)
+  {
+    const int last = kPlotSize - 1;
+    x = x < v.plotLeft ? v.plotLeft : (x > v.plotLeft + last ? v.plotLeft + last : x);
+    y = y < v.plotTop ? v.plotTop : (y > v.plotTop + last ? v.plotTop + last : y);
+  }
+  const double F = FreqFromPlotX(v, x);
+  const double C = CurveDbFromPlotY(v, y);
+  const double scale = GainScale(s);
+  if (v.dragState != 1 || scale == 0.0) return;
+  if (v.dragBand < 0 || v.dragBand >= kBandCount) return;
+  if (s.revealTimer > 0.0) s.revealTimer = 0.0;
+
+  BandPoint& band = s.bandTable[v.dragBand];
+  if (v.dragPart == kPartPoint)
+  {
+    band.gain = C;
+    band.freq = F;
+  }
+  else
+  {
+    const bool right = v.dragPart == kPartRightHandle;
+    // The lever never gets shorter than the handle's own distance from the point.
+    double u = F;
+    if (right && x < band.rightHandleX) u = LogInterp(band.rightX, 20.0, 20000.0);
+    if (!right && x > band.leftHandleX) u = LogInterp(band.leftX, 20.0, 20000.0);
+    double slope = (C - band.gain) / (LogPos(u, 20.0, 20000.0) - band.logPos) * kSlopePerOctave;
+    if ((right && u < band.freq) || (!right && u > band.freq))
+      slope = slope > 0.0 ? -kSlopeLimit : kSlopeLimit;
+    const double limit = kSlopeLimit * std::fabs(scale);
+    if (std::isnan(slope))
+      slope = -limit;
+    else if (slope < -limit)
+      slope = -limit;
+    else if (slope > limit)
+      slope = limit;
+    band.slope = slope;
+  }
+  ShowBandText(s, v.dragBand, v.dragPart);
+  FlagDisplayEdit(s);
+}
+
+void ReleaseInPlot(InstanceState& s)
+{
+  s.view.dragState = 0;
+  ClearLabel(s);
+}
+
+void DoubleClickInPlot(InstanceState& s, int x, int y)
+{
+  int band = 0, part = 0;
+  if (FindBandPart(s, x, y, true, &band, &part))
+  {
+    s.bandTable[band].on = 0;
+    s.bandTable[band].resetFreq = -1.0;
+    FlagDisplayEdit(s);
+    return;
+  }
+  int off = -1;
+  for (int b = 0; b < kBandCount && off < 0; ++b)
+    if (!s.bandTable[b].on) off = b;
+  if (!IsInPlot(s.view, x, y) || off < 0)
+  {
+    PressInPlot(s, x, y);
+    return;
+  }
+  BandPoint& record = s.bandTable[off];
+  const double F = FreqFromPlotX(s.view, x);
+  record.freq = F;
+  record.resetFreq = F;
+  record.slope = 0.0;
+  record.on = 1;
+  if (GainScale(s) != 0.0)
+    record.gain = CurveDbFromPlotY(s.view, y);
+  else if (s.plug)
+  {
+    // Gain Scale 0 flattens every band, so the pointer's level cannot be turned into a gain: the
+    // new band lies on the flat curve, 0 dB and 0 dB per octave, at the pointer's frequency. The
+    // rebuild keeps gain and slope values while Gain Scale is 0.
+    WDL_MutexLock lock(s.plug->GetMutex());
+    if (IParam* p = s.plug->GetParam(kParamBandGain + off)) p->mValue = 0.0;
+    if (IParam* p = s.plug->GetParam(kParamBandSlope + off)) p->mValue = 0.0;
+  }
+  s.view.ripplePhase = 0.0;
+  SelectBand(s, off);
+  FlagDisplayEdit(s);
+}
+
+void HoverInPlot(InstanceState& s, int x, int y)
+{
+  EditorViewState& v = s.view;
+  v.hoverActive = 0;
+  int band = 0, part = 0;
+  if (FindBandPart(s, x, y, false, &band, &part))
+  {
+    v.hoverActive = 1;
+    v.hoverBand = band;
+    v.hoverPart = part;
+  }
+  if (!IsInPlot(v, x, y))
+  {
+    ClearLabel(s);
+    RestartRevealIfStopped(s);
+    return;
+  }
+  if (s.revealTimer > 0.0) s.revealTimer = 0.0;
+  const double F = FreqFromPlotX(v, x);
+  const double g = DbFromCurveDb(CurveDbFromPlotY(v, y));
+  std::snprintf(
+      s.labelLineText, kLabelCapacity,
+      F >= 100.0 ? "freq: %4.0f Hz - gain: %-2.1f dB" : "freq: %4.1f Hz - gain: %-2.1f dB", F, g);
+}
+
+void LeavePlot(InstanceState& s)
+{
+  ClearLabel(s);
+  RestartRevealIfStopped(s);
+}
