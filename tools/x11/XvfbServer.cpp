@@ -1,0 +1,110 @@
+#include "tools/x11/XvfbServer.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace
+{
+long long NowMs()
+{
+  timespec ts;
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return ts.tv_sec * 1000ll + ts.tv_nsec / 1000000;
+}
+} // namespace
+
+bool XvfbServer::Start(const std::vector<std::string>& extraArgs, std::string* error,
+                       int timeoutMs)
+{
+  Stop();
+  int fds[2];
+  if (pipe(fds) != 0)
+  {
+    if (error) *error = std::string("cannot make a pipe: ") + strerror(errno);
+    return false;
+  }
+  fcntl(fds[0], F_SETFD, FD_CLOEXEC);
+  const std::string fdText = std::to_string(fds[1]);
+  std::vector<std::string> args = {"Xvfb",    "-displayfd", fdText,   "-screen", "0",
+                                   "1024x768x24", "-nolisten", "tcp", "-noreset"};
+  args.insert(args.end(), extraArgs.begin(), extraArgs.end());
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(&a[0]);
+  argv.push_back(nullptr);
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  // The server's chatter would only clutter the caller's output.
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  pid_t pid = -1;
+  const int rc = posix_spawnp(&pid, "Xvfb", &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  close(fds[1]);
+  if (rc != 0)
+  {
+    close(fds[0]);
+    if (error) *error = std::string("cannot run Xvfb: ") + strerror(rc);
+    return false;
+  }
+  mPid = pid;
+
+  // The server writes its display number and a newline once it accepts connections.
+  std::string number;
+  const long long deadline = NowMs() + timeoutMs;
+  bool done = false;
+  while (!done)
+  {
+    const long long left = deadline - NowMs();
+    if (left <= 0) break;
+    pollfd p = {fds[0], POLLIN, 0};
+    if (poll(&p, 1, static_cast<int>(left)) <= 0) continue;
+    char c;
+    const ssize_t n = read(fds[0], &c, 1);
+    if (n <= 0) break; // the server went away
+    if (c == '\n')
+      done = !number.empty();
+    else if (c >= '0' && c <= '9')
+      number.push_back(c);
+  }
+  close(fds[0]);
+  if (!done)
+  {
+    Stop();
+    if (error) *error = "Xvfb did not report a display";
+    return false;
+  }
+  mDisplayName = ":" + number;
+  return true;
+}
+
+void XvfbServer::Stop()
+{
+  if (mPid <= 0) return;
+  kill(mPid, SIGTERM);
+  const long long deadline = NowMs() + 2000;
+  int status = 0;
+  for (;;)
+  {
+    const pid_t r = waitpid(mPid, &status, WNOHANG);
+    if (r == mPid || (r < 0 && errno != EINTR)) break;
+    if (NowMs() > deadline)
+    {
+      kill(mPid, SIGKILL);
+      waitpid(mPid, &status, 0);
+      break;
+    }
+    usleep(10000);
+  }
+  mPid = -1;
+  mDisplayName.clear();
+}
