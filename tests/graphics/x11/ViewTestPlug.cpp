@@ -101,6 +101,7 @@ public:
     GetParam(kParamGain)->SetupContinuous("Gain", 0.0, -24.0, 24.0, 0.01, "dB");
     GetParam(kParamGain)->mDisplayPrecision = 2;
 
+#ifndef VIEWTEST_NO_EDITOR
     IGraphicsLinux* graphics = new IGraphicsLinux(this, kWidth, kHeight, 60);
     graphics->SetHandleMouseOver(true);
     graphics->AddControl(new Background(this));
@@ -109,6 +110,7 @@ public:
     graphics->AddControl(new ClickRecorder(this, RecorderRect(), kParamClicks, 0x60));
     graphics->AddControl(new Knob(this, GainRect(), kParamGain, 0x80));
     AdoptGraphics(graphics);
+#endif
   }
 };
 } // namespace
