@@ -289,7 +289,6 @@ void IGraphicsX11View::Impl::HandleButtonPress(const XButtonEvent& e)
   }
   if (button != Button1 && button != Button3) return;
   const bool right = button == Button3;
-  heldButtons |= 1u << button;
   if (prompt.IsOpen())
   {
     const bool inside = prompt.Contains(x, y);
@@ -321,6 +320,7 @@ void IGraphicsX11View::Impl::HandleButtonPress(const XButtonEvent& e)
     }
   }
   const IMouseState mods = MouseStateFromX11(e.state, right);
+  heldButtons |= 1u << button; // its release goes to the editor too
   if (right)
   {
     clicks.Reset();
