@@ -1,18 +1,17 @@
 #include "graphics/linux/IGraphicsX11View.h"
 
-#include <X11/Xlib-xcb.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
 #include <X11/keysym.h>
 #include <sys/ipc.h>
 #include <sys/shm.h>
-#include <xcb/xcb.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <mutex>
 #include <poll.h>
 #include <thread>
 #include <unistd.h>
@@ -60,6 +59,81 @@ bool LocalDisplay(Display* display)
   if (!name) return false;
   return name[0] == ':' || name[0] == '/' || !strncmp(name, "unix:", 5);
 }
+// X errors on the views' own connections (a parent that does not exist, a window the host has
+// destroyed under us) must not reach the process-wide handler, whose default exits the process.
+// One handler serves every view: it counts errors of the registered connections and passes all
+// others to the handler that was installed before it. It is removed again with the last view, if
+// nobody installed another one on top of it meanwhile.
+struct ErrorTrap
+{
+  std::mutex lock;
+  std::vector<std::pair<Display*, unsigned long>> displays; // connection, errors seen
+  XErrorHandler previous = nullptr;
+  bool installed = false;
+};
+
+ErrorTrap& Trap()
+{
+  static ErrorTrap* trap = new ErrorTrap; // never destroyed: the handler may run at exit
+  return *trap;
+}
+
+int TrapErrors(Display* display, XErrorEvent* event)
+{
+  XErrorHandler previous;
+  {
+    ErrorTrap& trap = Trap();
+    std::lock_guard<std::mutex> guard(trap.lock);
+    for (auto& entry : trap.displays)
+      if (entry.first == display)
+      {
+        ++entry.second;
+        return 0;
+      }
+    previous = trap.previous;
+  }
+  return previous ? previous(display, event) : 0;
+}
+
+void TrapDisplay(Display* display)
+{
+  ErrorTrap& trap = Trap();
+  std::lock_guard<std::mutex> guard(trap.lock);
+  trap.displays.emplace_back(display, 0);
+  if (!trap.installed)
+  {
+    trap.previous = XSetErrorHandler(TrapErrors);
+    trap.installed = true;
+  }
+}
+
+void ReleaseDisplay(Display* display)
+{
+  ErrorTrap& trap = Trap();
+  std::lock_guard<std::mutex> guard(trap.lock);
+  for (size_t i = 0; i < trap.displays.size(); ++i)
+    if (trap.displays[i].first == display)
+    {
+      trap.displays.erase(trap.displays.begin() + static_cast<long>(i));
+      break;
+    }
+  if (trap.installed && trap.displays.empty())
+  {
+    XErrorHandler current = XSetErrorHandler(trap.previous);
+    if (current != TrapErrors) XSetErrorHandler(current); // someone else's now: leave it
+    else trap.installed = false;
+  }
+}
+
+// Errors seen on a trapped connection so far; call after XSync for the requests in question.
+unsigned long ErrorsOn(Display* display)
+{
+  ErrorTrap& trap = Trap();
+  std::lock_guard<std::mutex> guard(trap.lock);
+  for (const auto& entry : trap.displays)
+    if (entry.first == display) return entry.second;
+  return 0;
+}
 } // namespace
 
 struct IGraphicsX11View::Impl
@@ -87,6 +161,7 @@ struct IGraphicsX11View::Impl
   std::atomic<bool> stop{false};
 
   // View thread only.
+  bool windowGone = false;   // destroyed with the host's parent: nothing more to show
   bool imageReady = false;   // the image holds a frame to show
   bool needShow = false;     // the window must be repainted from the image
   bool firstFrame = true;    // present once even when nothing is dirty
@@ -207,7 +282,7 @@ void IGraphicsX11View::Impl::ConvertBitmap()
 void IGraphicsX11View::Impl::Show()
 {
   needShow = false;
-  if (!imageReady) return;
+  if (!imageReady || windowGone) return;
   if (useShm)
     XShmPutImage(display, window, gc, image, 0, 0, 0, 0, static_cast<unsigned>(width),
                  static_cast<unsigned>(height), False);
@@ -399,6 +474,11 @@ void IGraphicsX11View::Impl::HandleEvent(XEvent* event)
   case KeyPress:
     HandleKey(&event->xkey);
     break;
+  case DestroyNotify:
+    // The host destroyed its window, and ours with it, before closing the editor.
+    windowGone = true;
+    window = 0;
+    break;
   default:
     break;
   }
@@ -413,6 +493,7 @@ void IGraphicsX11View::Impl::FreeAll()
     if (gc) XFreeGC(display, gc);
     if (window) XDestroyWindow(display, window);
     XSync(display, False);
+    ReleaseDisplay(display);
     XCloseDisplay(display);
   }
   font = nullptr;
@@ -438,19 +519,14 @@ IGraphicsX11View* IGraphicsX11View::Open(IGraphics* graphics, WDL_Mutex* mutex,
   Display* display = XOpenDisplay(nullptr);
   if (!display) return nullptr;
 
-  // The parent is checked through xcb so that a bad id comes back as a reply error instead of
-  // reaching the process-wide Xlib error handler (which exits by default).
-  xcb_connection_t* connection = XGetXCBConnection(display);
-  xcb_generic_error_t* error = nullptr;
-  xcb_get_geometry_reply_t* geometry = xcb_get_geometry_reply(
-      connection, xcb_get_geometry(connection, static_cast<xcb_drawable_t>(parentWindow)), &error);
-  free(error);
-  if (!geometry)
+  TrapDisplay(display);
+  XWindowAttributes parentAttributes;
+  if (!XGetWindowAttributes(display, static_cast<::Window>(parentWindow), &parentAttributes))
   {
+    ReleaseDisplay(display);
     XCloseDisplay(display);
     return nullptr;
   }
-  free(geometry);
 
   Impl* impl = new Impl;
   impl->graphics = graphics;
@@ -477,7 +553,8 @@ IGraphicsX11View* IGraphicsX11View::Open(IGraphics* graphics, WDL_Mutex* mutex,
                                CopyFromParent, CWBackPixel | CWBorderPixel | CWEventMask,
                                &attributes);
   impl->gc = impl->window ? XCreateGC(display, impl->window, 0, nullptr) : nullptr;
-  bool ok = impl->window && impl->gc && impl->CreateImage();
+  XSync(display, False);
+  bool ok = impl->window && impl->gc && ErrorsOn(display) == 0 && impl->CreateImage();
   if (ok)
   {
     impl->fastPixels = impl->image->bits_per_pixel == 32 && impl->image->byte_order == LSBFirst &&
@@ -537,7 +614,7 @@ bool IGraphicsX11View::Present(const IRECT&)
 void IGraphicsX11View::OpenPrompt(IControl* control, IParam* param)
 {
   Impl& v = *mImpl;
-  if (!v.prompt.Open(control, param, v.height, kPromptCocoa)) return;
+  if (v.windowGone || !v.prompt.Open(control, param, v.height, kPromptCocoa)) return;
   // Keys go to the prompt: take the keyboard focus for the editor window.
   XSetInputFocus(v.display, v.window, RevertToParent, CurrentTime);
   v.needShow = true;

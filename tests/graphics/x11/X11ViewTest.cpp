@@ -341,3 +341,48 @@ TEST(X11ViewLifecycle, OpenFailsCleanlyWithoutAUsableParent)
   plug.CloseEditor();
 }
 } // namespace
+
+namespace
+{
+int gHostErrors = 0;
+int CountHostError(Display*, XErrorEvent*)
+{
+  ++gHostErrors;
+  return 0;
+}
+
+// Hosts often destroy their window before effEditClose, and have X error handlers of their own.
+TEST(X11ViewLifecycle, HostWindowDestroyedFirstAndHostErrorHandlerKept)
+{
+  Session session;
+  std::string error;
+  ASSERT_TRUE(session.Start(true, &error)) << error;
+  ASSERT_NE(ViewTestEntry(), nullptr);
+  Instance plug(ViewTestEntry());
+  ASSERT_TRUE(plug);
+  const XErrorHandler before = XSetErrorHandler(CountHostError);
+  const int threads = CountEntries("/proc/self/task");
+
+  const Window parent = session.MakeParent();
+  ASSERT_TRUE(plug.OpenEditor(parent));
+  // The host's own errors still reach the host's handler while a view is open.
+  XWindowAttributes attributes;
+  gHostErrors = 0;
+  EXPECT_FALSE(XGetWindowAttributes(session.display(), 0x7ffffff, &attributes));
+  EXPECT_EQ(gHostErrors, 1);
+
+  XDestroyWindow(session.display(), parent);
+  XSync(session.display(), False);
+  plug.Set(0, 0.25f); // a redraw into the destroyed window
+  SleepMs(100);
+  // Right-click and typing into a window that is gone.
+  session.Click(132, 132, 3);
+  session.Type("3");
+  SleepMs(50);
+  plug.CloseEditor();
+  EXPECT_EQ(gHostErrors, 1); // the view's errors on the dead window stayed with the view
+  EXPECT_EQ(CountEntries("/proc/self/task"), threads);
+  // With the last view closed, the host's handler is the installed one again.
+  EXPECT_EQ(XSetErrorHandler(before), CountHostError);
+}
+} // namespace
