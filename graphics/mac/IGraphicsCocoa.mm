@@ -20,7 +20,7 @@
                                  selector:@selector(onTimer:)
                                  userInfo:nil
                                   repeats:YES];
-  [[NSRunLoop currentRunLoop] addTimer:mTimer forMode:(NSString*)kCFRunLoopCommonModes];
+  [[NSRunLoop currentRunLoop] addTimer:mTimer forMode:NSRunLoopCommonModes];
   return self;
 }
 
