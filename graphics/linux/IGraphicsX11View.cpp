@@ -154,7 +154,7 @@ struct IGraphicsX11View::Impl
   bool useShm = false;
   std::vector<char> imageBytes; // XPutImage path: the image's pixels (not owned by the XImage)
   int redShift = 0, greenShift = 0, blueShift = 0;
-  bool fastPixels = false; // 0x00RRGGBB visual: one byte swap per pixel
+  bool fastPixels = false; // 32-bit 0x00RRGGBB little-endian visual: no per-channel masks
 
   int wakePipe[2] = {-1, -1};
   std::thread thread;
@@ -171,6 +171,7 @@ struct IGraphicsX11View::Impl
   unsigned heldButtons = 0; // bit 1 << button of the buttons pressed inside the editor
 
   bool CreateImage();
+  bool CreatePlainImage();
   void FreeImage();
   void ConvertBitmap();
   void Show();
@@ -199,16 +200,27 @@ bool IGraphicsX11View::Impl::CreateImage()
         if (shm.shmaddr != reinterpret_cast<char*>(-1))
         {
           shm.readOnly = False;
-          if (XShmAttach(display, &shm))
+          // A server that cannot reach our memory (another host, another IPC namespace) answers
+          // the attach with an error: the trap counts it, and the plain path is taken.
+          const unsigned long errors = ErrorsOn(display);
+          const bool attached = XShmAttach(display, &shm);
+          XSync(display, False);
+          // Marked for removal now: the segment goes away with its last detach, even if this
+          // process dies.
+          shmctl(shm.shmid, IPC_RMID, nullptr);
+          if (attached && ErrorsOn(display) == errors)
           {
-            XSync(display, False);
-            // Marked for removal now: the segment goes away with its last detach, even if this
-            // process dies.
-            shmctl(shm.shmid, IPC_RMID, nullptr);
             useShm = true;
             return true;
           }
+          if (attached) XShmDetach(display, &shm);
+          XSync(display, False);
           shmdt(shm.shmaddr);
+          image->data = nullptr;
+          XDestroyImage(image);
+          image = nullptr;
+          shm = XShmSegmentInfo{};
+          return CreatePlainImage();
         }
         shmctl(shm.shmid, IPC_RMID, nullptr);
       }
@@ -218,6 +230,11 @@ bool IGraphicsX11View::Impl::CreateImage()
     }
     shm = XShmSegmentInfo{};
   }
+  return CreatePlainImage();
+}
+
+bool IGraphicsX11View::Impl::CreatePlainImage()
+{
   // Plain XPutImage: a client-side image over our own buffer.
   const int bitmapPad = 32;
   image = XCreateImage(display, visual, static_cast<unsigned>(depth), ZPixmap, 0, nullptr,
