@@ -7,6 +7,7 @@
 #include "tests/graphics/x11/X11TestHost.h"
 
 #include <atomic>
+#include <cstdlib>
 #include <cmath>
 #include <memory>
 
@@ -33,6 +34,11 @@ class TarvexEditor : public ::testing::Test
 protected:
   void SetUp() override
   {
+    // Preferences of this run stay in a folder of its own.
+    char folder[] = "/tmp/tarvex-editor-test-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    mConfigDir = folder;
+    setenv("XDG_CONFIG_HOME", folder, 1);
     std::string error;
     static Instance::Entry entry = Instance::LoadEntry(TARVEX_BUNDLE_BINARY, &error);
     ASSERT_NE(entry, nullptr) << error;
@@ -58,6 +64,12 @@ protected:
     if (mAudio.joinable()) mAudio.join();
     if (mPlug && *mPlug && mPlug->HasEditor()) mPlug->CloseEditor();
     mPlug.reset();
+    if (!mConfigDir.empty())
+    {
+      const std::string prefs = mConfigDir + "/Tarvex Preferences.dat";
+      unlink(prefs.c_str());
+      rmdir(mConfigDir.c_str());
+    }
   }
 
   Session mSession;
@@ -65,6 +77,7 @@ protected:
   Window mParent = 0;
   std::thread mAudio;
   std::atomic<bool> mStop{false};
+  std::string mConfigDir;
 };
 
 TEST_F(TarvexEditor, KnobDragRaisesOverallGain)
