@@ -155,6 +155,7 @@ struct IGraphicsX11View::Impl
   std::vector<char> imageBytes; // XPutImage path: the image's pixels (not owned by the XImage)
   int redShift = 0, greenShift = 0, blueShift = 0;
   bool fastPixels = false; // 32-bit 0x00RRGGBB little-endian visual: no per-channel masks
+  uint32_t opaqueBits = 0; // bits outside the colour masks (alpha of a 32-bit visual), all set
 
   int wakePipe[2] = {-1, -1};
   std::thread thread;
@@ -172,6 +173,13 @@ struct IGraphicsX11View::Impl
 
   bool CreateImage();
   bool CreatePlainImage();
+  // The visual's pixel for a 0x00RRGGBB colour.
+  unsigned long Pixel(uint32_t rgb) const
+  {
+    return PlaceChannel((rgb >> 16) & 0xff, redShift, visual->red_mask) |
+           PlaceChannel((rgb >> 8) & 0xff, greenShift, visual->green_mask) |
+           PlaceChannel(rgb & 0xff, blueShift, visual->blue_mask) | opaqueBits;
+  }
   void FreeImage();
   void ConvertBitmap();
   void Show();
@@ -279,7 +287,7 @@ void IGraphicsX11View::Impl::ConvertBitmap()
       {
         const unsigned char* p = row + 4 * x;
         dst[x] = (static_cast<uint32_t>(p[LICE_PIXEL_R]) << 16) |
-                 (static_cast<uint32_t>(p[LICE_PIXEL_G]) << 8) | p[LICE_PIXEL_B];
+                 (static_cast<uint32_t>(p[LICE_PIXEL_G]) << 8) | p[LICE_PIXEL_B] | opaqueBits;
       }
     }
     else
@@ -287,9 +295,8 @@ void IGraphicsX11View::Impl::ConvertBitmap()
       {
         const unsigned char* p = row + 4 * x;
         XPutPixel(image, x, y,
-                  PlaceChannel(p[LICE_PIXEL_R], redShift, visual->red_mask) |
-                      PlaceChannel(p[LICE_PIXEL_G], greenShift, visual->green_mask) |
-                      PlaceChannel(p[LICE_PIXEL_B], blueShift, visual->blue_mask));
+                  Pixel((static_cast<uint32_t>(p[LICE_PIXEL_R]) << 16) |
+                        (static_cast<uint32_t>(p[LICE_PIXEL_G]) << 8) | p[LICE_PIXEL_B]));
       }
   }
   imageReady = true;
@@ -315,8 +322,8 @@ void IGraphicsX11View::Impl::DrawPrompt()
 {
   if (!prompt.IsOpen()) return;
   const IPromptLayout& layout = prompt.Layout();
-  const unsigned long white = WhitePixel(display, DefaultScreen(display));
-  const unsigned long black = BlackPixel(display, DefaultScreen(display));
+  const unsigned long white = Pixel(0xffffff);
+  const unsigned long black = Pixel(0x000000);
   auto box = [&](const IRECT& r, unsigned long fill)
   {
     XSetForeground(display, gc, fill);
@@ -341,7 +348,7 @@ void IGraphicsX11View::Impl::DrawPrompt()
   {
     // The selection, as a highlight behind the text.
     const IRECT& f = layout.mRect;
-    box(IRECT(f.L + 2, f.T + 2, f.R - 2, f.B - 2), 0x9fc3ff & (0xffffff));
+    box(IRECT(f.L + 2, f.T + 2, f.R - 2, f.B - 2), Pixel(0x9fc3ff));
   }
   text(layout.mRect, prompt.Text(), black);
   if (layout.mKind == kPromptList)
@@ -553,15 +560,19 @@ IGraphicsX11View* IGraphicsX11View::Open(IGraphics* graphics, WDL_Mutex* mutex,
   impl->width = graphics->Width();
   impl->height = graphics->Height();
   impl->clock = IFrameClock(graphics->FPS());
-  const int screen = DefaultScreen(display);
-  impl->visual = DefaultVisual(display, screen);
-  impl->depth = DefaultDepth(display, screen);
+  // The child takes the parent's visual and depth (CopyFromParent), so the image does too: hosts
+  // may use a 32-bit visual with alpha.
+  impl->visual = parentAttributes.visual;
+  impl->depth = parentAttributes.depth;
   impl->redShift = MaskShift(impl->visual->red_mask);
   impl->greenShift = MaskShift(impl->visual->green_mask);
   impl->blueShift = MaskShift(impl->visual->blue_mask);
+  const unsigned long colourBits =
+      impl->visual->red_mask | impl->visual->green_mask | impl->visual->blue_mask;
+  impl->opaqueBits = impl->depth == 32 ? static_cast<uint32_t>(~colourBits) : 0u;
 
   XSetWindowAttributes attributes{};
-  attributes.background_pixel = BlackPixel(display, screen);
+  attributes.background_pixel = impl->Pixel(0x000000);
   attributes.border_pixel = 0;
   attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
                           KeyPressMask | StructureNotifyMask;

@@ -139,11 +139,12 @@ class Session
 {
 public:
   // withShm false starts the server without MIT-SHM, so the view takes the XPutImage path.
-  bool Start(bool withShm, std::string* error)
+  // depth: of the server's screen (24, or 16 for a 5-6-5 visual).
+  bool Start(bool withShm, std::string* error, int depth = 24)
   {
     std::vector<std::string> args;
     if (!withShm) args = {"-extension", "MIT-SHM"};
-    if (!mServer.Start(args, error)) return false;
+    if (!mServer.Start(args, error, 10000, "1024x768x" + std::to_string(depth))) return false;
     const char* old = getenv("DISPLAY");
     mOldDisplay = old ? old : "";
     mHadDisplay = old != nullptr;
@@ -254,7 +255,8 @@ public:
     }
   }
 
-  // The window's pixels as 0x00RRGGBB, row by row; empty when it cannot be read.
+  // The window's pixels as 0x00RRGGBB, row by row (channels of narrower visuals widened by a
+  // shift: 5 bits become the top 5 of 8); empty when it cannot be read.
   std::vector<uint32_t> Capture(Window window, int w, int h)
   {
     XSync(mDisplay, False);
@@ -262,10 +264,24 @@ public:
                               static_cast<unsigned>(h), AllPlanes, ZPixmap);
     std::vector<uint32_t> out;
     if (!image) return out;
+    Visual* visual = DefaultVisual(mDisplay, DefaultScreen(mDisplay));
+    auto channel = [](unsigned long pixel, unsigned long mask) -> uint32_t
+    {
+      int shift = 0, bits = 0;
+      while (mask && !(mask & 1)) mask >>= 1, ++shift;
+      while (mask & 1) mask >>= 1, ++bits;
+      const uint32_t v = static_cast<uint32_t>((pixel >> shift) & ((1ul << bits) - 1));
+      return bits >= 8 ? v >> (bits - 8) : v << (8 - bits);
+    };
     out.resize(static_cast<size_t>(w) * h);
     for (int y = 0; y < h; ++y)
       for (int x = 0; x < w; ++x)
-        out[static_cast<size_t>(y) * w + x] = static_cast<uint32_t>(XGetPixel(image, x, y)) & 0xffffff;
+      {
+        const unsigned long p = XGetPixel(image, x, y);
+        out[static_cast<size_t>(y) * w + x] = (channel(p, visual->red_mask) << 16) |
+                                              (channel(p, visual->green_mask) << 8) |
+                                              channel(p, visual->blue_mask);
+      }
     XDestroyImage(image);
     return out;
   }

@@ -47,17 +47,22 @@ std::vector<uint32_t> ExpectedPicture(Instance& plug)
   return out;
 }
 
-// Pixels whose channels differ by more than 1: the host reads float parameters while the controls
-// draw from doubles, so a value exactly between two levels may round either way.
-int CountMismatches(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b)
+// Pixels whose channels differ by more than 1 step: the host reads float parameters while the
+// controls draw from doubles, so a value exactly between two levels may round either way. bits:
+// of each channel of the screen (rgb 5-6-5 on a 16-bit server), compared at that precision.
+int CountMismatches(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b,
+                    const int bits[3] = nullptr)
 {
   if (a.size() != b.size()) return -1;
+  static const int kEight[3] = {8, 8, 8};
+  if (!bits) bits = kEight;
   int n = 0;
   for (size_t i = 0; i < a.size(); ++i)
-    for (int shift : {0, 8, 16})
+    for (int c = 0; c < 3; ++c)
     {
-      const int ca = static_cast<int>((a[i] >> shift) & 0xff);
-      const int cb = static_cast<int>((b[i] >> shift) & 0xff);
+      const int shift = 16 - 8 * c, drop = 8 - bits[c];
+      const int ca = static_cast<int>((a[i] >> shift) & 0xff) >> drop;
+      const int cb = static_cast<int>((b[i] >> shift) & 0xff) >> drop;
       if (std::abs(ca - cb) > 1)
       {
         ++n;
@@ -389,3 +394,26 @@ TEST(X11ViewLifecycle, HostWindowDestroyedFirstAndHostErrorHandlerKept)
   EXPECT_EQ(XSetErrorHandler(before), CountHostError);
 }
 } // namespace
+
+// A 16-bit server (5-6-5 visual, no fast pixel path): the view converts every channel.
+TEST(X11ViewLifecycle, SixteenBitScreenShowsTheConvertedBitmap)
+{
+  Session session;
+  std::string error;
+  ASSERT_TRUE(session.Start(true, &error, 16)) << error;
+  ASSERT_NE(ViewTestEntry(), nullptr);
+  Instance plug(ViewTestEntry());
+  ASSERT_TRUE(plug);
+  const Window parent = session.MakeParent();
+  ASSERT_TRUE(plug.OpenEditor(parent));
+  const std::vector<Window> children = session.Children(parent);
+  ASSERT_EQ(children.size(), 1u);
+  const int bits[3] = {5, 6, 5};
+  EXPECT_TRUE(WaitUntil(
+      [&]
+      {
+        return CountMismatches(session.Capture(children[0], kWidth, kHeight), ExpectedPicture(plug),
+                               bits) == 0;
+      }));
+  plug.CloseEditor();
+}
