@@ -52,7 +52,8 @@ void* IGraphicsLinux::OpenX11View(void* parentWindow)
 {
   CloseView();
 #ifdef TARVEX_HAVE_X11
-  const unsigned long window = static_cast<unsigned long>(reinterpret_cast<uintptr_t>(parentWindow));
+  const unsigned long window =
+      static_cast<unsigned long>(reinterpret_cast<uintptr_t>(parentWindow));
   mView = IGraphicsX11View::Open(this, mPlug ? mPlug->GetMutex() : nullptr, window);
   return mView;
 #else

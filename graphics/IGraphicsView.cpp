@@ -164,8 +164,8 @@ int IClickCounter::Press(int button, int x, int y, int64_t timeMs)
 
 // ---- text prompt ----
 
-bool LayoutPrompt(const IControl* control, const IParam* param, int height, EPromptPlatform platform,
-                  IPromptLayout* layout)
+bool LayoutPrompt(const IControl* control, const IParam* param, int height,
+                  EPromptPlatform platform, IPromptLayout* layout)
 {
   if (!control || !param || !layout) return false;
   const IRECT& r = control->GetRect();

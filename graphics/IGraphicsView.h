@@ -22,10 +22,7 @@ class IParam;
 struct IViewRect
 {
   int x = 0, y = 0, w = 0, h = 0;
-  bool operator==(const IViewRect& o) const
-  {
-    return x == o.x && y == o.y && w == o.w && h == o.h;
-  }
+  bool operator==(const IViewRect& o) const { return x == o.x && y == o.y && w == o.w && h == o.h; }
 };
 
 // ---- coordinates ----
@@ -115,16 +112,16 @@ enum EPromptPlatform
 struct IPromptLayout
 {
   EPromptKind mKind = kPromptTextField;
-  IRECT mRect;         // in editor coordinates (top-left origin)
-  IViewRect mViewRect; // the platform's frame (Cocoa: bottom-left origin)
-  std::string mText;   // the parameter's current display text
+  IRECT mRect;                     // in editor coordinates (top-left origin)
+  IViewRect mViewRect;             // the platform's frame (Cocoa: bottom-left origin)
+  std::string mText;               // the parameter's current display text
   std::vector<std::string> mItems; // display texts in order (list only)
   int mSelected = -1;              // last item equal to mText, -1 for none
 };
 
 // False (layout untouched) for a null control or parameter. height is the editor height.
-bool LayoutPrompt(const IControl* control, const IParam* param, int height, EPromptPlatform platform,
-                  IPromptLayout* layout);
+bool LayoutPrompt(const IControl* control, const IParam* param, int height,
+                  EPromptPlatform platform, IPromptLayout* layout);
 
 // What a mouse press does while a prompt is open.
 struct IPromptClick

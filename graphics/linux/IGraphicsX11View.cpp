@@ -120,8 +120,10 @@ void ReleaseDisplay(Display* display)
   if (trap.installed && trap.displays.empty())
   {
     XErrorHandler current = XSetErrorHandler(trap.previous);
-    if (current != TrapErrors) XSetErrorHandler(current); // someone else's now: leave it
-    else trap.installed = false;
+    if (current != TrapErrors)
+      XSetErrorHandler(current); // someone else's now: leave it
+    else
+      trap.installed = false;
   }
 }
 
@@ -162,10 +164,10 @@ struct IGraphicsX11View::Impl
   std::atomic<bool> stop{false};
 
   // View thread only.
-  bool windowGone = false;   // destroyed with the host's parent: nothing more to show
-  bool imageReady = false;   // the image holds a frame to show
-  bool needShow = false;     // the window must be repainted from the image
-  bool firstFrame = true;    // present once even when nothing is dirty
+  bool windowGone = false; // destroyed with the host's parent: nothing more to show
+  bool imageReady = false; // the image holds a frame to show
+  bool needShow = false;   // the window must be repainted from the image
+  bool firstFrame = true;  // present once even when nothing is dirty
   IFrameClock clock;
   IClickCounter clicks;
   IPromptEditor prompt;
@@ -576,10 +578,10 @@ IGraphicsX11View* IGraphicsX11View::Open(IGraphics* graphics, WDL_Mutex* mutex,
   attributes.border_pixel = 0;
   attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
                           KeyPressMask | StructureNotifyMask;
-  impl->window = XCreateWindow(display, impl->parent, 0, 0, static_cast<unsigned>(impl->width),
-                               static_cast<unsigned>(impl->height), 0, CopyFromParent, InputOutput,
-                               CopyFromParent, CWBackPixel | CWBorderPixel | CWEventMask,
-                               &attributes);
+  impl->window =
+      XCreateWindow(display, impl->parent, 0, 0, static_cast<unsigned>(impl->width),
+                    static_cast<unsigned>(impl->height), 0, CopyFromParent, InputOutput,
+                    CopyFromParent, CWBackPixel | CWBorderPixel | CWEventMask, &attributes);
   impl->gc = impl->window ? XCreateGC(display, impl->window, 0, nullptr) : nullptr;
   XSync(display, False);
   bool ok = impl->window && impl->gc && ErrorsOn(display) == 0 && impl->CreateImage();

@@ -60,8 +60,8 @@ pascal OSStatus ControlHandler(EventHandlerCallRef, EventRef event, void* user)
     CGrafPtr port = nullptr;
     if (view->mIsComposited)
     {
-      GetEventParameter(event, kEventParamCGContextRef, typeCGContextRef, nullptr,
-                        sizeof(context), nullptr, &context);
+      GetEventParameter(event, kEventParamCGContextRef, typeCGContextRef, nullptr, sizeof(context),
+                        nullptr, &context);
       if (context)
       {
         CGContextTranslateCTM(context, 0, graphics->Height());
@@ -106,8 +106,8 @@ pascal OSStatus WindowHandler(EventHandlerCallRef next, EventRef event, void* us
                  kHICoordSpaceView, static_cast<HIViewRef>(view->mView));
   const int x = static_cast<int>(point.x), y = static_cast<int>(point.y);
   UInt32 modifiers = 0;
-  GetEventParameter(event, kEventParamKeyModifiers, typeUInt32, nullptr, sizeof(modifiers),
-                    nullptr, &modifiers);
+  GetEventParameter(event, kEventParamKeyModifiers, typeUInt32, nullptr, sizeof(modifiers), nullptr,
+                    &modifiers);
   EventMouseButton button = 0;
   GetEventParameter(event, kEventParamMouseButton, typeMouseButton, nullptr, sizeof(button),
                     nullptr, &button);
@@ -198,16 +198,16 @@ IGraphicsCarbon* IGraphicsCarbon::Create(IGraphicsMac* graphics, void* windowRef
   const EventTypeSpec controlEvents[] = {{kEventClassControl, kEventControlDraw},
                                          {kEventClassControl, kEventControlDispose},
                                          {kEventClassControl, kEventControlBoundsChanged}};
-  InstallControlEventHandler(pane, NewEventHandlerUPP(ControlHandler), GetEventTypeCount(controlEvents),
-                             controlEvents, view,
+  InstallControlEventHandler(pane, NewEventHandlerUPP(ControlHandler),
+                             GetEventTypeCount(controlEvents), controlEvents, view,
                              reinterpret_cast<EventHandlerRef*>(&view->mControlHandler));
   const EventTypeSpec mouseEvents[] = {{kEventClassMouse, kEventMouseDown},
                                        {kEventClassMouse, kEventMouseUp},
                                        {kEventClassMouse, kEventMouseMoved},
                                        {kEventClassMouse, kEventMouseDragged},
                                        {kEventClassMouse, kEventMouseWheelMoved}};
-  InstallWindowEventHandler(window, NewEventHandlerUPP(WindowHandler), GetEventTypeCount(mouseEvents),
-                            mouseEvents, view,
+  InstallWindowEventHandler(window, NewEventHandlerUPP(WindowHandler),
+                            GetEventTypeCount(mouseEvents), mouseEvents, view,
                             reinterpret_cast<EventHandlerRef*>(&view->mWindowHandler));
   InstallEventLoopTimer(GetMainEventLoop(), 0.0, 1.0 / graphics->FPS(),
                         NewEventLoopTimerUPP(TimerHandler), view,
@@ -247,13 +247,14 @@ void IGraphicsCarbon::PromptUserInput(IControl* control, IParam* param)
   if (mTextEntryView || !control || !param) return;
   IPromptLayout layout;
   if (!LayoutPrompt(control, param, mGraphics->Height(), kPromptCarbon, &layout)) return;
-  CFStringRef text = CFStringCreateWithCString(nullptr, layout.mText.c_str(), kCFStringEncodingUTF8);
+  CFStringRef text =
+      CFStringCreateWithCString(nullptr, layout.mText.c_str(), kCFStringEncodingUTF8);
   WindowRef window = static_cast<WindowRef>(mWindow);
   ControlRef field = nullptr;
   if (layout.mKind == kPromptList)
   {
-    const HIRect bounds = CGRectMake(layout.mRect.L, layout.mRect.T, layout.mRect.W(),
-                                     layout.mRect.H());
+    const HIRect bounds =
+        CGRectMake(layout.mRect.L, layout.mRect.T, layout.mRect.W(), layout.mRect.H());
     HIComboBoxCreate(&bounds, CFSTR(""), nullptr, nullptr, kComboAttributes, &field);
     for (const std::string& item : layout.mItems)
     {

@@ -59,8 +59,8 @@
 - (void)drawRect:(NSRect)rect
 {
   if (!mGraphics) return;
-  mGraphics->Draw(CocoaRectToEditor(rect.origin.x, rect.origin.y, rect.size.width,
-                                    rect.size.height, mGraphics->Height()));
+  mGraphics->Draw(CocoaRectToEditor(rect.origin.x, rect.origin.y, rect.size.width, rect.size.height,
+                                    mGraphics->Height()));
 }
 
 - (void)getMouseXY:(NSEvent*)event x:(int*)x y:(int*)y
@@ -176,8 +176,8 @@ static IMouseState RightMods(NSEvent* event)
   if (!control || !param || mParamEditView || !mGraphics) return;
   IPromptLayout layout;
   if (!LayoutPrompt(control, param, mGraphics->Height(), kPromptCocoa, &layout)) return;
-  const NSRect frame = NSMakeRect(layout.mViewRect.x, layout.mViewRect.y, layout.mViewRect.w,
-                                  layout.mViewRect.h);
+  const NSRect frame =
+      NSMakeRect(layout.mViewRect.x, layout.mViewRect.y, layout.mViewRect.w, layout.mViewRect.h);
   NSFont* font = [NSFont fontWithName:@"Arial" size:11];
   if (layout.mKind == kPromptList)
   {

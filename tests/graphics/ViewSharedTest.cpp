@@ -22,10 +22,9 @@ TEST(ViewCoordinates, CocoaPointsAndRectanglesFlipAroundTheEditorHeight)
     int x, y;
   };
   const PointCase points[] = {
-      {10.7, 565.2, 10, 11}, // truncated before the flip
-      {0.0, 0.0, 0, 576},    // bottom-left corner of the view
-      {751.99, 576.0, 751, 0},
-      {-0.5, 0.3, 0, 576}, // truncation is towards zero
+      {10.7, 565.2, 10, 11},                        // truncated before the flip
+      {0.0, 0.0, 0, 576},                           // bottom-left corner of the view
+      {751.99, 576.0, 751, 0}, {-0.5, 0.3, 0, 576}, // truncation is towards zero
       {-3.7, 600.9, -3, -24},
   };
   for (const PointCase& c : points)
@@ -77,8 +76,8 @@ TEST(ViewMouseState, ModifierBitsOfEachPlatform)
       {"cocoa option", MouseStateFromCocoa(option, false), true, false, false, false, true},
       {"cocoa all", MouseStateFromCocoa(shift | control | option | command, false), true, true,
        true, true, true},
-      {"cocoa other bits", MouseStateFromCocoa(~(shift | control | option | command), false),
-       true, false, false, false, false},
+      {"cocoa other bits", MouseStateFromCocoa(~(shift | control | option | command), false), true,
+       false, false, false, false},
       {"cocoa right button", MouseStateFromCocoa(shift, true), false, true, true, false, false},
       {"carbon button 1", MouseStateFromCarbon(0, 1), true, false, false, false, false},
       {"carbon button 2", MouseStateFromCarbon(0, 2), true, true, false, false, false},
@@ -107,7 +106,7 @@ TEST(ViewWheel, DeltaIsTruncatedTowardsZero)
   {
     double in;
     int out;
-  } cases[] = {{0.9, 0},  {-0.9, 0},        {-1.7, -1},         {1.0, 1},
+  } cases[] = {{0.9, 0},  {-0.9, 0},         {-1.7, -1},      {1.0, 1},
                {3.99, 3}, {std::nan(""), 0}, {1e20, INT_MAX}, {-1e20, INT_MIN}};
   for (const auto& c : cases) EXPECT_EQ(WheelDeltaFromScroll(c.in), c.out) << c.in;
 }
@@ -205,8 +204,7 @@ public:
     IParam* e = GetParam(kEnum);
     e->mType = IParam::kTypeEnum;
     e->SetupInteger("Enum", 2, 0, 3);
-    for (const char* t : {"RGB", "CMY", "CMYW", "RGBW"})
-      e->AddValueText(e->ValueTextCount(), t);
+    for (const char* t : {"RGB", "CMY", "CMYW", "RGBW"}) e->AddValueText(e->ValueTextCount(), t);
     GetParam(kNumber)->SetupContinuous("Number", 1.0, -10.0, 10.0, 0.01, "dB");
     GetParam(kNegated)->SetupContinuous("Negated", -2.0, -10.0, 10.0, 0.01);
     GetParam(kNegated)->mNegateDisplay = true;
@@ -233,20 +231,56 @@ TEST(ViewPrompt, LayoutFollowsTheCocoaAndCarbonRules)
   };
   const Case cases[] = {
       // "off" and "on": w = 8 x 3 + 24 = 48.
-      {"switch, cocoa", PromptPlug::kSwitch, kPromptCocoa, kPromptList, IRECT(560, 76, 608, 102),
-       {560, 474, 48, 26}, "on", 1},
+      {"switch, cocoa",
+       PromptPlug::kSwitch,
+       kPromptCocoa,
+       kPromptList,
+       IRECT(560, 76, 608, 102),
+       {560, 474, 48, 26},
+       "on",
+       1},
       // "CMYW", "RGBW": 8 x 4 + 24 = 56.
-      {"enum, cocoa", PromptPlug::kEnum, kPromptCocoa, kPromptList, IRECT(556, 76, 612, 102),
-       {556, 474, 56, 26}, "CMYW", 2},
-      {"enum, carbon", PromptPlug::kEnum, kPromptCarbon, kPromptList, IRECT(556, 76, 612, 98),
-       {556, 76, 56, 22}, "CMYW", 2},
-      {"number, cocoa", PromptPlug::kNumber, kPromptCocoa, kPromptTextField,
-       IRECT(563, 65, 605, 86), {563, 490, 42, 21}, "1.00", -1},
-      {"number, carbon", PromptPlug::kNumber, kPromptCarbon, kPromptTextField,
-       IRECT(568, 69, 600, 83), {568, 69, 32, 14}, "1.00", -1},
+      {"enum, cocoa",
+       PromptPlug::kEnum,
+       kPromptCocoa,
+       kPromptList,
+       IRECT(556, 76, 612, 102),
+       {556, 474, 56, 26},
+       "CMYW",
+       2},
+      {"enum, carbon",
+       PromptPlug::kEnum,
+       kPromptCarbon,
+       kPromptList,
+       IRECT(556, 76, 612, 98),
+       {556, 76, 56, 22},
+       "CMYW",
+       2},
+      {"number, cocoa",
+       PromptPlug::kNumber,
+       kPromptCocoa,
+       kPromptTextField,
+       IRECT(563, 65, 605, 86),
+       {563, 490, 42, 21},
+       "1.00",
+       -1},
+      {"number, carbon",
+       PromptPlug::kNumber,
+       kPromptCarbon,
+       kPromptTextField,
+       IRECT(568, 69, 600, 83),
+       {568, 69, 32, 14},
+       "1.00",
+       -1},
       // Display texts on an integer parameter do not make a list.
-      {"int with texts", PromptPlug::kIntWithTexts, kPromptCocoa, kPromptTextField,
-       IRECT(563, 65, 605, 86), {563, 490, 42, 21}, "none", -1},
+      {"int with texts",
+       PromptPlug::kIntWithTexts,
+       kPromptCocoa,
+       kPromptTextField,
+       IRECT(563, 65, 605, 86),
+       {563, 490, 42, 21},
+       "none",
+       -1},
   };
   for (const Case& c : cases)
   {

@@ -27,8 +27,8 @@ struct Outcome
 // env: shell assignments before the command ("env -u DISPLAY" or "DISPLAY=:1").
 Outcome Snapshot(const std::string& env, const std::string& args)
 {
-  const std::string command = env + " '" + std::string(TARVEX_TEST_BINARY_DIR) +
-                              "/tarvex-snapshot' " + args + " 2>&1";
+  const std::string command =
+      env + " '" + std::string(TARVEX_TEST_BINARY_DIR) + "/tarvex-snapshot' " + args + " 2>&1";
   Outcome out;
   FILE* pipe = popen(command.c_str(), "r");
   if (!pipe) return out;
@@ -58,12 +58,11 @@ TEST(TarvexSnapshot, WritesTheEditorPictureWithTheDragHeld)
   const IRECT gain = GainRect();
   const int cx = (gain.L + gain.R) / 2, cy = (gain.T + gain.B) / 2;
   // 32 pixels up on the 64-pixel Gain knob (gearing 4): normalised 0.5 + 0.125.
-  const Outcome r = Snapshot("env -u DISPLAY",
-                             "--plugin '" VIEWTEST_BUNDLE "' --set 'Knob=8' --settle 200 "
-                             "--hover 10,10 --drag " +
-                                 std::to_string(cx) + "," + std::to_string(cy) + ":" +
-                                 std::to_string(cx) + "," + std::to_string(cy - 32) + " '" + out +
-                                 "'");
+  const Outcome r = Snapshot(
+      "env -u DISPLAY", "--plugin '" VIEWTEST_BUNDLE "' --set 'Knob=8' --settle 200 "
+                        "--hover 10,10 --drag " +
+                            std::to_string(cx) + "," + std::to_string(cy) + ":" +
+                            std::to_string(cx) + "," + std::to_string(cy - 32) + " '" + out + "'");
   ASSERT_EQ(r.status, 0) << r.output;
   png_image image{};
   image.version = PNG_IMAGE_VERSION;
@@ -77,7 +76,8 @@ TEST(TarvexSnapshot, WritesTheEditorPictureWithTheDragHeld)
 
   auto expected = [&](int x, int y) -> uint32_t
   {
-    auto in = [&](const IRECT& rect) { return x >= rect.L && x < rect.R && y >= rect.T && y < rect.B; };
+    auto in = [&](const IRECT& rect)
+    { return x >= rect.L && x < rect.R && y >= rect.T && y < rect.B; };
     if (in(KnobRect())) return ValuePixel(0.8, 0x20);
     if (in(ModeRect())) return ValuePixel(0.5, 0x40);
     if (in(RecorderRect())) return ValuePixel(0.0, 0x60);

@@ -22,8 +22,8 @@ long long NowMs()
 }
 } // namespace
 
-bool XvfbServer::Start(const std::vector<std::string>& extraArgs, std::string* error,
-                       int timeoutMs, const std::string& screen)
+bool XvfbServer::Start(const std::vector<std::string>& extraArgs, std::string* error, int timeoutMs,
+                       const std::string& screen)
 {
   Stop();
   int fds[2];
@@ -34,8 +34,8 @@ bool XvfbServer::Start(const std::vector<std::string>& extraArgs, std::string* e
   }
   fcntl(fds[0], F_SETFD, FD_CLOEXEC);
   const std::string fdText = std::to_string(fds[1]);
-  std::vector<std::string> args = {"Xvfb",   "-displayfd", fdText, "-screen", "0",
-                                   screen,   "-nolisten",  "tcp",  "-noreset"};
+  std::vector<std::string> args = {"Xvfb", "-displayfd", fdText, "-screen", "0",
+                                   screen, "-nolisten",  "tcp",  "-noreset"};
   args.insert(args.end(), extraArgs.begin(), extraArgs.end());
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(&a[0]);

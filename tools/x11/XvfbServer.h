@@ -20,8 +20,8 @@ public:
   // extraArgs go to Xvfb after the screen set-up (e.g. "-extension", "MIT-SHM"); screen is
   // WIDTHxHEIGHTxDEPTH. False with a message when Xvfb cannot be run or reports no display within
   // timeoutMs.
-  bool Start(const std::vector<std::string>& extraArgs, std::string* error,
-             int timeoutMs = 10000, const std::string& screen = "1024x768x24");
+  bool Start(const std::vector<std::string>& extraArgs, std::string* error, int timeoutMs = 10000,
+             const std::string& screen = "1024x768x24");
   // SIGTERM to our server, then waits for it (SIGKILL after two seconds).
   void Stop();
 

@@ -1,14 +1,14 @@
 // The Tarvex bundle's own editor through the X11 view, as a user works it: a knob drag, adding and
 // removing a band by double-click in the plot, and a typed value in a knob's prompt.
 //
-// Every test skips while the bundle reports no editor (effFlagsHasEditor clear): the X11 view can be
-// built and tested before the Tarvex class creates its graphics object, and these checks start to
-// run, unchanged, once it does.
+// Every test skips while the bundle reports no editor (effFlagsHasEditor clear): the X11 view can
+// be built and tested before the Tarvex class creates its graphics object, and these checks start
+// to run, unchanged, once it does.
 #include "tests/graphics/x11/X11TestHost.h"
 
 #include <atomic>
-#include <cstdlib>
 #include <cmath>
+#include <cstdlib>
 #include <memory>
 
 using namespace x11test;

@@ -21,10 +21,22 @@ enum EParams
 };
 
 // Control rectangles, in attachment order after the background (index 0).
-inline IRECT KnobRect() { return IRECT(100, 100, 164, 164); }
-inline IRECT ModeRect() { return IRECT(300, 100, 364, 164); }
-inline IRECT RecorderRect() { return IRECT(500, 300, 600, 400); }
-inline IRECT GainRect() { return IRECT(100, 300, 164, 364); }
+inline IRECT KnobRect()
+{
+  return IRECT(100, 100, 164, 164);
+}
+inline IRECT ModeRect()
+{
+  return IRECT(300, 100, 364, 164);
+}
+inline IRECT RecorderRect()
+{
+  return IRECT(500, 300, 600, 400);
+}
+inline IRECT GainRect()
+{
+  return IRECT(100, 300, 164, 364);
+}
 
 // 0x00RRGGBB of the background at (x, y).
 inline uint32_t BackgroundPixel(int x, int y)

@@ -43,8 +43,8 @@ public:
   void Draw(IGraphics* graphics) override
   {
     FillRect(
-        graphics, graphics->GetDrawRect(), [](int x, int y, const void*)
-        { return BackgroundPixel(x, y); }, nullptr);
+        graphics, graphics->GetDrawRect(),
+        [](int x, int y, const void*) { return BackgroundPixel(x, y); }, nullptr);
   }
 };
 

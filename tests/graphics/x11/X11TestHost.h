@@ -180,10 +180,9 @@ public:
     XSetWindowAttributes a{};
     a.background_pixel = 0x303030;
     a.override_redirect = True;
-    Window w0 = XCreateWindow(mDisplay, DefaultRootWindow(mDisplay), x, y,
-                              static_cast<unsigned>(w), static_cast<unsigned>(h), 0,
-                              CopyFromParent, InputOutput, CopyFromParent,
-                              CWBackPixel | CWOverrideRedirect, &a);
+    Window w0 = XCreateWindow(mDisplay, DefaultRootWindow(mDisplay), x, y, static_cast<unsigned>(w),
+                              static_cast<unsigned>(h), 0, CopyFromParent, InputOutput,
+                              CopyFromParent, CWBackPixel | CWOverrideRedirect, &a);
     XMapRaised(mDisplay, w0);
     XSync(mDisplay, False);
     return w0;
@@ -345,7 +344,8 @@ public:
   bool HasEditor() const { return (mEffect->flags & effFlagsHasEditor) != 0; }
   bool OpenEditor(Window parent)
   {
-    return Dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(static_cast<uintptr_t>(parent))) == 1;
+    return Dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(static_cast<uintptr_t>(parent))) ==
+           1;
   }
   void CloseEditor() { Dispatch(effEditClose); }
   void Process(int frames)

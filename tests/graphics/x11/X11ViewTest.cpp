@@ -34,7 +34,8 @@ std::vector<uint32_t> ExpectedPicture(Instance& plug)
 {
   std::vector<uint32_t> out(static_cast<size_t>(kWidth) * kHeight);
   for (int y = 0; y < kHeight; ++y)
-    for (int x = 0; x < kWidth; ++x) out[static_cast<size_t>(y) * kWidth + x] = BackgroundPixel(x, y);
+    for (int x = 0; x < kWidth; ++x)
+      out[static_cast<size_t>(y) * kWidth + x] = BackgroundPixel(x, y);
   auto fill = [&](const IRECT& r, uint32_t rgb)
   {
     for (int y = r.T; y < r.B; ++y)
@@ -99,7 +100,8 @@ protected:
   }
   bool ShowsExpected()
   {
-    return CountMismatches(mSession.Capture(mEditor, kWidth, kHeight), ExpectedPicture(*mPlug)) == 0;
+    return CountMismatches(mSession.Capture(mEditor, kWidth, kHeight), ExpectedPicture(*mPlug)) ==
+           0;
   }
 
   Session mSession;
