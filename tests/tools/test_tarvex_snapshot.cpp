@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <png.h>
+#include <sndfile.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -94,6 +95,37 @@ TEST(TarvexSnapshot, WritesTheEditorPictureWithTheDragHeld)
       mismatches += p[0] != ((e >> 16) & 0xff) || p[1] != ((e >> 8) & 0xff) || p[2] != (e & 0xff);
     }
   EXPECT_EQ(mismatches, 0);
+}
+
+// Audio files of either channel count are played while the editor is open.
+TEST(TarvexSnapshot, PlaysAnAudioFileWhileTheEditorIsOpen)
+{
+  for (int channels : {1, 2})
+  {
+    SCOPED_TRACE(channels);
+    const std::string wav = TempPath("in.wav"), out = TempPath("file.png");
+    SF_INFO info{};
+    info.channels = channels;
+    info.samplerate = 48000;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    SNDFILE* file = sf_open(wav.c_str(), SFM_WRITE, &info);
+    ASSERT_NE(file, nullptr);
+    std::vector<short> samples(static_cast<size_t>(2400 * channels), 1000);
+    ASSERT_EQ(sf_write_short(file, samples.data(), static_cast<sf_count_t>(samples.size())),
+              static_cast<sf_count_t>(samples.size()));
+    sf_close(file);
+    const Outcome r = Snapshot("env -u DISPLAY", "--plugin '" VIEWTEST_BUNDLE "' --settle 100 "
+                                                 "--input '" +
+                                                     wav + "' '" + out + "'");
+    EXPECT_EQ(r.status, 0) << r.output;
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    EXPECT_TRUE(png_image_begin_read_from_file(&image, out.c_str()));
+    EXPECT_EQ(image.width, static_cast<png_uint_32>(kWidth));
+    png_image_free(&image);
+    unlink(out.c_str());
+    unlink(wav.c_str());
+  }
 }
 
 TEST(TarvexSnapshot, BadInvocationsFailClearlyAndWriteNothing)
