@@ -5,12 +5,10 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace
 {
@@ -41,19 +39,29 @@ bool XvfbServer::Start(const std::vector<std::string>& extraArgs, std::string* e
   for (std::string& a : args) argv.push_back(&a[0]);
   argv.push_back(nullptr);
 
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  // The server's chatter would only clutter the caller's output.
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  pid_t pid = -1;
-  const int rc = posix_spawnp(&pid, "Xvfb", &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
+  const pid_t parent = getpid();
+  const pid_t pid = fork();
+  if (pid == 0)
+  {
+    // The server goes with us even if we die without stopping it (a crash, an exit from a
+    // failed check).
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (getppid() != parent) _exit(127);
+    // The server's chatter would only clutter the caller's output.
+    const int null = open("/dev/null", O_WRONLY);
+    if (null >= 0)
+    {
+      dup2(null, 1);
+      dup2(null, 2);
+    }
+    execvp("Xvfb", argv.data());
+    _exit(127);
+  }
   close(fds[1]);
-  if (rc != 0)
+  if (pid < 0)
   {
     close(fds[0]);
-    if (error) *error = std::string("cannot run Xvfb: ") + strerror(rc);
+    if (error) *error = std::string("cannot run Xvfb: ") + strerror(errno);
     return false;
   }
   mPid = pid;
@@ -79,8 +87,22 @@ bool XvfbServer::Start(const std::vector<std::string>& extraArgs, std::string* e
   close(fds[0]);
   if (!done)
   {
+    // A server that could not be run has exited with 127 by the time its pipe closed, or just
+    // after.
+    int status = 0;
+    bool notRun = false;
+    for (int i = 0; i < 20; ++i)
+    {
+      if (waitpid(mPid, &status, WNOHANG) == mPid)
+      {
+        notRun = WIFEXITED(status) && WEXITSTATUS(status) == 127;
+        mPid = -1; // reaped: nothing left to stop
+        break;
+      }
+      usleep(10000);
+    }
     Stop();
-    if (error) *error = "Xvfb did not report a display";
+    if (error) *error = notRun ? "cannot run Xvfb: not found" : "Xvfb did not report a display";
     return false;
   }
   mDisplayName = ":" + number;

@@ -2,7 +2,8 @@
 //
 // The server picks its own display number (-displayfd), so several programs can start servers at
 // the same time without racing for a number. One thread; not copyable. The destructor stops the
-// server if it is still running.
+// server if it is still running, and the server ends with the process that started it even when
+// that process dies first.
 #pragma once
 
 #include <string>
