@@ -17,6 +17,7 @@ enum EParams
   kParamMode,   // enumerated 0..2: "low", "mid", "high"
   kParamClicks, // integer 0..1000: double-clicks the recorder control has seen
   kParamGain,   // continuous -24..24 dB, default 0
+  kParamHover,  // integer 0..1000: x of the last pointer move over the recorder, from its left edge
   kNumParams
 };
 

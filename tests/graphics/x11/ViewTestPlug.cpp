@@ -79,6 +79,12 @@ public:
     SetValueFromUser(param->ToNormalised(param->mValue + 1.0));
   }
   void OnMouseDrag(int, int, int, int, const IMouseState&) override {}
+  // Pointer moves without a button report where they are.
+  void OnMouseOver(int x, int, const IMouseState&) override
+  {
+    mPlug->SetParameterFromGUI(kParamHover,
+                               mPlug->GetParam(kParamHover)->ToNormalised(x - mRect.L));
+  }
 };
 
 class ViewTestPlug : public IPlugVST
@@ -100,6 +106,7 @@ public:
     GetParam(kParamClicks)->SetupInteger("Clicks", 0, 0, 1000);
     GetParam(kParamGain)->SetupContinuous("Gain", 0.0, -24.0, 24.0, 0.01, "dB");
     GetParam(kParamGain)->mDisplayPrecision = 2;
+    GetParam(kParamHover)->SetupInteger("Hover", 0, 0, 1000);
 
 #ifndef VIEWTEST_NO_EDITOR
     IGraphicsLinux* graphics = new IGraphicsLinux(this, kWidth, kHeight, 60);

@@ -172,6 +172,15 @@ TEST_P(X11View, DoubleClickIsTwoQuickPressesAtOnePlace)
   SleepMs(200);
   EXPECT_NEAR(mPlug->Get(kParamClicks), step, 1e-6);
 
+  // Moves without a button are hovers (at the control's own x); with one they are drags.
+  mSession.Move(r.L - 20, r.T);
+  ASSERT_TRUE(WaitUntil([&] { return std::fabs(mPlug->Get(kParamHover) - 0.03f) < 1e-6f; }));
+  mSession.Drag(r.L - 20, r.T, r.L + 10, r.T, 3);
+  SleepMs(100);
+  EXPECT_NEAR(mPlug->Get(kParamHover), 0.03f, 1e-6); // 30 of 0..1000, unchanged by the drag
+  mSession.Move(r.L + 10, r.T + 1);
+  ASSERT_TRUE(WaitUntil([&] { return std::fabs(mPlug->Get(kParamHover) - 0.06f) < 1e-6f; }));
+
   // The base double-click on a knob restores its default (5 of 0..10).
   mPlug->Set(kParamKnob, 0.8f);
   const IRECT k = Centre(KnobRect());
