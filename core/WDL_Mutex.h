@@ -25,6 +25,20 @@ public:
     m_ownerthread.store(self, std::memory_order_relaxed);
     m_lockcnt = 0;
   }
+  // Enter without waiting: false when another thread holds the mutex.
+  bool TryEnter()
+  {
+    const pthread_t self = pthread_self();
+    if (OwnedByCaller())
+    {
+      ++m_lockcnt;
+      return true;
+    }
+    if (pthread_mutex_trylock(&m_mutex) != 0) return false;
+    m_ownerthread.store(self, std::memory_order_relaxed);
+    m_lockcnt = 0;
+    return true;
+  }
   void Leave()
   {
     if (--m_lockcnt < 0)

@@ -24,6 +24,11 @@ void* IGraphics::OpenCarbonView(void*, void*)
   return nullptr;
 }
 
+void* IGraphics::OpenX11View(void*)
+{
+  return nullptr;
+}
+
 IGraphics::~IGraphics()
 {
   mControls.Empty(true); // last attached first

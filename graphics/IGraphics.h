@@ -36,6 +36,9 @@ public:
   virtual ~IGraphics();
   // Decodes the named picture resource; the caller owns the result, null on failure.
   virtual LICE_IBitmap* LoadPlatformBitmap(int id, const char* name) = 0;
+  // X11 hosts: opens the editor as a child of the Window whose id is parentWindow; returns the
+  // view, or null. Base: no X11 view.
+  virtual void* OpenX11View(void* parentWindow);
 
   // ---- set-up ----
   // Creates the screen bitmap (width x height); called once when the plug-in adopts the graphics.

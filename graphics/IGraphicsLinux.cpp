@@ -1,5 +1,13 @@
 #include "graphics/IGraphicsLinux.h"
 
+#include <cstdint>
+
+#include "core/IPlugBase.h"
+
+#ifdef TARVEX_HAVE_X11
+#include "graphics/linux/IGraphicsX11View.h"
+#endif
+
 IGraphicsLinux::IGraphicsLinux(IPlugBase* plug, int width, int height, int fps)
     : IGraphics(plug, width, height, fps)
 {
@@ -10,12 +18,25 @@ IGraphicsLinux::~IGraphicsLinux()
   CloseView();
 }
 
-bool IGraphicsLinux::PresentToScreen(const IRECT&)
+bool IGraphicsLinux::PresentToScreen(const IRECT& rect)
 {
-  return mView != nullptr;
+#ifdef TARVEX_HAVE_X11
+  if (mView) return mView->Present(rect);
+#else
+  (void)rect;
+#endif
+  return false;
 }
 
-void IGraphicsLinux::PromptUserInput(IControl*, IParam*) {}
+void IGraphicsLinux::PromptUserInput(IControl* control, IParam* param)
+{
+#ifdef TARVEX_HAVE_X11
+  if (mView) mView->OpenPrompt(control, param);
+#else
+  (void)control;
+  (void)param;
+#endif
+}
 
 void* IGraphicsLinux::OpenCocoaView(void*)
 {
@@ -27,8 +48,25 @@ void* IGraphicsLinux::OpenCarbonView(void*, void*)
   return nullptr;
 }
 
+void* IGraphicsLinux::OpenX11View(void* parentWindow)
+{
+  CloseView();
+#ifdef TARVEX_HAVE_X11
+  const unsigned long window =
+      static_cast<unsigned long>(reinterpret_cast<uintptr_t>(parentWindow));
+  mView = IGraphicsX11View::Open(this, mPlug ? mPlug->GetMutex() : nullptr, window);
+  return mView;
+#else
+  (void)parentWindow;
+  return nullptr;
+#endif
+}
+
 void IGraphicsLinux::CloseView()
 {
+#ifdef TARVEX_HAVE_X11
+  delete mView; // stops the view's thread and frees its X resources
+#endif
   mView = nullptr;
 }
 

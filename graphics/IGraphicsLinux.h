@@ -1,9 +1,12 @@
 // Linux platform half of the graphics object. Resource pictures come from the bundle named by
-// mBundleID; there are no views yet, so the view operations answer "no view".
+// mBundleID; the editor opens as an X11 child window of the host's parent window (OpenX11View),
+// when the build has X11. There are no Cocoa or Carbon views here.
 #pragma once
 
 #include "core/WDL_String.h"
 #include "graphics/IGraphics.h"
+
+class IGraphicsX11View;
 
 class IGraphicsLinux : public IGraphics
 {
@@ -11,22 +14,26 @@ public:
   IGraphicsLinux(IPlugBase* plug, int width, int height, int fps);
   ~IGraphicsLinux() override;
 
-  // No view: nothing to present to, false.
+  // Copies the screen bitmap for the open view; false without one.
   bool PresentToScreen(const IRECT& rect) override;
-  // No view to host the prompt: nothing happens.
+  // Opens the view's text prompt; nothing happens without a view.
   void PromptUserInput(IControl* control, IParam* param) override;
   void* OpenCocoaView(void* parentView) override;
   void* OpenCarbonView(void* window, void* parentControl) override;
   void CloseView() override;
   // Ignores id; LoadBitmapFromBundle(mBundleID, name).
   LICE_IBitmap* LoadPlatformBitmap(int id, const char* name) override;
+  // parentWindow: the X11 Window id the host hands to effEditOpen. Closes any open view first;
+  // returns the view, or null when none could be opened (no display, no such window, no X11).
+  void* OpenX11View(void* parentWindow) override;
 
   // Reverse-DNS identifier of the bundle holding the pictures (kTarvexVstBundleID for the VST
   // build).
   void SetBundleID(const char* bundleID) { mBundleID.Set(bundleID ? bundleID : ""); }
   const char* GetBundleID() const { return mBundleID.Get(); }
+  IGraphicsX11View* GetX11View() const { return mView; }
 
 protected:
-  void* mView = nullptr; // the open view; always null until Linux views exist
+  IGraphicsX11View* mView = nullptr; // the open view, owned; null when none is open
   WDL_String mBundleID;
 };

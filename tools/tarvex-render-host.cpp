@@ -1,6 +1,8 @@
 #include "tools/tarvex-render-host.h"
 
 #include <cctype>
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <dlfcn.h>
@@ -245,4 +247,67 @@ VstIntPtr RenderPlugin::HostCallback(AEffect* effect, int32_t opcode, int32_t, V
   default:
     return 0;
   }
+}
+
+// ---- parameter settings ----
+
+static std::string Trimmed(const std::string& text)
+{
+  size_t first = 0, last = text.size();
+  while (first < last && isspace(static_cast<unsigned char>(text[first]))) ++first;
+  while (last > first && isspace(static_cast<unsigned char>(text[last - 1]))) --last;
+  return text.substr(first, last - first);
+}
+
+static bool SameTextIgnoringCase(const std::string& a, const std::string& b)
+{
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (tolower(static_cast<unsigned char>(a[i])) != tolower(static_cast<unsigned char>(b[i])))
+      return false;
+  return true;
+}
+
+// A whole number, possibly with blanks around it, or +-inf/-INF as the plug-in shows silence.
+static bool IsNumber(const std::string& text)
+{
+  const char* begin = text.c_str();
+  char* end = nullptr;
+  const double v = strtod(begin, &end);
+  if (end == begin || std::isnan(v)) return false;
+  while (*end && isspace(static_cast<unsigned char>(*end))) ++end;
+  return *end == 0;
+}
+
+bool ApplySetting(RenderPlugin& plug, const std::string& setting, std::string* error)
+{
+  const size_t eq = setting.find('=');
+  if (eq == std::string::npos)
+  {
+    *error = "--set \"" + setting + "\": expected NAME=VALUE";
+    return false;
+  }
+  const std::string name = Trimmed(setting.substr(0, eq));
+  const std::string value = Trimmed(setting.substr(eq + 1));
+  const int index = plug.FindParam(name);
+  if (index < 0)
+  {
+    *error = "unknown parameter '" + name + "' (see --list-params)";
+    return false;
+  }
+  if (value.empty())
+  {
+    *error = "no value for parameter '" + plug.ParamName(index) + "'";
+    return false;
+  }
+  std::vector<char> text(value.begin(), value.end());
+  text.push_back(0);
+  plug.Dispatch(effString2Parameter, index, 0, text.data());
+  // A value that is not a number must be one of the parameter's own texts.
+  if (!IsNumber(value) && !SameTextIgnoringCase(Trimmed(plug.ParamDisplay(index)), value))
+  {
+    *error = "cannot read '" + value + "' as a value of parameter '" + plug.ParamName(index) + "'";
+    return false;
+  }
+  return true;
 }

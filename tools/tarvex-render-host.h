@@ -72,3 +72,8 @@ private:
 
 // Path of the plug-in binary inside a bundle folder, or the path itself when it is a file.
 std::string ResolvePluginBinary(const std::string& path);
+
+// Applies one "NAME=VALUE" setting (NAME as FindParam matches it; VALUE a number in the parameter's
+// units or one of its display texts) through effString2Parameter. False with a message when the
+// name is unknown or the value cannot be read.
+bool ApplySetting(RenderPlugin& plug, const std::string& setting, std::string* error);

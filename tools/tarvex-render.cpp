@@ -17,6 +17,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "tools/tarvex-demo-signal.h"
 #include "tools/tarvex-render-host.h"
 #include "tools/tarvex-report.h"
 
@@ -346,67 +347,6 @@ std::string DefaultPluginPath()
 }
 
 // ---- plug-in set-up ----
-
-std::string Trimmed(const std::string& text)
-{
-  size_t first = 0, last = text.size();
-  while (first < last && isspace(static_cast<unsigned char>(text[first]))) ++first;
-  while (last > first && isspace(static_cast<unsigned char>(text[last - 1]))) --last;
-  return text.substr(first, last - first);
-}
-
-bool SameTextIgnoringCase(const std::string& a, const std::string& b)
-{
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (tolower(static_cast<unsigned char>(a[i])) != tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
-}
-
-// A whole number, possibly with blanks around it, or +-inf/-INF as the plug-in shows silence.
-bool IsNumber(const std::string& text)
-{
-  const char* begin = text.c_str();
-  char* end = nullptr;
-  const double v = strtod(begin, &end);
-  if (end == begin || std::isnan(v)) return false;
-  while (*end && isspace(static_cast<unsigned char>(*end))) ++end;
-  return *end == 0;
-}
-
-bool ApplySetting(RenderPlugin& plug, const std::string& setting, std::string* error)
-{
-  const size_t eq = setting.find('=');
-  if (eq == std::string::npos)
-  {
-    *error = "--set \"" + setting + "\": expected NAME=VALUE";
-    return false;
-  }
-  const std::string name = Trimmed(setting.substr(0, eq));
-  const std::string value = Trimmed(setting.substr(eq + 1));
-  const int index = plug.FindParam(name);
-  if (index < 0)
-  {
-    *error = "unknown parameter '" + name + "' (see --list-params)";
-    return false;
-  }
-  if (value.empty())
-  {
-    *error = "no value for parameter '" + plug.ParamName(index) + "'";
-    return false;
-  }
-  std::vector<char> text(value.begin(), value.end());
-  text.push_back(0);
-  plug.Dispatch(effString2Parameter, index, 0, text.data());
-  // A value that is not a number must be one of the parameter's own texts.
-  if (!IsNumber(value) && !SameTextIgnoringCase(Trimmed(plug.ParamDisplay(index)), value))
-  {
-    *error = "cannot read '" + value + "' as a value of parameter '" + plug.ParamName(index) + "'";
-    return false;
-  }
-  return true;
-}
 
 bool ReadWholeFile(const std::string& path, std::vector<unsigned char>* bytes, std::string* error)
 {
@@ -772,9 +712,6 @@ int Report(const Options& options, double rate, const std::string& picturePath)
 
 // ---- demo ----
 
-constexpr int kDemoRate = 44100;
-constexpr double kDemoNoiseSeconds = 3.0;
-constexpr double kDemoSweepSeconds = 3.0;
 const char* const kDemoSettings[] = {"Band A gain=6", "Band C gain=-6", "Band D gain=4"};
 
 struct Band
@@ -785,43 +722,6 @@ struct Band
 const Band kDemoBands[] = {{"low 60-100 Hz", 60.0, 100.0},
                            {"mid 1.4-2 kHz", 1400.0, 2000.0},
                            {"high 7-9 kHz", 7000.0, 9000.0}};
-
-// Stereo demo: independent white noise per channel at -18 dBFS RMS, then a logarithmic sweep from
-// 20 Hz to 20 kHz at -12 dBFS. Deterministic.
-std::vector<double> MakeDemoSignal(long long* frames)
-{
-  const long long noise = static_cast<long long>(kDemoNoiseSeconds * kDemoRate);
-  const long long sweep = static_cast<long long>(kDemoSweepSeconds * kDemoRate);
-  *frames = noise + sweep;
-  std::vector<double> signal(static_cast<size_t>(2 * *frames));
-  uint64_t seed = 0x54727678u;
-  auto uniform = [&seed]()
-  {
-    seed = seed * 6364136223846793005ull + 1442695040888963407ull;
-    return ((seed >> 11) + 0.5) / 9007199254740992.0;
-  };
-  const double noiseRms = std::pow(10.0, -18.0 / 20.0);
-  for (long long i = 0; i < noise; ++i)
-    for (int c = 0; c < 2; ++c)
-    {
-      // Gaussian by Box-Muller.
-      const double g = std::sqrt(-2.0 * std::log(uniform())) * std::cos(2.0 * M_PI * uniform());
-      signal[static_cast<size_t>(2 * i + c)] = noiseRms * g;
-    }
-  const double amplitude = std::pow(10.0, -12.0 / 20.0);
-  const double f0 = 20.0, f1 = 20000.0, length = kDemoSweepSeconds;
-  const double k = std::log(f1 / f0);
-  for (long long i = 0; i < sweep; ++i)
-  {
-    const double t = static_cast<double>(i) / kDemoRate;
-    const double phase = 2.0 * M_PI * f0 * length / k * (std::exp(t * k / length) - 1.0);
-    const double fade = std::min(1.0, std::min(t, length - t) / 0.01); // 10 ms fades
-    const double v = amplitude * fade * std::sin(phase);
-    signal[static_cast<size_t>(2 * (noise + i))] = v;
-    signal[static_cast<size_t>(2 * (noise + i) + 1)] = v;
-  }
-  return signal;
-}
 
 bool WriteDemoInput(const std::string& path, const std::vector<double>& signal, long long frames,
                     std::string* error)

@@ -229,6 +229,8 @@ VstIntPtr IPlugVST::VSTDispatcher(AEffect* effect, int32_t opcode, int32_t index
   TraceHook("VSTDispatcher", __LINE__, "%d(%s):%d:%d", opcode, "", index, static_cast<int>(value));
   if (opcode == effClose)
   {
+    // A host that never sent effEditClose: the view stops using the plug-in before it goes.
+    if (plug->mGraphics) plug->mGraphics->CloseView();
     mutex->Leave();
     delete plug;
     return 0;
@@ -303,9 +305,14 @@ VstIntPtr IPlugVST::Dispatch(int32_t opcode, int32_t index, VstIntPtr value, voi
   case effEditOpen:
   {
     if (!mGraphics) return 0;
+#ifdef __APPLE__
     void* view = (mHostCapabilities & kHostCapCockosViewAsConfig)
                      ? mGraphics->OpenCocoaView(ptr)
                      : mGraphics->OpenCarbonView(ptr, nullptr);
+#else
+    // X11 hosts pass their parent Window id itself as ptr.
+    void* view = mGraphics->OpenX11View(ptr);
+#endif
     if (!view) return 0;
     EditorOpened();
     return 1;

@@ -21,6 +21,11 @@ public:
     mOpened.push_back(parentControl ? "carbon with control" : "carbon");
     return window;
   }
+  void* OpenX11View(void* parentWindow) override
+  {
+    mOpened.push_back("x11");
+    return parentWindow;
+  }
   void CloseView() override { mOpened.push_back("close"); }
   LICE_IBitmap* LoadPlatformBitmap(int, const char*) override { return nullptr; }
   std::vector<std::string> mOpened;

@@ -11,5 +11,5 @@ class IPlugBase;
 
 // 752 x 576 graphics for plug; the caller hands it to AdoptGraphics, which takes ownership.
 IGraphics* MakeRecordingGraphics(IPlugBase* plug);
-// "cocoa", "carbon" or "close", in call order.
+// "cocoa", "carbon", "x11" or "close", in call order.
 const std::vector<std::string>& ViewsOpened(IGraphics* graphics);
