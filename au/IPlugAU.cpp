@@ -758,6 +758,7 @@ ComponentResult IPlugAU::SetProperty(AudioUnitPropertyID propID, AudioUnitScope 
     return noErr;
   }
   case kAudioUnitProperty_BypassEffect:
+    if (!IsGlobal(scope)) return kAudioUnitErr_InvalidProperty;
     mBypassed = Read<UInt32>(data) != 0;
     HostReset();
     return noErr;
