@@ -81,6 +81,7 @@ struct World
   std::vector<std::string> faults;
   std::map<std::string, String*> constants;
   std::map<std::string, Bundle*> bundles;
+  std::map<std::string, Bundle*> mainBundles;
   Bundle* mainBundle = nullptr;
 };
 
@@ -556,8 +557,7 @@ void SetMainBundleIdentifier(const char* identifier)
     w.mainBundle = nullptr;
     return;
   }
-  static std::map<std::string, Bundle*> mains; // kept: bundles live as long as the process
-  Bundle*& b = mains[identifier];
+  Bundle*& b = w.mainBundles[identifier]; // kept: bundles live as long as the process
   if (!b)
   {
     b = new Bundle;
