@@ -14,7 +14,7 @@ struct AUClassInfoFields
   SInt32 type = 0;
   SInt32 subtype = 0;
   SInt32 manufacturer = 0;
-  char name[64] = {}; // at most 63 bytes of UTF-8
+  char name[64] = {};          // at most 63 bytes of UTF-8
   const UInt8* data = nullptr; // inside the dictionary's "data" value; null when there is none
   CFIndex dataLength = 0;
 };

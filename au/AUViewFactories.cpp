@@ -60,7 +60,7 @@ ComponentResult IPlugAUCarbonViewEntry(ComponentParameters* params, void* storag
     return noErr;
   }
   CarbonViewRecord* record = static_cast<CarbonViewRecord*>(storage);
-  if (select != kComponentCloseSelect && select != kAudioUnitCarbonViewCreateSelect)
+  if (select != kComponentCloseSelect && select != kTarvexCarbonViewCreateSelect)
     return badComponentSelector;
   if (!record) return kAudio_ParamError;
   if (select == kComponentCloseSelect)
@@ -80,8 +80,8 @@ ComponentResult IPlugAUCarbonViewEntry(ComponentParameters* params, void* storag
   // The view component carries our subtype and manufacturer; the unit must be ours too.
   ComponentDescription own;
   memset(&own, 0, sizeof(own));
-  if (GetComponentInfo(reinterpret_cast<Component>(record->mCI), &own, nullptr, nullptr,
-                       nullptr) != noErr)
+  if (GetComponentInfo(reinterpret_cast<Component>(record->mCI), &own, nullptr, nullptr, nullptr) !=
+      noErr)
     return badComponentSelector;
   IPlugAU* plug = PlugForAudioUnit(unit, own.componentSubType, own.componentManufacturer);
   record->mPlug = plug;

@@ -11,3 +11,8 @@
 #include "au/apple/AudioUnit.h"
 #include "au/apple/CoreFoundation.h"
 #endif
+
+// The Carbon view component's numbers under our own names: 64-bit SDKs no longer declare the
+// Carbon view API, yet hosts still call its create selector on the view component.
+constexpr SInt16 kTarvexCarbonViewCreateSelect = 0x0301;
+constexpr OSType kTarvexCarbonViewComponentType = 0x61757677; // 'auvw'

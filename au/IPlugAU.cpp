@@ -180,9 +180,9 @@ ComponentResult IPlugAU::Dispatch(ComponentParameters* params)
                        Arg<AudioUnitElement>(params, 3), Arg<UInt32*>(params, 4),
                        Arg<Boolean*>(params, 5), nullptr);
   case kAudioUnitGetPropertySelect:
-    return GetPropertyFromEntry(Arg<AudioUnitPropertyID>(params, 1),
-                                Arg<AudioUnitScope>(params, 2), Arg<AudioUnitElement>(params, 3),
-                                Arg<void*>(params, 4), Arg<UInt32*>(params, 5));
+    return GetPropertyFromEntry(Arg<AudioUnitPropertyID>(params, 1), Arg<AudioUnitScope>(params, 2),
+                                Arg<AudioUnitElement>(params, 3), Arg<void*>(params, 4),
+                                Arg<UInt32*>(params, 5));
   case kAudioUnitSetPropertySelect:
     return SetProperty(Arg<AudioUnitPropertyID>(params, 1), Arg<AudioUnitScope>(params, 2),
                        Arg<AudioUnitElement>(params, 3), Arg<const void*>(params, 4),
@@ -471,7 +471,8 @@ ComponentResult IPlugAU::GetProperty(AudioUnitPropertyID propID, AudioUnitScope 
     if (!data) return noErr;
     const int count = param->ValueTextCount();
     std::vector<const void*> strings(static_cast<size_t>(count));
-    for (int i = 0; i < count; ++i) strings[static_cast<size_t>(i)] = MakeString(param->TextForValue(i));
+    for (int i = 0; i < count; ++i)
+      strings[static_cast<size_t>(i)] = MakeString(param->TextForValue(i));
     CFArrayRef array =
         CFArrayCreate(kCFAllocatorDefault, strings.data(), count, &kCFTypeArrayCallBacks);
     for (const void* s : strings)
@@ -486,7 +487,7 @@ ComponentResult IPlugAU::GetProperty(AudioUnitPropertyID propID, AudioUnitScope 
     if (data)
     {
       ComponentDescription description;
-      description.componentType = kAudioUnitCarbonViewComponentType;
+      description.componentType = kTarvexCarbonViewComponentType;
       description.componentSubType = static_cast<OSType>(GetUniqueID());
       description.componentManufacturer = static_cast<OSType>(GetMakerID());
       description.componentFlags = 0;
@@ -775,7 +776,8 @@ ComponentResult IPlugAU::SetProperty(AudioUnitPropertyID propID, AudioUnitScope 
     // A negative number names a user preset the host restored itself: nothing to apply.
     const SInt32 number = Read<SInt32>(data);
     if (number < 0) return noErr;
-    return ApplyPreset(number) ? ComponentResult(noErr) : ComponentResult(kAudioUnitErr_InvalidPropertyValue);
+    return ApplyPreset(number) ? ComponentResult(noErr)
+                               : ComponentResult(kAudioUnitErr_InvalidPropertyValue);
   }
   default:
     return kAudioUnitErr_InvalidProperty;
@@ -834,8 +836,8 @@ ComponentResult IPlugAU::SetStreamFormat(AudioUnitScope scope, AudioUnitElement 
                             ? INT_MAX
                             : static_cast<int>(format->mChannelsPerFrame);
   const bool connectionOK =
-      nChannels >= 1 && CheckLegalIO(scope == kAudioUnitScope_Input ? scope : kAudioUnitScope_Output,
-                                     bus, nChannels);
+      nChannels >= 1 &&
+      CheckLegalIO(scope == kAudioUnitScope_Input ? scope : kAudioUnitScope_Output, bus, nChannels);
   TARVEX_TRACE("%s:%s:%s", linearPCM ? "linearPCM" : "notLinearPCM",
                canonical ? "canonicalFormat" : "notCanonicalFormat",
                connectionOK ? "connectionOK" : "connectionNotOK");
@@ -1171,9 +1173,9 @@ ComponentResult IPlugAU::ScheduleParameters(const AudioUnitParameterEvent* event
   {
     const AudioUnitParameterEvent& event = events[i];
     if (event.eventType != kParameterEvent_Immediate) continue; // ramps are not followed
-    const OSStatus status = SetParamProc(this, event.parameter, event.scope, event.element,
-                                         event.eventValues.immediate.value,
-                                         event.eventValues.immediate.bufferOffset);
+    const OSStatus status =
+        SetParamProc(this, event.parameter, event.scope, event.element,
+                     event.eventValues.immediate.value, event.eventValues.immediate.bufferOffset);
     if (status != noErr) return status;
   }
   return noErr;
@@ -1185,14 +1187,14 @@ ComponentResult IPlugAU::GetClassInfo(CFPropertyListRef* dictionary)
 {
   ComponentDescription description;
   memset(&description, 0, sizeof(description));
-  const OSErr err = GetComponentInfo(reinterpret_cast<Component>(mCI), &description, nullptr,
-                                     nullptr, nullptr);
+  const OSErr err =
+      GetComponentInfo(reinterpret_cast<Component>(mCI), &description, nullptr, nullptr, nullptr);
   if (err != noErr) return err;
   StateChunk state;
   const bool saved = DoesStateChunks() ? SaveState(&state) : WriteParamState(&state);
-  CFMutableDictionaryRef dict = WriteAUClassInfo(description, VersionNumber(false),
-                                                 PresetName(GetCurrentPresetIdx()),
-                                                 saved ? &state : nullptr);
+  CFMutableDictionaryRef dict =
+      WriteAUClassInfo(description, VersionNumber(false), PresetName(GetCurrentPresetIdx()),
+                       saved ? &state : nullptr);
   if (!dict) return memFullErr;
   *dictionary = dict;
   return noErr;
@@ -1202,8 +1204,8 @@ ComponentResult IPlugAU::SetClassInfo(CFPropertyListRef dictionary)
 {
   ComponentDescription description;
   memset(&description, 0, sizeof(description));
-  const OSErr err = GetComponentInfo(reinterpret_cast<Component>(mCI), &description, nullptr,
-                                     nullptr, nullptr);
+  const OSErr err =
+      GetComponentInfo(reinterpret_cast<Component>(mCI), &description, nullptr, nullptr, nullptr);
   if (err != noErr) return err;
   AUClassInfoFields fields;
   if (!ReadAUClassInfo(dictionary, &fields) ||
@@ -1222,7 +1224,8 @@ ComponentResult IPlugAU::SetClassInfo(CFPropertyListRef dictionary)
   StateChunk chunk;
   chunk.SetLength(static_cast<int>(fields.dataLength));
   if (chunk.Size() != static_cast<int>(fields.dataLength)) return memFullErr;
-  if (fields.dataLength > 0) memcpy(chunk.GetBytes(), fields.data, static_cast<size_t>(fields.dataLength));
+  if (fields.dataLength > 0)
+    memcpy(chunk.GetBytes(), fields.data, static_cast<size_t>(fields.dataLength));
   const int position = DoesStateChunks() ? LoadState(&chunk, 0) : UnserializeParams(&chunk, 0);
   if (position == 0) return kAudioUnitErr_InvalidPropertyValue;
   PushParamsToEditor();

@@ -103,8 +103,8 @@ public:
                                AudioUnitElement element, AudioUnitParameterValue value,
                                UInt32 offsetFrames);
   static OSStatus RenderProc(void* plug, AudioUnitRenderActionFlags* flags,
-                             const AudioTimeStamp* timestamp, UInt32 outputBusIdx,
-                             UInt32 nFrames, AudioBufferList* bufferList);
+                             const AudioTimeStamp* timestamp, UInt32 outputBusIdx, UInt32 nFrames,
+                             AudioBufferList* bufferList);
 
   // Class-info state. GetClassInfo hands the host a new dictionary (the host releases it).
   // SetClassInfo checks the whole dictionary before it changes anything: a dictionary of another

@@ -86,7 +86,8 @@ ComponentResult CloseInstance(ComponentInstance ci)
 {
   InstanceRecord* record = Find(ci);
   if (!record) return kInvalidComponentID;
-  const ComponentResult r = CallEntry(record->entry, record->storage, ci, kComponentCloseSelect, {});
+  const ComponentResult r =
+      CallEntry(record->entry, record->storage, ci, kComponentCloseSelect, {});
   Instances().erase(ci);
   delete record;
   return r;
@@ -199,8 +200,15 @@ ComponentResult SourceEntry(ComponentParameters* p, Handle storage)
     if (id == kAudioUnitProperty_StreamFormat && !source->options.refuseFormat)
     {
       if (*size < sizeof(AudioStreamBasicDescription)) return kAudio_ParamError;
-      AudioStreamBasicDescription f = {44100.0, kAudioFormatLinearPCM, 41, 4, 1, 4,
-                                       static_cast<UInt32>(source->options.channels), 32, 0};
+      AudioStreamBasicDescription f = {44100.0,
+                                       kAudioFormatLinearPCM,
+                                       41,
+                                       4,
+                                       1,
+                                       4,
+                                       static_cast<UInt32>(source->options.channels),
+                                       32,
+                                       0};
       memcpy(data, &f, sizeof(f));
       *size = sizeof(f);
       return noErr;
@@ -240,61 +248,63 @@ int SourceRenders(ComponentInstance source)
 } // namespace authost
 
 // ---- Apple's functions, as the bundle imports them ----
-extern "C" {
-
-void SetComponentInstanceStorage(ComponentInstance aComponentInstance, Handle theStorage)
+extern "C"
 {
-  authost::InstanceRecord* record = authost::Find(aComponentInstance);
-  if (record) record->storage = theStorage;
-}
 
-Handle GetComponentInstanceStorage(ComponentInstance aComponentInstance)
-{
-  authost::InstanceRecord* record = authost::Find(aComponentInstance);
-  return record ? record->storage : nullptr;
-}
+  void SetComponentInstanceStorage(ComponentInstance aComponentInstance, Handle theStorage)
+  {
+    authost::InstanceRecord* record = authost::Find(aComponentInstance);
+    if (record) record->storage = theStorage;
+  }
 
-OSErr GetComponentInfo(Component aComponent, ComponentDescription* cd, Handle, Handle, Handle)
-{
-  if (authost::gComponentInfoError) return authost::gComponentInfoError;
-  authost::InstanceRecord* record =
-      authost::Find(reinterpret_cast<ComponentInstance>(aComponent));
-  if (!record) return authost::kInvalidComponentID;
-  if (cd) *cd = record->description;
-  return noErr;
-}
+  Handle GetComponentInstanceStorage(ComponentInstance aComponentInstance)
+  {
+    authost::InstanceRecord* record = authost::Find(aComponentInstance);
+    return record ? record->storage : nullptr;
+  }
 
-OSStatus AudioUnitGetProperty(AudioUnit inUnit, AudioUnitPropertyID inID, AudioUnitScope inScope,
-                              AudioUnitElement inElement, void* outData, UInt32* ioDataSize)
-{
-  authost::InstanceRecord* record = authost::Find(inUnit);
-  if (!record) return authost::kInvalidComponentID;
-  ++record->getProperties;
-  return authost::CallEntry(record->entry, record->storage, inUnit, kAudioUnitGetPropertySelect,
-                            {authost::Slot(inID), authost::Slot(inScope), authost::Slot(inElement),
-                             authost::Slot(outData), authost::Slot(ioDataSize)});
-}
+  OSErr GetComponentInfo(Component aComponent, ComponentDescription* cd, Handle, Handle, Handle)
+  {
+    if (authost::gComponentInfoError) return authost::gComponentInfoError;
+    authost::InstanceRecord* record =
+        authost::Find(reinterpret_cast<ComponentInstance>(aComponent));
+    if (!record) return authost::kInvalidComponentID;
+    if (cd) *cd = record->description;
+    return noErr;
+  }
 
-OSStatus AudioUnitRender(AudioUnit inUnit, AudioUnitRenderActionFlags* ioActionFlags,
-                         const AudioTimeStamp* inTimeStamp, UInt32 inOutputBusNumber,
-                         UInt32 inNumberFrames, AudioBufferList* ioData)
-{
-  authost::InstanceRecord* record = authost::Find(inUnit);
-  if (!record) return authost::kInvalidComponentID;
-  ++record->renders;
-  return authost::CallEntry(record->entry, record->storage, inUnit, kAudioUnitRenderSelect,
-                            {authost::Slot(ioActionFlags), authost::Slot(inTimeStamp),
-                             authost::Slot(inOutputBusNumber), authost::Slot(inNumberFrames),
-                             authost::Slot(ioData)});
-}
+  OSStatus AudioUnitGetProperty(AudioUnit inUnit, AudioUnitPropertyID inID, AudioUnitScope inScope,
+                                AudioUnitElement inElement, void* outData, UInt32* ioDataSize)
+  {
+    authost::InstanceRecord* record = authost::Find(inUnit);
+    if (!record) return authost::kInvalidComponentID;
+    ++record->getProperties;
+    return authost::CallEntry(record->entry, record->storage, inUnit, kAudioUnitGetPropertySelect,
+                              {authost::Slot(inID), authost::Slot(inScope),
+                               authost::Slot(inElement), authost::Slot(outData),
+                               authost::Slot(ioDataSize)});
+  }
 
-OSStatus AUEventListenerNotify(AUEventListenerRef, void*, const AudioUnitEvent* inEvent)
-{
-  if (!inEvent) return kAudio_ParamError;
-  const AudioUnitParameter& p = inEvent->mArgument.mParameter;
-  authost::Events().push_back({inEvent->mEventType, p.mAudioUnit, p.mParameterID, p.mScope,
-                               p.mElement});
-  return noErr;
-}
+  OSStatus AudioUnitRender(AudioUnit inUnit, AudioUnitRenderActionFlags* ioActionFlags,
+                           const AudioTimeStamp* inTimeStamp, UInt32 inOutputBusNumber,
+                           UInt32 inNumberFrames, AudioBufferList* ioData)
+  {
+    authost::InstanceRecord* record = authost::Find(inUnit);
+    if (!record) return authost::kInvalidComponentID;
+    ++record->renders;
+    return authost::CallEntry(record->entry, record->storage, inUnit, kAudioUnitRenderSelect,
+                              {authost::Slot(ioActionFlags), authost::Slot(inTimeStamp),
+                               authost::Slot(inOutputBusNumber), authost::Slot(inNumberFrames),
+                               authost::Slot(ioData)});
+  }
+
+  OSStatus AUEventListenerNotify(AUEventListenerRef, void*, const AudioUnitEvent* inEvent)
+  {
+    if (!inEvent) return kAudio_ParamError;
+    const AudioUnitParameter& p = inEvent->mArgument.mParameter;
+    authost::Events().push_back(
+        {inEvent->mEventType, p.mAudioUnit, p.mParameterID, p.mScope, p.mElement});
+    return noErr;
+  }
 
 } // extern "C"

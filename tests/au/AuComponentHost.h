@@ -21,15 +21,16 @@ constexpr OSType FourCC(const char (&c)[5])
   return (OSType(uint8_t(c[0])) << 24) | (OSType(uint8_t(c[1])) << 16) |
          (OSType(uint8_t(c[2])) << 8) | OSType(uint8_t(c[3]));
 }
-const ComponentDescription kTarvexDescription = {FourCC("aufx"), FourCC("Trvx"), FourCC("Vnmr"),
-                                                 0, 0};
-const ComponentDescription kTarvexViewDescription = {FourCC("auvw"), FourCC("Trvx"),
-                                                     FourCC("Vnmr"), 0, 0};
+const ComponentDescription kTarvexDescription = {FourCC("aufx"), FourCC("Trvx"), FourCC("Vnmr"), 0,
+                                                 0};
+const ComponentDescription kTarvexViewDescription = {FourCC("auvw"), FourCC("Trvx"), FourCC("Vnmr"),
+                                                     0, 0};
 
 // ---- the Component Manager ----
 // Opens an instance of a component: a new instance handle, then the entry's Open selector.
 // Null (and *result set) when Open fails.
-ComponentInstance OpenInstance(ComponentRoutineProcPtr entry, const ComponentDescription& description,
+ComponentInstance OpenInstance(ComponentRoutineProcPtr entry,
+                               const ComponentDescription& description,
                                ComponentResult* result = nullptr);
 // Close selector, then the handle is gone.
 ComponentResult CloseInstance(ComponentInstance instance);
@@ -63,8 +64,8 @@ struct RecordedEvent
   AudioUnitElement element;
 };
 std::vector<RecordedEvent>& Events();
-int RenderCalls(AudioUnit unit);          // AudioUnitRender calls routed to unit
-int GetPropertyCalls(AudioUnit unit);     // AudioUnitGetProperty calls routed to unit
+int RenderCalls(AudioUnit unit);      // AudioUnitRender calls routed to unit
+int GetPropertyCalls(AudioUnit unit); // AudioUnitGetProperty calls routed to unit
 
 // ---- a signal-source unit to connect upstream ----
 // Channel c at sample time t plays SourceSample(c, t).

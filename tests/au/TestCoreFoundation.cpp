@@ -180,341 +180,343 @@ CFOptionFlags HashCallBack(const void*)
 }
 } // namespace
 
-extern "C" {
-
-const CFAllocatorRef kCFAllocatorDefault = nullptr;
-const CFDictionaryKeyCallBacks kCFTypeDictionaryKeyCallBacks = {
-    0, RetainCallBack, ReleaseCallBack, nullptr, EqualCallBack, HashCallBack};
-const CFDictionaryValueCallBacks kCFTypeDictionaryValueCallBacks = {
-    0, RetainCallBack, ReleaseCallBack, nullptr, EqualCallBack};
-const CFArrayCallBacks kCFTypeArrayCallBacks = {0, RetainCallBack, ReleaseCallBack, nullptr,
-                                                EqualCallBack};
-
-CFTypeRef CFRetain(CFTypeRef cf)
+extern "C"
 {
-  Object* object = As(cf, 0, "CFRetain");
-  if (!object) return cf;
-  std::lock_guard<std::recursive_mutex> lock(TheWorld().mutex);
-  if (object->refs < kImmortal) ++object->refs;
-  return cf;
-}
 
-void CFRelease(CFTypeRef cf)
-{
-  Object* object = As(cf, 0, "CFRelease");
-  if (!object) return;
-  World& w = TheWorld();
-  std::unique_lock<std::recursive_mutex> lock(w.mutex);
-  if (object->refs >= kImmortal) return;
-  if (--object->refs > 0) return;
-  --w.live;
-  lock.unlock();
-  if (object->type == kDictionaryTypeID)
+  const CFAllocatorRef kCFAllocatorDefault = nullptr;
+  const CFDictionaryKeyCallBacks kCFTypeDictionaryKeyCallBacks = {
+      0, RetainCallBack, ReleaseCallBack, nullptr, EqualCallBack, HashCallBack};
+  const CFDictionaryValueCallBacks kCFTypeDictionaryValueCallBacks = {
+      0, RetainCallBack, ReleaseCallBack, nullptr, EqualCallBack};
+  const CFArrayCallBacks kCFTypeArrayCallBacks = {0, RetainCallBack, ReleaseCallBack, nullptr,
+                                                  EqualCallBack};
+
+  CFTypeRef CFRetain(CFTypeRef cf)
   {
-    Dictionary* d = static_cast<Dictionary*>(object);
+    Object* object = As(cf, 0, "CFRetain");
+    if (!object) return cf;
+    std::lock_guard<std::recursive_mutex> lock(TheWorld().mutex);
+    if (object->refs < kImmortal) ++object->refs;
+    return cf;
+  }
+
+  void CFRelease(CFTypeRef cf)
+  {
+    Object* object = As(cf, 0, "CFRelease");
+    if (!object) return;
+    World& w = TheWorld();
+    std::unique_lock<std::recursive_mutex> lock(w.mutex);
+    if (object->refs >= kImmortal) return;
+    if (--object->refs > 0) return;
+    --w.live;
+    lock.unlock();
+    if (object->type == kDictionaryTypeID)
+    {
+      Dictionary* d = static_cast<Dictionary*>(object);
+      for (auto& item : d->items)
+      {
+        if (d->keys.release) d->keys.release(nullptr, item.first);
+        if (d->values.release) d->values.release(nullptr, item.second);
+      }
+    }
+    else if (object->type == kArrayTypeID)
+    {
+      Array* a = static_cast<Array*>(object);
+      for (const void* item : a->items)
+        if (a->callbacks.release) a->callbacks.release(nullptr, item);
+    }
+    delete object;
+  }
+
+  CFTypeID CFGetTypeID(CFTypeRef cf)
+  {
+    const Object* object = As(cf, 0, "CFGetTypeID");
+    return object ? object->type : 0;
+  }
+
+  CFTypeID CFDictionaryGetTypeID(void)
+  {
+    return kDictionaryTypeID;
+  }
+  CFTypeID CFNumberGetTypeID(void)
+  {
+    return kNumberTypeID;
+  }
+  CFTypeID CFStringGetTypeID(void)
+  {
+    return kStringTypeID;
+  }
+  CFTypeID CFDataGetTypeID(void)
+  {
+    return kDataTypeID;
+  }
+  CFTypeID CFArrayGetTypeID(void)
+  {
+    return kArrayTypeID;
+  }
+
+  CFMutableDictionaryRef CFDictionaryCreateMutable(CFAllocatorRef, CFIndex capacity,
+                                                   const CFDictionaryKeyCallBacks* keyCallBacks,
+                                                   const CFDictionaryValueCallBacks* valueCallBacks)
+  {
+    if (capacity < 0)
+    {
+      Fault("CFDictionaryCreateMutable with a negative capacity");
+      return nullptr;
+    }
+    Dictionary* d = Created(new Dictionary);
+    if (keyCallBacks) d->keys = *keyCallBacks;
+    if (valueCallBacks) d->values = *valueCallBacks;
+    return reinterpret_cast<CFMutableDictionaryRef>(static_cast<Object*>(d));
+  }
+
+  void CFDictionarySetValue(CFMutableDictionaryRef theDict, const void* key, const void* value)
+  {
+    Dictionary* d = As<Dictionary>(theDict, kDictionaryTypeID, "CFDictionarySetValue");
+    if (!d) return;
+    if (d->values.retain) d->values.retain(nullptr, value);
     for (auto& item : d->items)
     {
-      if (d->keys.release) d->keys.release(nullptr, item.first);
-      if (d->values.release) d->values.release(nullptr, item.second);
+      const bool same = d->keys.equal ? d->keys.equal(item.first, key) : item.first == key;
+      if (same)
+      {
+        if (d->values.release) d->values.release(nullptr, item.second);
+        item.second = value;
+        return;
+      }
     }
+    if (d->keys.retain) d->keys.retain(nullptr, key);
+    d->items.emplace_back(key, value);
   }
-  else if (object->type == kArrayTypeID)
+
+  const void* CFDictionaryGetValue(CFDictionaryRef theDict, const void* key)
   {
-    Array* a = static_cast<Array*>(object);
-    for (const void* item : a->items)
-      if (a->callbacks.release) a->callbacks.release(nullptr, item);
-  }
-  delete object;
-}
-
-CFTypeID CFGetTypeID(CFTypeRef cf)
-{
-  const Object* object = As(cf, 0, "CFGetTypeID");
-  return object ? object->type : 0;
-}
-
-CFTypeID CFDictionaryGetTypeID(void)
-{
-  return kDictionaryTypeID;
-}
-CFTypeID CFNumberGetTypeID(void)
-{
-  return kNumberTypeID;
-}
-CFTypeID CFStringGetTypeID(void)
-{
-  return kStringTypeID;
-}
-CFTypeID CFDataGetTypeID(void)
-{
-  return kDataTypeID;
-}
-CFTypeID CFArrayGetTypeID(void)
-{
-  return kArrayTypeID;
-}
-
-CFMutableDictionaryRef CFDictionaryCreateMutable(CFAllocatorRef, CFIndex capacity,
-                                                 const CFDictionaryKeyCallBacks* keyCallBacks,
-                                                 const CFDictionaryValueCallBacks* valueCallBacks)
-{
-  if (capacity < 0)
-  {
-    Fault("CFDictionaryCreateMutable with a negative capacity");
+    const Dictionary* d = As<Dictionary>(theDict, kDictionaryTypeID, "CFDictionaryGetValue");
+    if (!d) return nullptr;
+    for (const auto& item : d->items)
+      if (d->keys.equal ? d->keys.equal(item.first, key) : item.first == key) return item.second;
     return nullptr;
   }
-  Dictionary* d = Created(new Dictionary);
-  if (keyCallBacks) d->keys = *keyCallBacks;
-  if (valueCallBacks) d->values = *valueCallBacks;
-  return reinterpret_cast<CFMutableDictionaryRef>(static_cast<Object*>(d));
-}
 
-void CFDictionarySetValue(CFMutableDictionaryRef theDict, const void* key, const void* value)
-{
-  Dictionary* d = As<Dictionary>(theDict, kDictionaryTypeID, "CFDictionarySetValue");
-  if (!d) return;
-  if (d->values.retain) d->values.retain(nullptr, value);
-  for (auto& item : d->items)
+  CFNumberRef CFNumberCreate(CFAllocatorRef, CFNumberType theType, const void* valuePtr)
   {
-    const bool same = d->keys.equal ? d->keys.equal(item.first, key) : item.first == key;
-    if (same)
+    if (!valuePtr)
     {
-      if (d->values.release) d->values.release(nullptr, item.second);
-      item.second = value;
-      return;
+      Fault("CFNumberCreate of NULL");
+      return nullptr;
+    }
+    Number n;
+    switch (theType)
+    {
+    case kCFNumberSInt32Type:
+    {
+      int32_t v;
+      memcpy(&v, valuePtr, 4);
+      n.integer = v;
+      break;
+    }
+    case kCFNumberSInt64Type:
+      memcpy(&n.integer, valuePtr, 8);
+      break;
+    case kCFNumberFloat64Type:
+      memcpy(&n.real, valuePtr, 8);
+      n.isFloat = true;
+      break;
+    default:
+      Fault("CFNumberCreate of an unknown number type");
+      return nullptr;
+    }
+    Number* number = Created(new Number(n));
+    return reinterpret_cast<CFNumberRef>(static_cast<Object*>(number));
+  }
+
+  Boolean CFNumberGetValue(CFNumberRef number, CFNumberType theType, void* valuePtr)
+  {
+    const Number* n = As<Number>(number, kNumberTypeID, "CFNumberGetValue");
+    if (!n || !valuePtr) return false;
+    switch (theType)
+    {
+    case kCFNumberSInt32Type:
+    {
+      const double real = n->isFloat ? n->real : static_cast<double>(n->integer);
+      const int32_t v =
+          real >= -2147483648.0 && real <= 2147483647.0 ? static_cast<int32_t>(real) : 0;
+      memcpy(valuePtr, &v, 4);
+      return n->isFloat ? real == v : n->integer == v; // lossy conversions answer false
+    }
+    case kCFNumberSInt64Type:
+    {
+      const int64_t v = n->isFloat ? static_cast<int64_t>(n->real) : n->integer;
+      memcpy(valuePtr, &v, 8);
+      return !n->isFloat;
+    }
+    case kCFNumberFloat64Type:
+    {
+      const double v = n->isFloat ? n->real : static_cast<double>(n->integer);
+      memcpy(valuePtr, &v, 8);
+      return true;
+    }
+    default:
+      Fault("CFNumberGetValue of an unknown number type");
+      return false;
     }
   }
-  if (d->keys.retain) d->keys.retain(nullptr, key);
-  d->items.emplace_back(key, value);
-}
 
-const void* CFDictionaryGetValue(CFDictionaryRef theDict, const void* key)
-{
-  const Dictionary* d = As<Dictionary>(theDict, kDictionaryTypeID, "CFDictionaryGetValue");
-  if (!d) return nullptr;
-  for (const auto& item : d->items)
-    if (d->keys.equal ? d->keys.equal(item.first, key) : item.first == key) return item.second;
-  return nullptr;
-}
+  CFStringRef CFStringCreateWithCString(CFAllocatorRef, const char* cStr, CFStringEncoding encoding)
+  {
+    if (!cStr)
+    {
+      Fault("CFStringCreateWithCString of NULL");
+      return nullptr;
+    }
+    if (encoding != kCFStringEncodingUTF8)
+    {
+      Fault("CFStringCreateWithCString with an encoding other than UTF-8");
+      return nullptr;
+    }
+    if (!ValidUtf8(cStr)) return nullptr; // as CoreFoundation does for undecodable bytes
+    String* s = Created(new String);
+    s->text = cStr;
+    return reinterpret_cast<CFStringRef>(static_cast<Object*>(s));
+  }
 
-CFNumberRef CFNumberCreate(CFAllocatorRef, CFNumberType theType, const void* valuePtr)
-{
-  if (!valuePtr)
+  Boolean CFStringGetCString(CFStringRef theString, char* buffer, CFIndex bufferSize,
+                             CFStringEncoding encoding)
   {
-    Fault("CFNumberCreate of NULL");
-    return nullptr;
-  }
-  Number n;
-  switch (theType)
-  {
-  case kCFNumberSInt32Type:
-  {
-    int32_t v;
-    memcpy(&v, valuePtr, 4);
-    n.integer = v;
-    break;
-  }
-  case kCFNumberSInt64Type:
-    memcpy(&n.integer, valuePtr, 8);
-    break;
-  case kCFNumberFloat64Type:
-    memcpy(&n.real, valuePtr, 8);
-    n.isFloat = true;
-    break;
-  default:
-    Fault("CFNumberCreate of an unknown number type");
-    return nullptr;
-  }
-  Number* number = Created(new Number(n));
-  return reinterpret_cast<CFNumberRef>(static_cast<Object*>(number));
-}
-
-Boolean CFNumberGetValue(CFNumberRef number, CFNumberType theType, void* valuePtr)
-{
-  const Number* n = As<Number>(number, kNumberTypeID, "CFNumberGetValue");
-  if (!n || !valuePtr) return false;
-  switch (theType)
-  {
-  case kCFNumberSInt32Type:
-  {
-    const double real = n->isFloat ? n->real : static_cast<double>(n->integer);
-    const int32_t v = real >= -2147483648.0 && real <= 2147483647.0 ? static_cast<int32_t>(real) : 0;
-    memcpy(valuePtr, &v, 4);
-    return n->isFloat ? real == v : n->integer == v; // lossy conversions answer false
-  }
-  case kCFNumberSInt64Type:
-  {
-    const int64_t v = n->isFloat ? static_cast<int64_t>(n->real) : n->integer;
-    memcpy(valuePtr, &v, 8);
-    return !n->isFloat;
-  }
-  case kCFNumberFloat64Type:
-  {
-    const double v = n->isFloat ? n->real : static_cast<double>(n->integer);
-    memcpy(valuePtr, &v, 8);
+    const String* s = As<String>(theString, kStringTypeID, "CFStringGetCString");
+    if (!s || !buffer || bufferSize <= 0 || encoding != kCFStringEncodingUTF8) return false;
+    if (static_cast<CFIndex>(s->text.size()) + 1 > bufferSize) return false;
+    memcpy(buffer, s->text.c_str(), s->text.size() + 1);
     return true;
   }
-  default:
-    Fault("CFNumberGetValue of an unknown number type");
-    return false;
-  }
-}
 
-CFStringRef CFStringCreateWithCString(CFAllocatorRef, const char* cStr, CFStringEncoding encoding)
-{
-  if (!cStr)
+  CFIndex CFStringGetLength(CFStringRef theString)
   {
-    Fault("CFStringCreateWithCString of NULL");
-    return nullptr;
+    const String* s = As<String>(theString, kStringTypeID, "CFStringGetLength");
+    if (!s) return 0;
+    CFIndex units = 0; // UTF-16 code units
+    for (unsigned char c : s->text)
+    {
+      if ((c & 0xC0) != 0x80) ++units;
+      if ((c >> 3) == 30) ++units; // a 4-byte sequence is a surrogate pair
+    }
+    return units;
   }
-  if (encoding != kCFStringEncodingUTF8)
+
+  CFDataRef CFDataCreate(CFAllocatorRef, const UInt8* bytes, CFIndex length)
   {
-    Fault("CFStringCreateWithCString with an encoding other than UTF-8");
-    return nullptr;
+    if (length < 0 || (!bytes && length > 0))
+    {
+      Fault("CFDataCreate with a negative length or NULL bytes");
+      return nullptr;
+    }
+    Data* d = Created(new Data);
+    if (length > 0) d->bytes.assign(bytes, bytes + length);
+    return reinterpret_cast<CFDataRef>(static_cast<Object*>(d));
   }
-  if (!ValidUtf8(cStr)) return nullptr; // as CoreFoundation does for undecodable bytes
-  String* s = Created(new String);
-  s->text = cStr;
-  return reinterpret_cast<CFStringRef>(static_cast<Object*>(s));
-}
 
-Boolean CFStringGetCString(CFStringRef theString, char* buffer, CFIndex bufferSize,
-                           CFStringEncoding encoding)
-{
-  const String* s = As<String>(theString, kStringTypeID, "CFStringGetCString");
-  if (!s || !buffer || bufferSize <= 0 || encoding != kCFStringEncodingUTF8) return false;
-  if (static_cast<CFIndex>(s->text.size()) + 1 > bufferSize) return false;
-  memcpy(buffer, s->text.c_str(), s->text.size() + 1);
-  return true;
-}
-
-CFIndex CFStringGetLength(CFStringRef theString)
-{
-  const String* s = As<String>(theString, kStringTypeID, "CFStringGetLength");
-  if (!s) return 0;
-  CFIndex units = 0; // UTF-16 code units
-  for (unsigned char c : s->text)
+  const UInt8* CFDataGetBytePtr(CFDataRef theData)
   {
-    if ((c & 0xC0) != 0x80) ++units;
-    if ((c >> 3) == 30) ++units; // a 4-byte sequence is a surrogate pair
+    const Data* d = As<Data>(theData, kDataTypeID, "CFDataGetBytePtr");
+    return d && !d->bytes.empty() ? d->bytes.data() : nullptr;
   }
-  return units;
-}
 
-CFDataRef CFDataCreate(CFAllocatorRef, const UInt8* bytes, CFIndex length)
-{
-  if (length < 0 || (!bytes && length > 0))
+  CFIndex CFDataGetLength(CFDataRef theData)
   {
-    Fault("CFDataCreate with a negative length or NULL bytes");
-    return nullptr;
+    const Data* d = As<Data>(theData, kDataTypeID, "CFDataGetLength");
+    return d ? static_cast<CFIndex>(d->bytes.size()) : 0;
   }
-  Data* d = Created(new Data);
-  if (length > 0) d->bytes.assign(bytes, bytes + length);
-  return reinterpret_cast<CFDataRef>(static_cast<Object*>(d));
-}
 
-const UInt8* CFDataGetBytePtr(CFDataRef theData)
-{
-  const Data* d = As<Data>(theData, kDataTypeID, "CFDataGetBytePtr");
-  return d && !d->bytes.empty() ? d->bytes.data() : nullptr;
-}
-
-CFIndex CFDataGetLength(CFDataRef theData)
-{
-  const Data* d = As<Data>(theData, kDataTypeID, "CFDataGetLength");
-  return d ? static_cast<CFIndex>(d->bytes.size()) : 0;
-}
-
-CFArrayRef CFArrayCreate(CFAllocatorRef, const void** values, CFIndex numValues,
-                         const CFArrayCallBacks* callBacks)
-{
-  if (numValues < 0 || (!values && numValues > 0))
+  CFArrayRef CFArrayCreate(CFAllocatorRef, const void** values, CFIndex numValues,
+                           const CFArrayCallBacks* callBacks)
   {
-    Fault("CFArrayCreate with a negative count or NULL values");
-    return nullptr;
+    if (numValues < 0 || (!values && numValues > 0))
+    {
+      Fault("CFArrayCreate with a negative count or NULL values");
+      return nullptr;
+    }
+    Array* a = Created(new Array);
+    if (callBacks) a->callbacks = *callBacks;
+    for (CFIndex i = 0; i < numValues; ++i)
+    {
+      if (a->callbacks.retain) a->callbacks.retain(nullptr, values[i]);
+      a->items.push_back(values[i]);
+    }
+    return reinterpret_cast<CFArrayRef>(static_cast<Object*>(a));
   }
-  Array* a = Created(new Array);
-  if (callBacks) a->callbacks = *callBacks;
-  for (CFIndex i = 0; i < numValues; ++i)
+
+  CFMutableArrayRef CFArrayCreateMutable(CFAllocatorRef, CFIndex capacity,
+                                         const CFArrayCallBacks* callBacks)
   {
-    if (a->callbacks.retain) a->callbacks.retain(nullptr, values[i]);
-    a->items.push_back(values[i]);
+    if (capacity < 0)
+    {
+      Fault("CFArrayCreateMutable with a negative capacity");
+      return nullptr;
+    }
+    Array* a = Created(new Array);
+    if (callBacks) a->callbacks = *callBacks;
+    return reinterpret_cast<CFMutableArrayRef>(static_cast<Object*>(a));
   }
-  return reinterpret_cast<CFArrayRef>(static_cast<Object*>(a));
-}
 
-CFMutableArrayRef CFArrayCreateMutable(CFAllocatorRef, CFIndex capacity,
-                                       const CFArrayCallBacks* callBacks)
-{
-  if (capacity < 0)
+  void CFArrayAppendValue(CFMutableArrayRef theArray, const void* value)
   {
-    Fault("CFArrayCreateMutable with a negative capacity");
-    return nullptr;
+    Array* a = As<Array>(theArray, kArrayTypeID, "CFArrayAppendValue");
+    if (!a) return;
+    if (a->callbacks.retain) a->callbacks.retain(nullptr, value);
+    a->items.push_back(value);
   }
-  Array* a = Created(new Array);
-  if (callBacks) a->callbacks = *callBacks;
-  return reinterpret_cast<CFMutableArrayRef>(static_cast<Object*>(a));
-}
 
-void CFArrayAppendValue(CFMutableArrayRef theArray, const void* value)
-{
-  Array* a = As<Array>(theArray, kArrayTypeID, "CFArrayAppendValue");
-  if (!a) return;
-  if (a->callbacks.retain) a->callbacks.retain(nullptr, value);
-  a->items.push_back(value);
-}
-
-CFBundleRef CFBundleGetMainBundle(void)
-{
-  World& w = TheWorld();
-  std::lock_guard<std::recursive_mutex> lock(w.mutex);
-  return reinterpret_cast<CFBundleRef>(static_cast<Object*>(w.mainBundle));
-}
-
-CFStringRef CFBundleGetIdentifier(CFBundleRef bundle)
-{
-  const Bundle* b = As<Bundle>(bundle, kBundleTypeID, "CFBundleGetIdentifier");
-  return b ? b->identifierString : nullptr;
-}
-
-CFBundleRef CFBundleGetBundleWithIdentifier(CFStringRef bundleID)
-{
-  const String* s = As<String>(bundleID, kStringTypeID, "CFBundleGetBundleWithIdentifier");
-  if (!s) return nullptr;
-  World& w = TheWorld();
-  std::lock_guard<std::recursive_mutex> lock(w.mutex);
-  auto it = w.bundles.find(s->text);
-  return it == w.bundles.end() ? nullptr
-                               : reinterpret_cast<CFBundleRef>(static_cast<Object*>(it->second));
-}
-
-CFURLRef CFBundleCopyBundleURL(CFBundleRef bundle)
-{
-  const Bundle* b = As<Bundle>(bundle, kBundleTypeID, "CFBundleCopyBundleURL");
-  if (!b) return nullptr;
-  URL* url = Created(new URL);
-  url->path = b->path;
-  return reinterpret_cast<CFURLRef>(static_cast<Object*>(url));
-}
-
-CFStringRef __CFStringMakeConstantString(const char* cStr)
-{
-  if (!cStr)
+  CFBundleRef CFBundleGetMainBundle(void)
   {
-    Fault("CFSTR of NULL");
-    return nullptr;
+    World& w = TheWorld();
+    std::lock_guard<std::recursive_mutex> lock(w.mutex);
+    return reinterpret_cast<CFBundleRef>(static_cast<Object*>(w.mainBundle));
   }
-  World& w = TheWorld();
-  std::lock_guard<std::recursive_mutex> lock(w.mutex);
-  String*& s = w.constants[cStr];
-  if (!s)
+
+  CFStringRef CFBundleGetIdentifier(CFBundleRef bundle)
   {
-    s = new String;
-    s->text = cStr;
-    s->refs = kImmortal;
+    const Bundle* b = As<Bundle>(bundle, kBundleTypeID, "CFBundleGetIdentifier");
+    return b ? b->identifierString : nullptr;
   }
-  return reinterpret_cast<CFStringRef>(static_cast<Object*>(s));
-}
+
+  CFBundleRef CFBundleGetBundleWithIdentifier(CFStringRef bundleID)
+  {
+    const String* s = As<String>(bundleID, kStringTypeID, "CFBundleGetBundleWithIdentifier");
+    if (!s) return nullptr;
+    World& w = TheWorld();
+    std::lock_guard<std::recursive_mutex> lock(w.mutex);
+    auto it = w.bundles.find(s->text);
+    return it == w.bundles.end() ? nullptr
+                                 : reinterpret_cast<CFBundleRef>(static_cast<Object*>(it->second));
+  }
+
+  CFURLRef CFBundleCopyBundleURL(CFBundleRef bundle)
+  {
+    const Bundle* b = As<Bundle>(bundle, kBundleTypeID, "CFBundleCopyBundleURL");
+    if (!b) return nullptr;
+    URL* url = Created(new URL);
+    url->path = b->path;
+    return reinterpret_cast<CFURLRef>(static_cast<Object*>(url));
+  }
+
+  CFStringRef __CFStringMakeConstantString(const char* cStr)
+  {
+    if (!cStr)
+    {
+      Fault("CFSTR of NULL");
+      return nullptr;
+    }
+    World& w = TheWorld();
+    std::lock_guard<std::recursive_mutex> lock(w.mutex);
+    String*& s = w.constants[cStr];
+    if (!s)
+    {
+      s = new String;
+      s->text = cStr;
+      s->refs = kImmortal;
+    }
+    return reinterpret_cast<CFStringRef>(static_cast<Object*>(s));
+  }
 
 } // extern "C"
 

@@ -65,35 +65,59 @@ TEST_F(AuComponent, EveryPropertyInItsScopes)
     bool makesObject; // the value is a CoreFoundation object the host releases
   };
   const Case cases[] = {
-      {0, 0, 0, noErr, 8, true, true},    {0, 2, 0, noErr, 8, true, true},
-      {1, 0, 0, noErr, 16, true, false},  {1, 1, 0, noErr, 16, true, false},
-      {1, 2, 0, kInvalid, 0, false, false}, {2, 0, 0, noErr, 8, true, false},
-      {2, 1, 0, noErr, 8, true, false},   {3, 0, 0, noErr, 96, false, false},
-      {3, 1, 0, noErr, 0, false, false},  {4, 0, 8, noErr, 104, false, false},
-      {4, 1, 8, kInvalid, 0, false, false}, {4, 0, 24, kAudioUnitErr_InvalidParameter, 0, false, false},
-      {5, 0, 6, noErr, 8, false, false},  {5, 0, 7, noErr, 8, false, false},
-      {5, 0, 14, noErr, 8, false, false}, {5, 0, 8, kAudioUnitErr_InvalidElement, 0, false, false},
-      {8, 0, 0, noErr, 40, true, false},  {8, 1, 0, noErr, 40, true, false},
-      {8, 2, 0, noErr, 40, true, false},  {8, 1, 1, kInvalid, 0, false, false},
-      {8, 3, 0, kInvalid, 0, false, false}, {11, 0, 0, noErr, 4, false, false},
-      {11, 7, 0, noErr, 4, false, false}, {12, 0, 0, noErr, 8, false, false},
-      {12, 1, 0, kInvalid, 0, false, false}, {13, 0, 0, noErr, 8, false, false},
-      {14, 0, 0, noErr, 4, true, false},  {14, 2, 0, kInvalid, 0, false, false},
-      {16, 0, 0, noErr, 8, false, true},  {16, 0, 4, kInvalid, 0, false, false},
-      {18, 0, 0, kInvalid, 0, false, false}, {20, 0, 0, noErr, 8, false, false},
-      {21, 0, 0, noErr, 4, true, false},  {21, 1, 0, kInvalid, 0, false, false},
-      {22, 0, 0, noErr, 4, false, false}, {23, 1, 0, noErr, 16, true, false},
-      {23, 1, 1, kInvalid, 0, false, false}, {23, 2, 0, kInvalid, 0, false, false},
-      {24, 0, 0, noErr, 8, false, true},  {27, 0, 0, noErr, 40, true, false},
-      {27, 1, 0, kInvalid, 0, false, false}, {28, 0, 0, noErr, 16, true, false},
-      {36, 0, 0, noErr, 16, true, false}, {31, 0, 0, kInvalid, 0, false, false},
-      {37, 0, 0, kInvalid, 0, false, false}, {1000, 0, 0, kInvalid, 0, false, false},
-      {6, 0, 0, kInvalid, 0, false, false}, {99999, 0, 0, kInvalid, 0, false, false},
+      {0, 0, 0, noErr, 8, true, true},
+      {0, 2, 0, noErr, 8, true, true},
+      {1, 0, 0, noErr, 16, true, false},
+      {1, 1, 0, noErr, 16, true, false},
+      {1, 2, 0, kInvalid, 0, false, false},
+      {2, 0, 0, noErr, 8, true, false},
+      {2, 1, 0, noErr, 8, true, false},
+      {3, 0, 0, noErr, 96, false, false},
+      {3, 1, 0, noErr, 0, false, false},
+      {4, 0, 8, noErr, 104, false, false},
+      {4, 1, 8, kInvalid, 0, false, false},
+      {4, 0, 24, kAudioUnitErr_InvalidParameter, 0, false, false},
+      {5, 0, 6, noErr, 8, false, false},
+      {5, 0, 7, noErr, 8, false, false},
+      {5, 0, 14, noErr, 8, false, false},
+      {5, 0, 8, kAudioUnitErr_InvalidElement, 0, false, false},
+      {8, 0, 0, noErr, 40, true, false},
+      {8, 1, 0, noErr, 40, true, false},
+      {8, 2, 0, noErr, 40, true, false},
+      {8, 1, 1, kInvalid, 0, false, false},
+      {8, 3, 0, kInvalid, 0, false, false},
+      {11, 0, 0, noErr, 4, false, false},
+      {11, 7, 0, noErr, 4, false, false},
+      {12, 0, 0, noErr, 8, false, false},
+      {12, 1, 0, kInvalid, 0, false, false},
+      {13, 0, 0, noErr, 8, false, false},
+      {14, 0, 0, noErr, 4, true, false},
+      {14, 2, 0, kInvalid, 0, false, false},
+      {16, 0, 0, noErr, 8, false, true},
+      {16, 0, 4, kInvalid, 0, false, false},
+      {18, 0, 0, kInvalid, 0, false, false},
+      {20, 0, 0, noErr, 8, false, false},
+      {21, 0, 0, noErr, 4, true, false},
+      {21, 1, 0, kInvalid, 0, false, false},
+      {22, 0, 0, noErr, 4, false, false},
+      {23, 1, 0, noErr, 16, true, false},
+      {23, 1, 1, kInvalid, 0, false, false},
+      {23, 2, 0, kInvalid, 0, false, false},
+      {24, 0, 0, noErr, 8, false, true},
+      {27, 0, 0, noErr, 40, true, false},
+      {27, 1, 0, kInvalid, 0, false, false},
+      {28, 0, 0, noErr, 16, true, false},
+      {36, 0, 0, noErr, 16, true, false},
+      {31, 0, 0, kInvalid, 0, false, false},
+      {37, 0, 0, kInvalid, 0, false, false},
+      {1000, 0, 0, kInvalid, 0, false, false},
+      {6, 0, 0, kInvalid, 0, false, false},
+      {99999, 0, 0, kInvalid, 0, false, false},
   };
   for (const Case& c : cases)
   {
-    SCOPED_TRACE(testing::Message() << "property " << c.id << " scope " << c.scope << " element "
-                                    << c.element);
+    SCOPED_TRACE(testing::Message()
+                 << "property " << c.id << " scope " << c.scope << " element " << c.element);
     UInt32 size = 12345;
     Boolean writable = 7;
     EXPECT_EQ(unit.Info(c.id, c.scope, c.element, &size, &writable), c.status);
@@ -260,12 +284,12 @@ TEST_F(AuComponent, InitializeLatencyAndPropertyListeners)
   ListenerLog log;
   log.unit = &unit;
   ListenerLog other;
-  EXPECT_EQ(unit.Call(kAudioUnitAddPropertyListenerSelect, kAudioUnitProperty_Latency,
-                      &LogListener, &log),
+  EXPECT_EQ(unit.Call(kAudioUnitAddPropertyListenerSelect, kAudioUnitProperty_Latency, &LogListener,
+                      &log),
             noErr);
   // The same property and procedure again is not added twice.
-  EXPECT_EQ(unit.Call(kAudioUnitAddPropertyListenerSelect, kAudioUnitProperty_Latency,
-                      &LogListener, &log),
+  EXPECT_EQ(unit.Call(kAudioUnitAddPropertyListenerSelect, kAudioUnitProperty_Latency, &LogListener,
+                      &log),
             noErr);
   EXPECT_EQ(unit.Call(kAudioUnitAddPropertyListenerSelect, kAudioUnitProperty_SampleRate,
                       &LogListener, &log),
@@ -286,9 +310,9 @@ TEST_F(AuComponent, InitializeLatencyAndPropertyListeners)
 
   // Removal by procedure, and by procedure and user data.
   log.calls.clear();
-  EXPECT_EQ(unit.Call(kAudioUnitRemovePropertyListenerSelect, kAudioUnitProperty_Latency,
-                      &LogListener),
-            noErr);
+  EXPECT_EQ(
+      unit.Call(kAudioUnitRemovePropertyListenerSelect, kAudioUnitProperty_Latency, &LogListener),
+      noErr);
   EXPECT_EQ(unit.Call(kAudioUnitRemovePropertyListenerWithUserDataSelect,
                       kAudioUnitProperty_SampleRate, &LogListener, &other),
             noErr); // wrong user data: stays
@@ -300,8 +324,8 @@ TEST_F(AuComponent, InitializeLatencyAndPropertyListeners)
   log.calls.clear();
   EXPECT_EQ(unit.SetValue<Float64>(kAudioUnitProperty_SampleRate, 0, 0, 48000.0), noErr);
   EXPECT_TRUE(log.calls.empty());
-  EXPECT_EQ(unit.Call(kAudioUnitAddPropertyListenerSelect, 12u, (AudioUnitPropertyListenerProc) nullptr,
-                      nullptr),
+  EXPECT_EQ(unit.Call(kAudioUnitAddPropertyListenerSelect, 12u,
+                      (AudioUnitPropertyListenerProc) nullptr, nullptr),
             kAudio_ParamError);
 }
 
@@ -367,10 +391,12 @@ TEST_F(AuComponent, ParametersAcrossTheirRange)
   ASSERT_EQ(unit.Prepare(), noErr);
   AudioUnitGetParameterProc getProc = nullptr;
   AudioUnitSetParameterProc setProc = nullptr;
-  ASSERT_EQ(unit.GetValue(kAudioUnitProperty_FastDispatch, 0, kAudioUnitGetParameterSelect, &getProc),
-            noErr);
-  ASSERT_EQ(unit.GetValue(kAudioUnitProperty_FastDispatch, 0, kAudioUnitSetParameterSelect, &setProc),
-            noErr);
+  ASSERT_EQ(
+      unit.GetValue(kAudioUnitProperty_FastDispatch, 0, kAudioUnitGetParameterSelect, &getProc),
+      noErr);
+  ASSERT_EQ(
+      unit.GetValue(kAudioUnitProperty_FastDispatch, 0, kAudioUnitSetParameterSelect, &setProc),
+      noErr);
   void* storage = StorageOf(unit.ci());
   for (int i = 0; i < kParamCount; ++i)
   {
@@ -387,7 +413,8 @@ TEST_F(AuComponent, ParametersAcrossTheirRange)
     {
       ASSERT_EQ(unit.SetParam(static_cast<UInt32>(i), in), noErr);
       // Stored as a double, read back as a float: equal to the float of the stored bound.
-      EXPECT_FLOAT_EQ(unit.Param(static_cast<UInt32>(i)), out) << "parameter " << i << " set " << in;
+      EXPECT_FLOAT_EQ(unit.Param(static_cast<UInt32>(i)), out)
+          << "parameter " << i << " set " << in;
       float fast = -1.0f;
       EXPECT_EQ(getProc(storage, static_cast<UInt32>(i), 0, 0, &fast), noErr);
       EXPECT_FLOAT_EQ(fast, out);
@@ -405,9 +432,11 @@ TEST_F(AuComponent, ParametersAcrossTheirRange)
   EXPECT_EQ(unit.SetParam(0xFFFFFFFFu, 1.0f), kAudioUnitErr_InvalidParameter);
   EXPECT_EQ(unit.SetParam(4, std::nanf("")), kAudio_ParamError);
   EXPECT_EQ(unit.Param(4), 60.0f);
-  EXPECT_EQ(unit.Call(kAudioUnitGetParameterSelect, 24u, 0u, 0u, &v), kAudioUnitErr_InvalidParameter);
+  EXPECT_EQ(unit.Call(kAudioUnitGetParameterSelect, 24u, 0u, 0u, &v),
+            kAudioUnitErr_InvalidParameter);
   EXPECT_EQ(unit.Call(kAudioUnitGetParameterSelect, 4u, 2u, 0u, &v), kAudioUnitErr_InvalidProperty);
-  EXPECT_EQ(unit.Call(kAudioUnitGetParameterSelect, 4u, 0u, 0u, (float*)nullptr), kAudio_ParamError);
+  EXPECT_EQ(unit.Call(kAudioUnitGetParameterSelect, 4u, 0u, 0u, (float*)nullptr),
+            kAudio_ParamError);
   EXPECT_EQ(getProc(nullptr, 4, 0, 0, &v), kAudio_ParamError);
   EXPECT_EQ(setProc(nullptr, 4, 0, 0, 1.0f, 0), kAudio_ParamError);
 }
@@ -426,16 +455,20 @@ TEST_F(AuComponent, ScheduledParameterEventsApplyOnlyImmediateOnes)
   events[1].eventValues.immediate = {0, 2.5f};
   events[2].parameter = 99; // unknown: the call stops here with its error
   events[2].eventType = kParameterEvent_Immediate;
-  EXPECT_EQ(unit.Call(kAudioUnitScheduleParametersSelect, (const AudioUnitParameterEvent*)events, 2u),
-            noErr);
+  EXPECT_EQ(
+      unit.Call(kAudioUnitScheduleParametersSelect, (const AudioUnitParameterEvent*)events, 2u),
+      noErr);
   EXPECT_EQ(unit.Param(17), 0.0f);
   EXPECT_EQ(unit.Param(18), 2.5f);
-  EXPECT_EQ(unit.Call(kAudioUnitScheduleParametersSelect, (const AudioUnitParameterEvent*)events, 3u),
-            kAudioUnitErr_InvalidParameter);
-  EXPECT_EQ(unit.Call(kAudioUnitScheduleParametersSelect, (const AudioUnitParameterEvent*)nullptr, 1u),
-            kAudio_ParamError);
-  EXPECT_EQ(unit.Call(kAudioUnitScheduleParametersSelect, (const AudioUnitParameterEvent*)nullptr, 0u),
-            noErr);
+  EXPECT_EQ(
+      unit.Call(kAudioUnitScheduleParametersSelect, (const AudioUnitParameterEvent*)events, 3u),
+      kAudioUnitErr_InvalidParameter);
+  EXPECT_EQ(
+      unit.Call(kAudioUnitScheduleParametersSelect, (const AudioUnitParameterEvent*)nullptr, 1u),
+      kAudio_ParamError);
+  EXPECT_EQ(
+      unit.Call(kAudioUnitScheduleParametersSelect, (const AudioUnitParameterEvent*)nullptr, 0u),
+      noErr);
 }
 
 TEST_F(AuComponent, ParameterTextsThroughTheStringProperties)
@@ -473,8 +506,8 @@ TEST_F(AuComponent, ParameterTextsThroughTheStringProperties)
     SInt32 length;
     const char* name;
   };
-  for (const IDName& c : {IDName{-1, "Overall Gain"}, IDName{4, "Over"}, IDName{0, ""},
-                          IDName{200, "Overall Gain"}})
+  for (const IDName& c :
+       {IDName{-1, "Overall Gain"}, IDName{4, "Over"}, IDName{0, ""}, IDName{200, "Overall Gain"}})
   {
     AudioUnitParameterIDName request = {17, c.length, nullptr};
     ASSERT_EQ(unit.GetValue(kAudioUnitProperty_ParameterIDName, 0, 0, &request), noErr);
@@ -491,7 +524,8 @@ TEST_F(AuComponent, ParameterTextsThroughTheStringProperties)
                               FromString{4, "-12.5", -12.5f}, FromString{8, "garbage", 0.0f}})
   {
     AudioUnitParameterValueFromString request = {c.id, CFSTR(""), -1.0f};
-    request.inString = CFStringCreateWithCString(kCFAllocatorDefault, c.text, kCFStringEncodingUTF8);
+    request.inString =
+        CFStringCreateWithCString(kCFAllocatorDefault, c.text, kCFStringEncodingUTF8);
     ASSERT_EQ(unit.GetValue(kAudioUnitProperty_ParameterValueFromString, 0, 0, &request), noErr);
     EXPECT_EQ(request.outValue, c.value) << c.text;
     CFRelease(request.inString);
@@ -516,15 +550,17 @@ TEST_F(AuComponent, ClassInfoRoundTripRestoresTheStateBitForBit)
 {
   Unit unit;
   ASSERT_TRUE(unit);
-  for (int i = 4; i < 19; ++i) ASSERT_EQ(unit.SetParam(static_cast<UInt32>(i), 0.37f * i - 3.0f), noErr);
+  for (int i = 4; i < 19; ++i)
+    ASSERT_EQ(unit.SetParam(static_cast<UInt32>(i), 0.37f * i - 3.0f), noErr);
   CFPropertyListRef saved = nullptr;
   ASSERT_EQ(unit.GetValue(kAudioUnitProperty_ClassInfo, 0, 0, &saved), noErr);
   CFDictionaryRef dict = static_cast<CFDictionaryRef>(saved);
   EXPECT_EQ(testcf::DictionaryCount(dict), 6);
-  const std::pair<const char*, SInt32> numbers[] = {{"version", 0x10000},
-                                                    {"type", static_cast<SInt32>(FourCC("aufx"))},
-                                                    {"subtype", static_cast<SInt32>(FourCC("Trvx"))},
-                                                    {"manufacturer", static_cast<SInt32>(FourCC("Vnmr"))}};
+  const std::pair<const char*, SInt32> numbers[] = {
+      {"version", 0x10000},
+      {"type", static_cast<SInt32>(FourCC("aufx"))},
+      {"subtype", static_cast<SInt32>(FourCC("Trvx"))},
+      {"manufacturer", static_cast<SInt32>(FourCC("Vnmr"))}};
   for (const auto& [key, value] : numbers)
   {
     CFStringRef k = CFStringCreateWithCString(nullptr, key, kCFStringEncodingUTF8);
@@ -573,10 +609,12 @@ TEST_F(AuComponent, MalformedClassInfoIsRefusedWithoutChange)
     const double v = 0.5;
     memcpy(goodData.data() + 8 * i, &v, 8);
   }
-  auto Make = [&](const char* drop, const char* replaceKey, CFTypeRef replacement) {
+  auto Make = [&](const char* drop, const char* replaceKey, CFTypeRef replacement)
+  {
     CFMutableDictionaryRef d = CFDictionaryCreateMutable(nullptr, 0, &kCFTypeDictionaryKeyCallBacks,
                                                          &kCFTypeDictionaryValueCallBacks);
-    auto Put = [&](const char* key, CFTypeRef value) {
+    auto Put = [&](const char* key, CFTypeRef value)
+    {
       if (drop && !strcmp(drop, key)) return;
       if (replaceKey && !strcmp(replaceKey, key)) value = replacement;
       CFStringRef k = CFStringCreateWithCString(nullptr, key, kCFStringEncodingUTF8);
@@ -584,7 +622,8 @@ TEST_F(AuComponent, MalformedClassInfoIsRefusedWithoutChange)
       CFRelease(k);
     };
     const SInt32 ints[4] = {0x10000, static_cast<SInt32>(FourCC("aufx")),
-                            static_cast<SInt32>(FourCC("Trvx")), static_cast<SInt32>(FourCC("Vnmr"))};
+                            static_cast<SInt32>(FourCC("Trvx")),
+                            static_cast<SInt32>(FourCC("Vnmr"))};
     const char* keys[4] = {"version", "type", "subtype", "manufacturer"};
     for (int i = 0; i < 4; ++i)
     {
@@ -605,8 +644,8 @@ TEST_F(AuComponent, MalformedClassInfoIsRefusedWithoutChange)
   const double big = 1e300;
   CFNumberRef hugeNumber = CFNumberCreate(nullptr, kCFNumberFloat64Type, &big);
   CFStringRef aString = CFStringCreateWithCString(nullptr, "data", kCFStringEncodingUTF8);
-  CFStringRef longName = CFStringCreateWithCString(
-      nullptr, std::string(64, 'n').c_str(), kCFStringEncodingUTF8);
+  CFStringRef longName =
+      CFStringCreateWithCString(nullptr, std::string(64, 'n').c_str(), kCFStringEncodingUTF8);
   CFDataRef shortData = CFDataCreate(nullptr, goodData.data(), 100);
   CFDataRef emptyData = CFDataCreate(nullptr, nullptr, 0);
   std::vector<UInt8> nanData = goodData;
@@ -651,11 +690,14 @@ TEST_F(AuComponent, MalformedClassInfoIsRefusedWithoutChange)
   }
   // Not a dictionary at all, a null dictionary, a null or short pointer to it.
   CFPropertyListRef number = otherNumber;
-  EXPECT_EQ(unit.SetValue(kAudioUnitProperty_ClassInfo, 0, 0, number), kAudioUnitErr_InvalidPropertyValue);
+  EXPECT_EQ(unit.SetValue(kAudioUnitProperty_ClassInfo, 0, 0, number),
+            kAudioUnitErr_InvalidPropertyValue);
   CFPropertyListRef null = nullptr;
-  EXPECT_EQ(unit.SetValue(kAudioUnitProperty_ClassInfo, 0, 0, null), kAudioUnitErr_InvalidPropertyValue);
+  EXPECT_EQ(unit.SetValue(kAudioUnitProperty_ClassInfo, 0, 0, null),
+            kAudioUnitErr_InvalidPropertyValue);
   EXPECT_EQ(unit.Set(kAudioUnitProperty_ClassInfo, 0, 0, nullptr, 8), kAudio_ParamError);
-  EXPECT_EQ(unit.Set(kAudioUnitProperty_ClassInfo, 0, 0, &number, 4), kAudioUnitErr_InvalidPropertyValue);
+  EXPECT_EQ(unit.Set(kAudioUnitProperty_ClassInfo, 0, 0, &number, 4),
+            kAudioUnitErr_InvalidPropertyValue);
   EXPECT_EQ(StateOf(unit), before);
   // The good one is taken: every parameter 0.5 clamped to its bounds.
   CFMutableDictionaryRef good = Make(nullptr, nullptr, nullptr);
@@ -664,9 +706,9 @@ TEST_F(AuComponent, MalformedClassInfoIsRefusedWithoutChange)
   EXPECT_EQ(unit.Param(4), 0.5f);
   EXPECT_EQ(unit.Param(21), 0.5f);
   CFRelease(good);
-  for (CFTypeRef o : {(CFTypeRef)otherNumber, (CFTypeRef)hugeNumber, (CFTypeRef)aString,
-                      (CFTypeRef)longName, (CFTypeRef)shortData, (CFTypeRef)emptyData,
-                      (CFTypeRef)notFinite})
+  for (CFTypeRef o :
+       {(CFTypeRef)otherNumber, (CFTypeRef)hugeNumber, (CFTypeRef)aString, (CFTypeRef)longName,
+        (CFTypeRef)shortData, (CFTypeRef)emptyData, (CFTypeRef)notFinite})
     CFRelease(o);
 }
 
@@ -684,7 +726,8 @@ TEST_F(AuComponent, PresetsBypassAndBlockSizeThroughProperties)
   EXPECT_EQ(unit.SetValue<UInt32>(kAudioUnitProperty_BypassEffect, 0, 0, 1), noErr);
   EXPECT_EQ(unit.GetValue(kAudioUnitProperty_BypassEffect, 0, 0, &flag), noErr);
   EXPECT_EQ(flag, 1u);
-  EXPECT_EQ(unit.SetValue<UInt32>(kAudioUnitProperty_BypassEffect, 1, 0, 1), kAudioUnitErr_InvalidProperty);
+  EXPECT_EQ(unit.SetValue<UInt32>(kAudioUnitProperty_BypassEffect, 1, 0, 1),
+            kAudioUnitErr_InvalidProperty);
   for (UInt32 frames : {0u, (1u << 20) + 1, 0xFFFFFFFFu})
     EXPECT_EQ(unit.SetValue(kAudioUnitProperty_MaximumFramesPerSlice, 0, 0, frames),
               kAudioUnitErr_InvalidPropertyValue)
@@ -694,16 +737,23 @@ TEST_F(AuComponent, PresetsBypassAndBlockSizeThroughProperties)
   EXPECT_EQ(unit.GetValue(kAudioUnitProperty_MaximumFramesPerSlice, 0, 0, &frames), noErr);
   EXPECT_EQ(frames, 4096u);
   for (Float64 rate : {0.0, -44100.0, std::nan(""), double(INFINITY)})
-    EXPECT_EQ(unit.SetValue(kAudioUnitProperty_SampleRate, 0, 0, rate), kAudioUnitErr_InvalidPropertyValue);
-  EXPECT_EQ(unit.SetValue<UInt32>(kAudioUnitProperty_LastRenderError, 0, 0, 1), kAudioUnitErr_InvalidProperty);
+    EXPECT_EQ(unit.SetValue(kAudioUnitProperty_SampleRate, 0, 0, rate),
+              kAudioUnitErr_InvalidPropertyValue);
+  EXPECT_EQ(unit.SetValue<UInt32>(kAudioUnitProperty_LastRenderError, 0, 0, 1),
+            kAudioUnitErr_InvalidProperty);
   EXPECT_EQ(unit.SetValue<UInt32>(99999, 0, 0, 1), kAudioUnitErr_InvalidProperty);
   // Records too short and missing data.
-  EXPECT_EQ(unit.Set(kAudioUnitProperty_SampleRate, 0, 0, &frames, 4), kAudioUnitErr_InvalidPropertyValue);
-  EXPECT_EQ(unit.Set(kAudioUnitProperty_StreamFormat, 2, 0, &frames, 4), kAudioUnitErr_InvalidPropertyValue);
-  EXPECT_EQ(unit.Set(kAudioUnitProperty_SetRenderCallback, 1, 0, &frames, 8), kAudioUnitErr_InvalidPropertyValue);
-  EXPECT_EQ(unit.Set(kAudioUnitProperty_MakeConnection, 1, 0, &frames, 12), kAudioUnitErr_InvalidPropertyValue);
+  EXPECT_EQ(unit.Set(kAudioUnitProperty_SampleRate, 0, 0, &frames, 4),
+            kAudioUnitErr_InvalidPropertyValue);
+  EXPECT_EQ(unit.Set(kAudioUnitProperty_StreamFormat, 2, 0, &frames, 4),
+            kAudioUnitErr_InvalidPropertyValue);
+  EXPECT_EQ(unit.Set(kAudioUnitProperty_SetRenderCallback, 1, 0, &frames, 8),
+            kAudioUnitErr_InvalidPropertyValue);
+  EXPECT_EQ(unit.Set(kAudioUnitProperty_MakeConnection, 1, 0, &frames, 12),
+            kAudioUnitErr_InvalidPropertyValue);
   EXPECT_EQ(unit.Set(kAudioUnitProperty_BypassEffect, 0, 0, nullptr, 4), kAudio_ParamError);
-  EXPECT_EQ(unit.Set(kAudioUnitProperty_HostCallbacks, 0, 0, &frames, 0), kAudioUnitErr_InvalidPropertyValue);
+  EXPECT_EQ(unit.Set(kAudioUnitProperty_HostCallbacks, 0, 0, &frames, 0),
+            kAudioUnitErr_InvalidPropertyValue);
 }
 
 TEST_F(AuComponent, HostileInputThroughTheEntry)
@@ -745,33 +795,64 @@ TEST_F(AuComponent, HostileInputThroughTheEntry)
   // Render notifications without a procedure, removal of ones never added.
   EXPECT_EQ(unit.Call(kAudioUnitAddRenderNotifySelect, (AURenderCallback) nullptr, nullptr),
             kAudio_ParamError);
-  EXPECT_EQ(unit.Call(kAudioUnitRemoveRenderNotifySelect, (AURenderCallback) nullptr, nullptr), noErr);
+  EXPECT_EQ(unit.Call(kAudioUnitRemoveRenderNotifySelect, (AURenderCallback) nullptr, nullptr),
+            noErr);
   EXPECT_EQ(unit.Call(kAudioUnitRemovePropertyListenerSelect, 12u,
                       (AudioUnitPropertyListenerProc) nullptr),
             noErr);
   // Connections to units that are not there, or out of range.
   const AudioUnitConnection bogus = {reinterpret_cast<AudioUnit>(&size), 0, 0};
-  EXPECT_EQ(unit.SetValue(kAudioUnitProperty_MakeConnection, 1, 0, bogus), kAudioUnitErr_InvalidProperty);
+  EXPECT_EQ(unit.SetValue(kAudioUnitProperty_MakeConnection, 1, 0, bogus),
+            kAudioUnitErr_InvalidProperty);
   const AudioUnitConnection wrongBus = {nullptr, 0, 1};
-  EXPECT_EQ(unit.SetValue(kAudioUnitProperty_MakeConnection, 1, 0, wrongBus), kAudioUnitErr_InvalidProperty);
-  EXPECT_EQ(unit.SetValue(kAudioUnitProperty_MakeConnection, 2, 0, wrongBus), kAudioUnitErr_InvalidProperty);
+  EXPECT_EQ(unit.SetValue(kAudioUnitProperty_MakeConnection, 1, 0, wrongBus),
+            kAudioUnitErr_InvalidProperty);
+  EXPECT_EQ(unit.SetValue(kAudioUnitProperty_MakeConnection, 2, 0, wrongBus),
+            kAudioUnitErr_InvalidProperty);
 }
 
 TEST_F(AuComponent, ExportsOnlyTheTwoEntriesAndImportsOnlyApplesList)
 {
   ASSERT_NE(BundleEntry(), nullptr);
-  const std::set<std::string> apple = {
-      "SetComponentInstanceStorage", "GetComponentInstanceStorage", "GetComponentInfo",
-      "AudioUnitGetProperty", "AudioUnitRender", "AUEventListenerNotify", "CFRetain", "CFRelease",
-      "CFGetTypeID", "CFDictionaryGetTypeID", "CFNumberGetTypeID", "CFStringGetTypeID",
-      "CFDataGetTypeID", "CFArrayGetTypeID", "CFDictionaryCreateMutable", "CFDictionarySetValue",
-      "CFDictionaryGetValue", "CFNumberCreate", "CFNumberGetValue", "CFStringCreateWithCString",
-      "CFStringGetCString", "CFStringGetLength", "CFDataCreate", "CFDataGetBytePtr",
-      "CFDataGetLength", "CFArrayCreate", "CFArrayCreateMutable", "CFArrayAppendValue",
-      "CFBundleGetMainBundle", "CFBundleGetIdentifier", "CFBundleGetBundleWithIdentifier",
-      "CFBundleCopyBundleURL", "kCFAllocatorDefault", "kCFTypeDictionaryKeyCallBacks",
-      "kCFTypeDictionaryValueCallBacks", "kCFTypeArrayCallBacks", "__CFStringMakeConstantString"};
-  auto Symbols = [](const std::string& options) {
+  const std::set<std::string> apple = {"SetComponentInstanceStorage",
+                                       "GetComponentInstanceStorage",
+                                       "GetComponentInfo",
+                                       "AudioUnitGetProperty",
+                                       "AudioUnitRender",
+                                       "AUEventListenerNotify",
+                                       "CFRetain",
+                                       "CFRelease",
+                                       "CFGetTypeID",
+                                       "CFDictionaryGetTypeID",
+                                       "CFNumberGetTypeID",
+                                       "CFStringGetTypeID",
+                                       "CFDataGetTypeID",
+                                       "CFArrayGetTypeID",
+                                       "CFDictionaryCreateMutable",
+                                       "CFDictionarySetValue",
+                                       "CFDictionaryGetValue",
+                                       "CFNumberCreate",
+                                       "CFNumberGetValue",
+                                       "CFStringCreateWithCString",
+                                       "CFStringGetCString",
+                                       "CFStringGetLength",
+                                       "CFDataCreate",
+                                       "CFDataGetBytePtr",
+                                       "CFDataGetLength",
+                                       "CFArrayCreate",
+                                       "CFArrayCreateMutable",
+                                       "CFArrayAppendValue",
+                                       "CFBundleGetMainBundle",
+                                       "CFBundleGetIdentifier",
+                                       "CFBundleGetBundleWithIdentifier",
+                                       "CFBundleCopyBundleURL",
+                                       "kCFAllocatorDefault",
+                                       "kCFTypeDictionaryKeyCallBacks",
+                                       "kCFTypeDictionaryValueCallBacks",
+                                       "kCFTypeArrayCallBacks",
+                                       "__CFStringMakeConstantString"};
+  auto Symbols = [](const std::string& options)
+  {
     std::set<std::string> names;
     const std::string command = "nm -D " + options + " '" + BundleBinary() + "' 2>/dev/null";
     FILE* pipe = popen(command.c_str(), "r");
@@ -781,8 +862,10 @@ TEST_F(AuComponent, ExportsOnlyTheTwoEntriesAndImportsOnlyApplesList)
     {
       char a[64], b[64], c[900];
       const int n = sscanf(line, "%63s %63s %899s", a, b, c);
-      if (n == 3) names.insert(c);          // address, type, name
-      else if (n == 2 && !strcmp(a, "U")) names.insert(b); // U name
+      if (n == 3)
+        names.insert(c); // address, type, name
+      else if (n == 2 && !strcmp(a, "U"))
+        names.insert(b); // U name
     }
     EXPECT_EQ(pclose(pipe), 0) << command;
     return names;
@@ -823,7 +906,8 @@ TEST_F(AuComponent, ExportsOnlyTheTwoEntriesAndImportsOnlyApplesList)
 
 TEST_F(AuComponent, AHostWithoutApplesFunctionsFailsToLoadTheBundleByName)
 {
-  const std::string command = std::string("'") + TARVEX_AU_BARE_LOADER + "' '" + BundleBinary() + "'";
+  const std::string command =
+      std::string("'") + TARVEX_AU_BARE_LOADER + "' '" + BundleBinary() + "'";
   FILE* pipe = popen(command.c_str(), "r");
   ASSERT_NE(pipe, nullptr);
   std::string output;

@@ -68,8 +68,7 @@ Stereo RenderSlices(Unit& unit, int frames, int slice)
   {
     const UInt32 n = static_cast<UInt32>(std::min(slice, frames - start));
     BufferList list;
-    for (int c = 0; c < 2; ++c)
-      list[c] = {1, n * 4, out[static_cast<size_t>(c)].data() + start};
+    for (int c = 0; c < 2; ++c) list[c] = {1, n * 4, out[static_cast<size_t>(c)].data() + start};
     const AudioTimeStamp ts = TimeStamp(start);
     AudioUnitRenderActionFlags flags = 0;
     EXPECT_EQ(unit.Render(&flags, &ts, 0, n, list.get()), noErr) << "at " << start;
@@ -85,8 +84,8 @@ void Play(Unit& unit, CallbackSource& source, UInt32 maxFrames = 1024)
 }
 
 // Settings given to both builds, in values that floats hold exactly.
-const std::pair<int, float> kSettings[] = {{5, 6.0f}, {9, 1000.0f}, {13, -12.25f}, {6, -3.5f},
-                                           {17, -1.5f}, {23, 12.0f}};
+const std::pair<int, float> kSettings[] = {{5, 6.0f},  {9, 1000.0f}, {13, -12.25f},
+                                           {6, -3.5f}, {17, -1.5f},  {23, 12.0f}};
 } // namespace
 
 TEST_F(AuRender, CallbackRenderMatchesTheVstBuild)
@@ -160,7 +159,8 @@ TEST_F(AuRender, SlicesUpToTheMaximumAgreeAndOneAboveIsRefused)
   Play(unit, source, 1024);
   int notified = 0;
   auto Notify = [](void* user, AudioUnitRenderActionFlags*, const AudioTimeStamp*, UInt32, UInt32,
-                   AudioBufferList*) -> OSStatus {
+                   AudioBufferList*) -> OSStatus
+  {
     ++*static_cast<int*>(user);
     return noErr;
   };
@@ -200,7 +200,8 @@ TEST_F(AuRender, RefusedRendersTouchNothing)
   list[1] = {1, 512 * 4, right.data()};
   AudioTimeStamp ts = TimeStamp(0);
   AudioUnitRenderActionFlags flags = 0;
-  EXPECT_EQ(unit.Render(&flags, (const AudioTimeStamp*)nullptr, 0, 256, list.get()), kAudio_ParamError);
+  EXPECT_EQ(unit.Render(&flags, (const AudioTimeStamp*)nullptr, 0, 256, list.get()),
+            kAudio_ParamError);
   EXPECT_EQ(unit.Render(&flags, &ts, 0, 256, (AudioBufferList*)nullptr), kAudio_ParamError);
   EXPECT_EQ(unit.Render(&flags, &ts, 1, 256, list.get()), kAudioUnitErr_InvalidPropertyValue);
   ts.mFlags = 0;
@@ -212,7 +213,8 @@ TEST_F(AuRender, RefusedRendersTouchNothing)
   for (float v : left) ASSERT_EQ(v, 7.0f);
   for (float v : right) ASSERT_EQ(v, 7.0f);
   AudioUnitRenderProc proc = nullptr;
-  ASSERT_EQ(unit.GetValue(kAudioUnitProperty_FastDispatch, 0, kAudioUnitRenderSelect, &proc), noErr);
+  ASSERT_EQ(unit.GetValue(kAudioUnitProperty_FastDispatch, 0, kAudioUnitRenderSelect, &proc),
+            noErr);
   EXPECT_EQ(proc(nullptr, &flags, &ts, 0, 256, list.get()), kAudio_ParamError);
 }
 
@@ -308,7 +310,8 @@ TEST_F(AuRender, NotificationsAroundEachRenderAndOnePullPerTime)
   ASSERT_TRUE(unit);
   Play(unit, source, 512);
   NotifyLog log;
-  ASSERT_EQ(unit.Call(kAudioUnitAddRenderNotifySelect, &LogNotify, static_cast<void*>(&log)), noErr);
+  ASSERT_EQ(unit.Call(kAudioUnitAddRenderNotifySelect, &LogNotify, static_cast<void*>(&log)),
+            noErr);
   std::vector<float> left(256, 9.0f), right(256, 9.0f);
   BufferList list;
   list[0] = {1, 256 * 4, left.data()};
@@ -325,7 +328,8 @@ TEST_F(AuRender, NotificationsAroundEachRenderAndOnePullPerTime)
                                           {kAudioUnitRenderAction_PostRender, 256.0},
                                           {kAudioUnitRenderAction_PreRender, 256.0},
                                           {kAudioUnitRenderAction_PostRender, 256.0}}));
-  ASSERT_EQ(unit.Call(kAudioUnitRemoveRenderNotifySelect, &LogNotify, static_cast<void*>(&log)), noErr);
+  ASSERT_EQ(unit.Call(kAudioUnitRemoveRenderNotifySelect, &LogNotify, static_cast<void*>(&log)),
+            noErr);
   log.calls.clear();
   const AudioTimeStamp next = TimeStamp(512);
   ASSERT_EQ(unit.Render(&flags, &next, 0, 256, list.get()), noErr);
@@ -422,7 +426,8 @@ TEST_F(AuRender, UpstreamFailuresAndMisbehaviour)
   noFormat.refuseFormat = true;
   ComponentInstance mute = OpenSource(noFormat);
   const AudioUnitConnection toMute = {mute, 0, 0};
-  EXPECT_EQ(unit.SetValue(kAudioUnitProperty_MakeConnection, 1, 0, toMute), kAudioUnitErr_InvalidProperty);
+  EXPECT_EQ(unit.SetValue(kAudioUnitProperty_MakeConnection, 1, 0, toMute),
+            kAudioUnitErr_InvalidProperty);
   CloseInstance(mute);
   Unit mono;
   ASSERT_TRUE(mono);

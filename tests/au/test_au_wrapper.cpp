@@ -21,7 +21,10 @@ protected:
     AuHostTest::SetUp();
     testcf::RegisterBundle("com.vennmoor.audiounit.Tarvex", "/bundles/Tarvex.component");
   }
-  static IPlugAU* PlugOf(const Unit& unit) { return reinterpret_cast<IPlugAU*>(StorageOf(unit.ci())); }
+  static IPlugAU* PlugOf(const Unit& unit)
+  {
+    return reinterpret_cast<IPlugAU*>(StorageOf(unit.ci()));
+  }
 };
 
 struct TimeInfo
@@ -74,10 +77,9 @@ TEST_F(AuWrapper, EditorGesturesBecomeAudioUnitEvents)
   plug->SetParameterFromGUI(5, 0.25);
   plug->SetParameterFromGUI(5, 0.5);
   plug->EndInformHostOfParamChange(5);
-  const AudioUnitEventType expected[] = {kAudioUnitEvent_BeginParameterChangeGesture,
-                                         kAudioUnitEvent_ParameterValueChange,
-                                         kAudioUnitEvent_ParameterValueChange,
-                                         kAudioUnitEvent_EndParameterChangeGesture};
+  const AudioUnitEventType expected[] = {
+      kAudioUnitEvent_BeginParameterChangeGesture, kAudioUnitEvent_ParameterValueChange,
+      kAudioUnitEvent_ParameterValueChange, kAudioUnitEvent_EndParameterChangeGesture};
   ASSERT_EQ(Events().size(), 4u);
   for (size_t i = 0; i < 4; ++i)
   {
@@ -135,9 +137,9 @@ TEST_F(AuWrapper, HostTimeCallbacks)
 TEST_F(AuWrapper, HostIdentifiedFromTheMainBundle)
 {
   const std::pair<const char*, int> hosts[] = {
-      {"com.apple.logic10", kHostLogic}, {"com.cockos.reaper", kHostReaper},
+      {"com.apple.logic10", kHostLogic},      {"com.cockos.reaper", kHostReaper},
       {"com.ableton.live", kHostAbletonLive}, {"com.apple.audio.aulab", kHostAULab},
-      {"com.example.host", kHostUnknown}, {nullptr, kHostUnknown}};
+      {"com.example.host", kHostUnknown},     {nullptr, kHostUnknown}};
   for (const auto& [identifier, code] : hosts)
   {
     testcf::SetMainBundleIdentifier(identifier);
@@ -154,7 +156,8 @@ TEST_F(AuWrapper, ViewPropertiesAndFactoriesWithEditorGraphics)
   IPlugAU* plug = PlugOf(unit);
   // Without graphics: no view properties, and the factories open nothing.
   UInt32 size = 0;
-  EXPECT_EQ(unit.Info(kAudioUnitProperty_CocoaUI, 0, 0, &size, nullptr), kAudioUnitErr_InvalidProperty);
+  EXPECT_EQ(unit.Info(kAudioUnitProperty_CocoaUI, 0, 0, &size, nullptr),
+            kAudioUnitErr_InvalidProperty);
   EXPECT_EQ(unit.Info(kAudioUnitProperty_GetUIComponentList, 0, 0, &size, nullptr),
             kAudioUnitErr_InvalidProperty);
   IPlugAU* served = nullptr;
@@ -228,5 +231,6 @@ TEST_F(AuWrapper, CarbonViewOfTheBundleWithoutAnEditor)
   EXPECT_EQ(CallEntry(viewEntry, nullptr, nullptr, kComponentCloseSelect, {}), kAudio_ParamError);
   // And the unit answers no view properties.
   UInt32 size = 0;
-  EXPECT_EQ(unit.Info(kAudioUnitProperty_CocoaUI, 0, 0, &size, nullptr), kAudioUnitErr_InvalidProperty);
+  EXPECT_EQ(unit.Info(kAudioUnitProperty_CocoaUI, 0, 0, &size, nullptr),
+            kAudioUnitErr_InvalidProperty);
 }

@@ -38,7 +38,8 @@ void Check(bool condition, const char* what)
 
 ComponentInstance Instance()
 {
-  static ComponentInstance ci = [] {
+  static ComponentInstance ci = []
+  {
     setenv("XDG_CONFIG_HOME", "/nonexistent-tarvex-fuzz", 1); // no preferences file
     ComponentResult result = 0;
     ComponentInstance opened =
@@ -103,14 +104,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Put(d, "subtype", Number(static_cast<SInt32>(authost::FourCC(shape & 64 ? "Othr" : "Trvx"))));
   if (!(shape & 8)) Put(d, "manufacturer", Number(static_cast<SInt32>(authost::FourCC("Vnmr"))));
   if (!(shape & 16))
-    Put(d, "name", CFStringCreateWithCString(kCFAllocatorDefault, name.c_str(), kCFStringEncodingUTF8));
+    Put(d, "name",
+        CFStringCreateWithCString(kCFAllocatorDefault, name.c_str(), kCFStringEncodingUTF8));
   if (!(shape & 32))
   {
     if (shape & 128)
       Put(d, "data", CFStringCreateWithCString(kCFAllocatorDefault, "data", kCFStringEncodingUTF8));
     else
-      Put(d, "data", CFDataCreate(kCFAllocatorDefault, data + offset,
-                                  static_cast<CFIndex>(size - offset)));
+      Put(d, "data",
+          CFDataCreate(kCFAllocatorDefault, data + offset, static_cast<CFIndex>(size - offset)));
   }
 
   const std::vector<double> before = Params(ci);
