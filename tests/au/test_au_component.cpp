@@ -250,6 +250,11 @@ TEST_F(AuComponent, StreamFormatsAndChannelConfigurations)
   Float64 rate = 0.0;
   EXPECT_EQ(unit.GetValue(kAudioUnitProperty_SampleRate, 0, 0, &rate), noErr);
   EXPECT_EQ(rate, 48000.0);
+  // ... and the engine follows it: the latency is no longer 44.1 kHz's sample count.
+  Float64 latency = 0.0;
+  EXPECT_EQ(unit.GetValue(kAudioUnitProperty_Latency, 0, 0, &latency), noErr);
+  EXPECT_GT(latency, 0.0);
+  EXPECT_NE(latency, kLatency44k / 48000.0);
 }
 
 namespace
