@@ -1,0 +1,1335 @@
+#include "au/IPlugAU.h"
+
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "au/AUClassInfo.h"
+#include "graphics/IGraphics.h"
+
+namespace
+{
+// The selector's argument i (1 = first after the instance) from its 8-byte slot; narrower types
+// sit in the low bytes.
+template <class T> T Arg(const ComponentParameters* params, int i)
+{
+  T value;
+  memcpy(&value, &params->params[i], sizeof(T));
+  return value;
+}
+
+// Channels of one bus at most (buses are stereo pairs).
+constexpr int kMaxBusChannels = 2;
+
+// AudioBufferList with room for one bus, on the stack of the render.
+struct BusBufferList
+{
+  UInt32 mNumberBuffers;
+  AudioBuffer mBuffers[kMaxBusChannels];
+};
+static_assert(offsetof(BusBufferList, mBuffers) == offsetof(AudioBufferList, mBuffers),
+              "bus buffer list layout");
+
+bool IsGlobal(AudioUnitScope scope)
+{
+  return scope == kAudioUnitScope_Global;
+}
+
+CFStringRef MakeString(const char* text)
+{
+  return CFStringCreateWithCString(kCFAllocatorDefault, text ? text : "", kCFStringEncodingUTF8);
+}
+
+// An integer for a display-text lookup: truncated, clamped to int32; non-finite values give 0.
+int32_t TruncatedIndex(double value)
+{
+  if (!std::isfinite(value)) return 0;
+  if (value >= 2147483647.0) return INT32_MAX;
+  if (value <= -2147483648.0) return INT32_MIN;
+  return static_cast<int32_t>(value);
+}
+
+// A record of T copied from untyped host memory (no alignment assumed).
+template <class T> T Read(const void* data)
+{
+  T value;
+  memcpy(&value, data, sizeof(T));
+  return value;
+}
+template <class T> void Write(void* data, const T& value)
+{
+  memcpy(data, &value, sizeof(T));
+}
+} // namespace
+
+IPlugAU::IPlugAU(const InstanceInfo& info, int nParams, const char* channelIOStr, int nPresets,
+                 const char* effectName, const char* productName, const char* makerName,
+                 int version, int uniqueID, int makerID, int latency, int plugFlags,
+                 bool doesChunks, bool isInstrument)
+    : IPlugBase(nParams, channelIOStr, nPresets, effectName, productName, makerName, version,
+                uniqueID, makerID, latency, plugFlags, doesChunks, isInstrument),
+      mBundleID(info.bundleID), mCocoaViewFactoryClassName(info.viewClassName)
+{
+  TARVEX_TRACE("%s", "IPlugAU");
+  for (int remaining = NInChannels(), i = 0; remaining > 0 && i < NInChannels() / 2;
+       ++i, remaining -= 2)
+  {
+    BusChannels bus;
+    bus.mPlugChannelStartIdx = 2 * i;
+    bus.mNPlugChannels = remaining < 2 ? remaining : 2;
+    mInBuses.push_back(bus);
+  }
+  for (int remaining = NOutChannels(), i = 0; remaining > 0 && i < NOutChannels() / 2;
+       ++i, remaining -= 2)
+  {
+    BusChannels bus;
+    bus.mPlugChannelStartIdx = 2 * i;
+    bus.mNPlugChannels = remaining < 2 ? remaining : 2;
+    mOutBuses.push_back(bus);
+  }
+  mInputConnections.resize(mInBuses.size());
+  mPropertyListeners.reserve(16);
+  mRenderNotify.reserve(16); // the render walks this list without a lock
+  AssessInputConnections();
+  ChangeBlockSize(1024);
+}
+
+IPlugAU::~IPlugAU()
+{
+  for (AUPreset& preset : mFactoryPresetRecords)
+    if (preset.presetName) CFRelease(preset.presetName);
+}
+
+// ---- component entry ----
+
+ComponentResult IPlugAU::IPlugAUEntry(ComponentParameters* params, void* storage)
+{
+  if (!params) return kAudio_ParamError;
+  const int select = params->what;
+  TraceHook("IPlugAUEntry", __LINE__, "(%d)", select);
+  const ComponentInstance ci = Arg<ComponentInstance>(params, 0);
+
+  if (select == kComponentOpenSelect)
+  {
+    if (!ci) return kAudio_ParamError;
+    IPlugAU* plug = CreatePluginInstance();
+    if (!plug) return memFullErr;
+    plug->HostSetup();
+    plug->DropEmptyPresets();
+    plug->mCI = ci;
+    SetComponentInstanceStorage(ci, reinterpret_cast<Handle>(plug));
+    return noErr;
+  }
+  if (select == kComponentCanDoSelect)
+  {
+    switch (Arg<SInt16>(params, 1))
+    {
+    case kAudioUnitInitializeSelect:
+    case kAudioUnitUninitializeSelect:
+    case kAudioUnitGetPropertyInfoSelect:
+    case kAudioUnitGetPropertySelect:
+    case kAudioUnitSetPropertySelect:
+    case kAudioUnitGetParameterSelect:
+    case kAudioUnitSetParameterSelect:
+    case kAudioUnitResetSelect:
+    case kAudioUnitAddPropertyListenerSelect:
+    case kAudioUnitRemovePropertyListenerSelect:
+    case kAudioUnitRenderSelect:
+    case kAudioUnitAddRenderNotifySelect:
+    case kAudioUnitRemoveRenderNotifySelect:
+    case kAudioUnitScheduleParametersSelect:
+      return 1;
+    default:
+      return 0;
+    }
+  }
+
+  IPlugAU* plug = static_cast<IPlugAU*>(storage);
+  if (!plug) return kAudio_ParamError;
+  if (select == kComponentCloseSelect)
+  {
+    plug->ClearConnections();
+    if (ci) SetComponentInstanceStorage(ci, nullptr);
+    delete plug;
+    return noErr;
+  }
+  WDL_MutexLock lock(plug->GetMutex());
+  return plug->Dispatch(params);
+}
+
+ComponentResult IPlugAU::Dispatch(ComponentParameters* params)
+{
+  switch (params->what)
+  {
+  case kComponentVersionSelect:
+    return VersionNumber(false);
+  case kAudioUnitInitializeSelect:
+    if (!CheckLegalIO()) return badComponentSelector;
+    mActive = true;
+    NotifyAllParams();
+    ActivationChanged(true);
+    return noErr;
+  case kAudioUnitUninitializeSelect:
+    mActive = false;
+    ActivationChanged(false);
+    return noErr;
+  case kAudioUnitGetPropertyInfoSelect:
+    return GetProperty(Arg<AudioUnitPropertyID>(params, 1), Arg<AudioUnitScope>(params, 2),
+                       Arg<AudioUnitElement>(params, 3), Arg<UInt32*>(params, 4),
+                       Arg<Boolean*>(params, 5), nullptr);
+  case kAudioUnitGetPropertySelect:
+    return GetPropertyFromEntry(Arg<AudioUnitPropertyID>(params, 1), Arg<AudioUnitScope>(params, 2),
+                                Arg<AudioUnitElement>(params, 3), Arg<void*>(params, 4),
+                                Arg<UInt32*>(params, 5));
+  case kAudioUnitSetPropertySelect:
+    return SetProperty(Arg<AudioUnitPropertyID>(params, 1), Arg<AudioUnitScope>(params, 2),
+                       Arg<AudioUnitElement>(params, 3), Arg<const void*>(params, 4),
+                       Arg<UInt32>(params, 5));
+  case kAudioUnitGetParameterSelect:
+    return GetParamProc(this, Arg<AudioUnitParameterID>(params, 1), Arg<AudioUnitScope>(params, 2),
+                        Arg<AudioUnitElement>(params, 3), Arg<AudioUnitParameterValue*>(params, 4));
+  case kAudioUnitSetParameterSelect:
+    return SetParamProc(this, Arg<AudioUnitParameterID>(params, 1), Arg<AudioUnitScope>(params, 2),
+                        Arg<AudioUnitElement>(params, 3), Arg<AudioUnitParameterValue>(params, 4),
+                        Arg<UInt32>(params, 5));
+  case kAudioUnitResetSelect:
+    HostReset();
+    return noErr;
+  case kAudioUnitAddPropertyListenerSelect:
+  {
+    const PropertyListener listener = {Arg<AudioUnitPropertyID>(params, 1),
+                                       Arg<AudioUnitPropertyListenerProc>(params, 2),
+                                       Arg<void*>(params, 3)};
+    if (!listener.mListenerProc) return kAudio_ParamError;
+    for (const PropertyListener& l : mPropertyListeners)
+      if (l.mPropID == listener.mPropID && l.mListenerProc == listener.mListenerProc) return noErr;
+    mPropertyListeners.push_back(listener);
+    return noErr;
+  }
+  case kAudioUnitRemovePropertyListenerSelect:
+  case kAudioUnitRemovePropertyListenerWithUserDataSelect:
+  {
+    const bool withUserData = params->what == kAudioUnitRemovePropertyListenerWithUserDataSelect;
+    const AudioUnitPropertyID propID = Arg<AudioUnitPropertyID>(params, 1);
+    const AudioUnitPropertyListenerProc proc = Arg<AudioUnitPropertyListenerProc>(params, 2);
+    void* userData = withUserData ? Arg<void*>(params, 3) : nullptr;
+    for (size_t i = 0; i < mPropertyListeners.size(); ++i)
+    {
+      const PropertyListener& l = mPropertyListeners[i];
+      if (l.mPropID == propID && l.mListenerProc == proc &&
+          (!withUserData || l.mProcArgs == userData))
+      {
+        mPropertyListeners.erase(mPropertyListeners.begin() + static_cast<long>(i));
+        break;
+      }
+    }
+    return noErr;
+  }
+  case kAudioUnitRenderSelect:
+    return Render(Arg<AudioUnitRenderActionFlags*>(params, 1),
+                  Arg<const AudioTimeStamp*>(params, 2), Arg<UInt32>(params, 3),
+                  Arg<UInt32>(params, 4), Arg<AudioBufferList*>(params, 5));
+  case kAudioUnitAddRenderNotifySelect:
+  {
+    const RenderNotify notify = {Arg<AURenderCallback>(params, 1), Arg<void*>(params, 2)};
+    if (!notify.mProc) return kAudio_ParamError;
+    // The render walks the list without a lock: never let it reallocate under a running render.
+    if (mRenderNotify.size() == mRenderNotify.capacity()) return kAudio_ParamError;
+    mRenderNotify.push_back(notify);
+    return noErr;
+  }
+  case kAudioUnitRemoveRenderNotifySelect:
+  {
+    const AURenderCallback proc = Arg<AURenderCallback>(params, 1);
+    for (size_t i = 0; i < mRenderNotify.size(); ++i)
+      if (mRenderNotify[i].mProc == proc)
+      {
+        mRenderNotify.erase(mRenderNotify.begin() + static_cast<long>(i));
+        break;
+      }
+    return noErr;
+  }
+  case kAudioUnitScheduleParametersSelect:
+    return ScheduleParameters(Arg<const AudioUnitParameterEvent*>(params, 1),
+                              Arg<UInt32>(params, 2));
+  case kMusicDeviceMIDIEventSelect:
+  {
+    MidiMessage message;
+    message.mOffset = static_cast<int32_t>(Arg<UInt32>(params, 4));
+    message.mStatus = static_cast<uint8_t>(Arg<UInt32>(params, 1));
+    message.mData1 = static_cast<uint8_t>(Arg<UInt32>(params, 2));
+    message.mData2 = static_cast<uint8_t>(Arg<UInt32>(params, 3));
+    ReceiveMidi(&message);
+    return noErr;
+  }
+  case kMusicDevicePrepareInstrumentSelect:
+  case kMusicDeviceReleaseInstrumentSelect:
+    return noErr;
+  case kMusicDeviceStartNoteSelect:
+  {
+    NoteInstanceID* noteID = Arg<NoteInstanceID*>(params, 3);
+    const MusicDeviceNoteParams* note = Arg<const MusicDeviceNoteParams*>(params, 5);
+    if (noteID && note) *noteID = static_cast<NoteInstanceID>(TruncatedIndex(note->mPitch));
+    return noErr; // the note-on goes nowhere: this is an effect
+  }
+  case kMusicDeviceStopNoteSelect:
+    return noErr;
+  default:
+    return badComponentSelector;
+  }
+}
+
+// ---- properties ----
+
+ComponentResult IPlugAU::GetPropertyFromEntry(AudioUnitPropertyID propID, AudioUnitScope scope,
+                                              AudioUnitElement element, void* data, UInt32* size)
+{
+  if (!size) return kAudio_ParamError;
+  UInt32 needed = 0;
+  Boolean writable = false;
+  ComponentResult result = GetProperty(propID, scope, element, &needed, &writable, nullptr);
+  if (result != noErr) return result;
+  if (!data)
+  {
+    *size = needed;
+    return noErr;
+  }
+  if (*size < needed) return kAudio_ParamError; // nothing is written
+  result = GetProperty(propID, scope, element, &needed, &writable, data);
+  if (result == noErr) *size = needed;
+  return result;
+}
+
+const IPlugAU::BusChannels* IPlugAU::GetBus(AudioUnitScope scope, AudioUnitElement element) const
+{
+  return const_cast<IPlugAU*>(this)->FindBus(scope, element);
+}
+
+IPlugAU::BusChannels* IPlugAU::FindBus(AudioUnitScope scope, AudioUnitElement element)
+{
+  if (scope == kAudioUnitScope_Input)
+    return element < mInBuses.size() ? &mInBuses[element] : nullptr;
+  if (scope == kAudioUnitScope_Output || scope == kAudioUnitScope_Global)
+    return element < mOutBuses.size() ? &mOutBuses[element] : nullptr;
+  return nullptr;
+}
+
+const IPlugAU::InputConnection* IPlugAU::GetInputConnection(int bus) const
+{
+  return bus >= 0 && bus < NInputBuses() ? &mInputConnections[static_cast<size_t>(bus)] : nullptr;
+}
+
+ComponentResult IPlugAU::GetProperty(AudioUnitPropertyID propID, AudioUnitScope scope,
+                                     AudioUnitElement element, UInt32* size, Boolean* writable,
+                                     void* data)
+{
+  UInt32 localSize;
+  Boolean localWritable;
+  if (!size) size = &localSize;
+  if (!writable) writable = &localWritable;
+  *size = 0;
+  *writable = false;
+  const int nParams = NParams();
+
+  switch (propID)
+  {
+  case kAudioUnitProperty_ClassInfo:
+    *size = sizeof(CFPropertyListRef);
+    *writable = true;
+    return data ? GetClassInfo(static_cast<CFPropertyListRef*>(data)) : noErr;
+
+  case kAudioUnitProperty_MakeConnection:
+    if (!IsGlobal(scope) && scope != kAudioUnitScope_Input) return kAudioUnitErr_InvalidProperty;
+    *size = sizeof(AudioUnitConnection);
+    *writable = true;
+    return noErr;
+
+  case kAudioUnitProperty_SampleRate:
+    *size = sizeof(Float64);
+    *writable = true;
+    if (data) Write<Float64>(data, GetSampleRate());
+    return noErr;
+
+  case kAudioUnitProperty_ParameterList:
+    *size = IsGlobal(scope) ? static_cast<UInt32>(sizeof(AudioUnitParameterID) * nParams) : 0;
+    if (data && IsGlobal(scope))
+      for (int i = 0; i < nParams; ++i)
+        Write<AudioUnitParameterID>(static_cast<char*>(data) + 4 * i, static_cast<UInt32>(i));
+    return noErr;
+
+  case kAudioUnitProperty_ParameterInfo:
+    if (!IsGlobal(scope)) return kAudioUnitErr_InvalidProperty;
+    if (element >= static_cast<UInt32>(nParams)) return kAudioUnitErr_InvalidParameter;
+    *size = sizeof(AudioUnitParameterInfo);
+    if (!data) return noErr;
+    {
+      AudioUnitParameterInfo info;
+      const ComponentResult result = GetParameterInfo(element, &info);
+      if (result == noErr) Write(data, info);
+      return result;
+    }
+
+  case kAudioUnitProperty_FastDispatch:
+  {
+    void* proc;
+    switch (element)
+    {
+    case kAudioUnitGetParameterSelect:
+      proc = reinterpret_cast<void*>(&GetParamProc);
+      break;
+    case kAudioUnitSetParameterSelect:
+      proc = reinterpret_cast<void*>(&SetParamProc);
+      break;
+    case kAudioUnitRenderSelect:
+      proc = reinterpret_cast<void*>(&RenderProc);
+      break;
+    default:
+      return kAudioUnitErr_InvalidElement;
+    }
+    *size = sizeof(void*);
+    if (data) Write(data, proc);
+    return noErr;
+  }
+
+  case kAudioUnitProperty_StreamFormat:
+  {
+    const BusChannels* bus = FindBus(scope, element);
+    if (!bus) return kAudioUnitErr_InvalidProperty;
+    *size = sizeof(AudioStreamBasicDescription);
+    *writable = true;
+    if (!data) return noErr;
+    AudioStreamBasicDescription format;
+    memset(&format, 0, sizeof(format));
+    format.mSampleRate = GetSampleRate();
+    format.mFormatID = kAudioFormatLinearPCM;
+    format.mFormatFlags =
+        kAudioFormatFlagIsFloat | kAudioFormatFlagIsPacked | kAudioFormatFlagIsNonInterleaved;
+    format.mBytesPerPacket = format.mBytesPerFrame = sizeof(Float32);
+    format.mFramesPerPacket = 1;
+    format.mChannelsPerFrame =
+        static_cast<UInt32>(bus->mNHostChannels >= 0 ? bus->mNHostChannels : bus->mNPlugChannels);
+    format.mBitsPerChannel = 32;
+    Write(data, format);
+    return noErr;
+  }
+
+  case kAudioUnitProperty_ElementCount:
+    *size = sizeof(UInt32);
+    if (data)
+    {
+      UInt32 count = 0;
+      if (scope == kAudioUnitScope_Input)
+        count = static_cast<UInt32>(mInBuses.size());
+      else if (scope == kAudioUnitScope_Output)
+        count = static_cast<UInt32>(mOutBuses.size());
+      else if (IsGlobal(scope))
+        count = 1;
+      Write(data, count);
+    }
+    return noErr;
+
+  case kAudioUnitProperty_Latency:
+  case kAudioUnitProperty_TailTime:
+    if (!IsGlobal(scope)) return kAudioUnitErr_InvalidProperty;
+    *size = sizeof(Float64);
+    if (data)
+    {
+      const double rate = GetSampleRate();
+      Write<Float64>(data, rate > 0.0 ? GetLatency() / rate : 0.0);
+    }
+    return noErr;
+
+  case kAudioUnitProperty_SupportedNumChannels:
+    if (!IsGlobal(scope)) return kAudioUnitErr_InvalidProperty;
+    *size = static_cast<UInt32>(sizeof(AUChannelInfo) * NChannelIO());
+    if (data)
+      for (int i = 0; i < NChannelIO(); ++i)
+      {
+        const ChannelIO* io = GetChannelIO(i);
+        const AUChannelInfo info = {static_cast<SInt16>(io->mIn), static_cast<SInt16>(io->mOut)};
+        Write(static_cast<char*>(data) + sizeof(AUChannelInfo) * i, info);
+      }
+    return noErr;
+
+  case kAudioUnitProperty_MaximumFramesPerSlice:
+    if (!IsGlobal(scope)) return kAudioUnitErr_InvalidProperty;
+    *size = sizeof(UInt32);
+    *writable = true;
+    if (data) Write<UInt32>(data, static_cast<UInt32>(GetBlockSize()));
+    return noErr;
+
+  case kAudioUnitProperty_ParameterValueStrings:
+  {
+    const IParam* param = GetParam(static_cast<int>(element));
+    if (!IsGlobal(scope) || element >= static_cast<UInt32>(nParams) || !param ||
+        param->ValueTextCount() <= 0 ||
+        (param->mType != IParam::kTypeBool && param->mType != IParam::kTypeEnum))
+      return kAudioUnitErr_InvalidProperty;
+    *size = sizeof(CFArrayRef);
+    if (!data) return noErr;
+    const int count = param->ValueTextCount();
+    std::vector<const void*> strings(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i)
+      strings[static_cast<size_t>(i)] = MakeString(param->TextForValue(i));
+    CFArrayRef array =
+        CFArrayCreate(kCFAllocatorDefault, strings.data(), count, &kCFTypeArrayCallBacks);
+    for (const void* s : strings)
+      if (s) CFRelease(s);
+    Write(data, array);
+    return noErr;
+  }
+
+  case kAudioUnitProperty_GetUIComponentList:
+    if (!GetGUI()) return kAudioUnitErr_InvalidProperty;
+    *size = sizeof(ComponentDescription);
+    if (data)
+    {
+      ComponentDescription description;
+      description.componentType = kTarvexCarbonViewComponentType;
+      description.componentSubType = static_cast<OSType>(GetUniqueID());
+      description.componentManufacturer = static_cast<OSType>(GetMakerID());
+      description.componentFlags = 0;
+      description.componentFlagsMask = 0;
+      Write(data, description);
+    }
+    return noErr;
+
+  case kAudioUnitProperty_BypassEffect:
+    if (!IsGlobal(scope)) return kAudioUnitErr_InvalidProperty;
+    *size = sizeof(UInt32);
+    *writable = true;
+    if (data) Write<UInt32>(data, mBypassed ? 1 : 0);
+    return noErr;
+
+  case kAudioUnitProperty_LastRenderError:
+    if (!IsGlobal(scope)) return kAudioUnitErr_InvalidProperty;
+    *size = sizeof(OSStatus);
+    if (data) Write<OSStatus>(data, noErr);
+    return noErr;
+
+  case kAudioUnitProperty_SetRenderCallback:
+    if ((!IsGlobal(scope) && scope != kAudioUnitScope_Input) || element >= mInBuses.size())
+      return kAudioUnitErr_InvalidProperty;
+    *size = sizeof(AURenderCallbackStruct);
+    *writable = true;
+    return noErr;
+
+  case kAudioUnitProperty_FactoryPresets:
+    *size = sizeof(CFArrayRef);
+    if (data) Write<CFArrayRef>(data, MakeFactoryPresets());
+    return noErr;
+
+  case kAudioUnitProperty_HostCallbacks:
+    if (!IsGlobal(scope)) return kAudioUnitErr_InvalidProperty;
+    *size = sizeof(HostCallbackInfo);
+    *writable = true;
+    return noErr;
+
+  case kAudioUnitProperty_CurrentPreset:
+  case kAudioUnitProperty_PresentPreset:
+    *size = sizeof(AUPreset);
+    *writable = true;
+    if (data)
+    {
+      AUPreset preset;
+      preset.presetNumber = GetCurrentPresetIdx();
+      preset.presetName = MakeString(PresetName(GetCurrentPresetIdx()));
+      Write(data, preset);
+    }
+    return noErr;
+
+  case kAudioUnitProperty_CocoaUI:
+  {
+    // 64-bit hosts run on 10.5 or later, where Cocoa views exist.
+    if (!GetGUI()) return kAudioUnitErr_InvalidProperty;
+    *size = sizeof(AudioUnitCocoaViewInfo);
+    if (!data) return noErr;
+    CFStringRef identifier = MakeString(mBundleID.Get());
+    CFBundleRef bundle = identifier ? CFBundleGetBundleWithIdentifier(identifier) : nullptr;
+    if (identifier) CFRelease(identifier);
+    CFURLRef url = bundle ? CFBundleCopyBundleURL(bundle) : nullptr;
+    if (!url) return kAudioUnitErr_InvalidProperty; // our own bundle cannot be found
+    AudioUnitCocoaViewInfo info;
+    info.mCocoaAUViewBundleLocation = url;
+    info.mCocoaAUViewClass[0] = MakeString(mCocoaViewFactoryClassName.Get());
+    Write(data, info);
+    return noErr;
+  }
+
+  case kAudioUnitProperty_ParameterStringFromValue:
+  {
+    *size = sizeof(AudioUnitParameterStringFromValue);
+    if (!data || !IsGlobal(scope)) return noErr;
+    AudioUnitParameterStringFromValue request = Read<AudioUnitParameterStringFromValue>(data);
+    const IParam* param = GetParam(static_cast<int>(request.inParamID));
+    if (request.inParamID >= static_cast<UInt32>(nParams) || !param)
+      return kAudioUnitErr_InvalidParameter;
+    const double value = request.inValue ? *request.inValue : param->mValue;
+    request.outString = MakeString(param->TextForValue(TruncatedIndex(value)));
+    Write(data, request);
+    return noErr;
+  }
+
+  case kAudioUnitProperty_ParameterIDName:
+  {
+    *size = sizeof(AudioUnitParameterIDName);
+    if (!data || !IsGlobal(scope)) return noErr;
+    AudioUnitParameterIDName request = Read<AudioUnitParameterIDName>(data);
+    const IParam* param = GetParam(static_cast<int>(request.inID));
+    if (request.inID >= static_cast<UInt32>(nParams) || !param)
+      return kAudioUnitErr_InvalidParameter;
+    char name[IParam::kTextLength];
+    CopyTextBounded(name, param->NameText(), sizeof(name));
+    if (request.inDesiredLength != kAudioUnitParameterName_Full)
+    {
+      const int length = request.inDesiredLength < 0 ? 0
+                         : request.inDesiredLength > IParam::kTextLength - 1
+                             ? IParam::kTextLength - 1
+                             : request.inDesiredLength;
+      name[length] = 0;
+    }
+    request.outName = MakeString(name);
+    Write(data, request);
+    return noErr;
+  }
+
+  case kAudioUnitProperty_ParameterValueFromString:
+  {
+    *size = sizeof(AudioUnitParameterValueFromString);
+    if (!data || !IsGlobal(scope)) return noErr;
+    AudioUnitParameterValueFromString request = Read<AudioUnitParameterValueFromString>(data);
+    const IParam* param = GetParam(static_cast<int>(request.inParamID));
+    if (request.inParamID >= static_cast<UInt32>(nParams) || !param)
+      return kAudioUnitErr_InvalidParameter;
+    if (!request.inString || CFGetTypeID(request.inString) != CFStringGetTypeID())
+      return kAudioUnitErr_InvalidPropertyValue;
+    char text[256];
+    if (!CFStringGetCString(request.inString, text, sizeof(text), kCFStringEncodingUTF8))
+      return kAudioUnitErr_InvalidPropertyValue;
+    int32_t listed = 0;
+    double value;
+    if (param->ValueTextCount() > 0 && param->ValueForText(text, &listed))
+      value = listed;
+    else
+    {
+      value = strtod(text, nullptr);
+      if (!std::isfinite(value)) value = 0.0;
+      if (param->mNegateDisplay) value = -value;
+    }
+    request.outValue = static_cast<AudioUnitParameterValue>(value);
+    Write(data, request);
+    return noErr;
+  }
+
+  case kMusicDeviceProperty_InstrumentCount:
+    if (!IsGlobal(scope) || !IsInstrument()) return kAudioUnitErr_InvalidProperty;
+    *size = sizeof(UInt32);
+    if (data) Write<UInt32>(data, 1);
+    return noErr;
+
+  default:
+    return kAudioUnitErr_InvalidProperty;
+  }
+}
+
+ComponentResult IPlugAU::GetParameterInfo(AudioUnitElement element, AudioUnitParameterInfo* info)
+{
+  const IParam* param = GetParam(static_cast<int>(element));
+  if (!param) return kAudioUnitErr_InvalidParameter;
+  memset(info, 0, sizeof(*info));
+  info->flags = kAudioUnitParameterFlag_IsWritable | kAudioUnitParameterFlag_IsReadable |
+                kAudioUnitParameterFlag_HasCFNameString | kAudioUnitParameterFlag_CFNameRelease;
+  CopyTextBounded(info->name, param->NameText(), sizeof(info->name));
+  info->cfNameString = MakeString(param->NameText());
+  if (param->mType == IParam::kTypeBool)
+    info->unit = kAudioUnitParameterUnit_Boolean;
+  else if (param->mType == IParam::kTypeEnum)
+    info->unit = kAudioUnitParameterUnit_Indexed;
+  else if (param->LabelText()[0])
+  {
+    info->unit = kAudioUnitParameterUnit_CustomUnit;
+    info->unitName = MakeString(param->LabelText()); // released by the host (CFNameRelease)
+  }
+  else
+    info->unit = kAudioUnitParameterUnit_Generic;
+  info->minValue = static_cast<AudioUnitParameterValue>(param->mMin);
+  info->maxValue = static_cast<AudioUnitParameterValue>(param->mMax);
+  info->defaultValue = static_cast<AudioUnitParameterValue>(param->mValue);
+  return noErr;
+}
+
+CFMutableArrayRef IPlugAU::MakeFactoryPresets()
+{
+  // The records live in the plug-in; the arrays only point at them.
+  if (static_cast<int>(mFactoryPresetRecords.size()) != NPresets())
+  {
+    for (AUPreset& preset : mFactoryPresetRecords)
+      if (preset.presetName) CFRelease(preset.presetName);
+    mFactoryPresetRecords.resize(static_cast<size_t>(NPresets()));
+    for (int i = 0; i < NPresets(); ++i)
+      mFactoryPresetRecords[static_cast<size_t>(i)] = {i, MakeString(PresetName(i))};
+  }
+  CFMutableArrayRef array = CFArrayCreateMutable(kCFAllocatorDefault, NPresets(), nullptr);
+  if (!array) return nullptr;
+  for (const AUPreset& preset : mFactoryPresetRecords) CFArrayAppendValue(array, &preset);
+  return array;
+}
+
+void IPlugAU::NotifyPropertyListeners(AudioUnitPropertyID propID, AudioUnitScope scope,
+                                      AudioUnitElement element)
+{
+  // A listener may add or remove listeners: walk a copy of the matching entries.
+  PropertyListener matching[32];
+  int n = 0;
+  for (const PropertyListener& l : mPropertyListeners)
+    if (l.mPropID == propID && n < 32) matching[n++] = l;
+  for (int i = 0; i < n; ++i)
+    matching[i].mListenerProc(matching[i].mProcArgs, mCI, propID, scope, element);
+}
+
+ComponentResult IPlugAU::SetProperty(AudioUnitPropertyID propID, AudioUnitScope scope,
+                                     AudioUnitElement element, const void* data, UInt32 size)
+{
+  // Every writable property carries a record; check it before anyone is told.
+  UInt32 needed = 0;
+  switch (propID)
+  {
+  case kAudioUnitProperty_ClassInfo:
+    needed = sizeof(CFPropertyListRef);
+    break;
+  case kAudioUnitProperty_MakeConnection:
+    needed = sizeof(AudioUnitConnection);
+    break;
+  case kAudioUnitProperty_SampleRate:
+    needed = sizeof(Float64);
+    break;
+  case kAudioUnitProperty_StreamFormat:
+    needed = sizeof(AudioStreamBasicDescription);
+    break;
+  case kAudioUnitProperty_MaximumFramesPerSlice:
+  case kAudioUnitProperty_BypassEffect:
+    needed = sizeof(UInt32);
+    break;
+  case kAudioUnitProperty_SetRenderCallback:
+    needed = sizeof(AURenderCallbackStruct);
+    break;
+  case kAudioUnitProperty_HostCallbacks:
+    needed = 1; // a prefix of HostCallbackInfo
+    break;
+  case kAudioUnitProperty_CurrentPreset:
+  case kAudioUnitProperty_PresentPreset:
+    needed = sizeof(SInt32); // the preset number leads the record
+    break;
+  default:
+    NotifyPropertyListeners(propID, scope, 0);
+    return kAudioUnitErr_InvalidProperty;
+  }
+  if (!data) return kAudio_ParamError;
+  if (size < needed) return kAudioUnitErr_InvalidPropertyValue;
+
+  NotifyPropertyListeners(propID, scope, 0);
+  switch (propID)
+  {
+  case kAudioUnitProperty_ClassInfo:
+    return SetClassInfo(Read<CFPropertyListRef>(data));
+  case kAudioUnitProperty_MakeConnection:
+    return MakeConnection(scope, static_cast<const AudioUnitConnection*>(data));
+  case kAudioUnitProperty_SampleRate:
+  {
+    const Float64 rate = Read<Float64>(data);
+    if (!(rate > 0.0) || !std::isfinite(rate)) return kAudioUnitErr_InvalidPropertyValue;
+    StoreSampleRate(rate);
+    HostReset();
+    return noErr;
+  }
+  case kAudioUnitProperty_StreamFormat:
+  {
+    const AudioStreamBasicDescription format = Read<AudioStreamBasicDescription>(data);
+    return SetStreamFormat(scope, element, &format);
+  }
+  case kAudioUnitProperty_MaximumFramesPerSlice:
+  {
+    const UInt32 frames = Read<UInt32>(data);
+    if (frames < 1 || frames > static_cast<UInt32>(kMaxFramesPerSlice))
+      return kAudioUnitErr_InvalidPropertyValue;
+    ChangeBlockSize(static_cast<int>(frames));
+    HostReset();
+    return noErr;
+  }
+  case kAudioUnitProperty_BypassEffect:
+    if (!IsGlobal(scope)) return kAudioUnitErr_InvalidProperty;
+    mBypassed = Read<UInt32>(data) != 0;
+    HostReset();
+    return noErr;
+  case kAudioUnitProperty_SetRenderCallback:
+    return SetRenderCallback(scope, element, static_cast<const AURenderCallbackStruct*>(data));
+  case kAudioUnitProperty_HostCallbacks:
+    if (!IsGlobal(scope)) return kAudioUnitErr_InvalidProperty;
+    memset(&mHostCallbacks, 0, sizeof(mHostCallbacks));
+    memcpy(&mHostCallbacks, data, size < sizeof(mHostCallbacks) ? size : sizeof(mHostCallbacks));
+    return noErr;
+  case kAudioUnitProperty_CurrentPreset:
+  case kAudioUnitProperty_PresentPreset:
+  {
+    // A negative number names a user preset the host restored itself: nothing to apply.
+    const SInt32 number = Read<SInt32>(data);
+    if (number < 0) return noErr;
+    return ApplyPreset(number) ? ComponentResult(noErr)
+                               : ComponentResult(kAudioUnitErr_InvalidPropertyValue);
+  }
+  default:
+    return kAudioUnitErr_InvalidProperty;
+  }
+}
+
+// ---- buses and connections ----
+
+int IPlugAU::NHostChannelsConnected(const std::vector<BusChannels>& buses,
+                                    const BusChannels* proposed, int proposedCount)
+{
+  bool any = false;
+  int n = 0;
+  for (const BusChannels& bus : buses)
+  {
+    const int channels = &bus == proposed ? proposedCount : bus.mNHostChannels;
+    if (channels >= 0)
+    {
+      any = true;
+      n += channels;
+    }
+  }
+  return any ? n : -1;
+}
+
+bool IPlugAU::CheckLegalIO()
+{
+  const int nIn = NHostChannelsConnected(mInBuses);
+  const int nOut = NHostChannelsConnected(mOutBuses);
+  return (nIn == 0 && nOut == 0) || LegalIO(nIn, nOut);
+}
+
+bool IPlugAU::CheckLegalIO(AudioUnitScope scope, const BusChannels* bus, int nChannels)
+{
+  const bool input = scope == kAudioUnitScope_Input;
+  // The proposed bus at its new count, the other buses of its scope as set (unset ones as 0).
+  int nThis = 0;
+  for (const BusChannels& b : input ? mInBuses : mOutBuses)
+  {
+    const int channels = &b == bus ? nChannels : b.mNHostChannels;
+    if (channels > 0) nThis += channels;
+  }
+  const int nOther = mActive ? NHostChannelsConnected(input ? mOutBuses : mInBuses) : -1;
+  return input ? LegalIO(nThis, nOther) : LegalIO(nOther, nThis);
+}
+
+ComponentResult IPlugAU::SetStreamFormat(AudioUnitScope scope, AudioUnitElement element,
+                                         const AudioStreamBasicDescription* format)
+{
+  BusChannels* bus = FindBus(scope, element);
+  if (!bus) return kAudioUnitErr_InvalidProperty;
+  const bool linearPCM = format->mFormatID == kAudioFormatLinearPCM;
+  const bool canonical =
+      (format->mFormatFlags & (kAudioFormatFlagIsFloat | kAudioFormatFlagIsPacked)) != 0;
+  const int nChannels = format->mChannelsPerFrame > static_cast<UInt32>(INT_MAX)
+                            ? INT_MAX
+                            : static_cast<int>(format->mChannelsPerFrame);
+  const bool connectionOK =
+      nChannels >= 1 &&
+      CheckLegalIO(scope == kAudioUnitScope_Input ? scope : kAudioUnitScope_Output, bus, nChannels);
+  TARVEX_TRACE("%s:%s:%s", linearPCM ? "linearPCM" : "notLinearPCM",
+               canonical ? "canonicalFormat" : "notCanonicalFormat",
+               connectionOK ? "connectionOK" : "connectionNotOK");
+  const bool accepted = linearPCM && canonical && connectionOK;
+  if (accepted)
+  {
+    bus->mNHostChannels = nChannels;
+    const double rate = format->mSampleRate;
+    if (rate > 0.0 && std::isfinite(rate) && rate != GetSampleRate())
+    {
+      StoreSampleRate(rate);
+      HostReset(); // the engine follows the new rate before the next render
+    }
+  }
+  // A refused format leaves the bus as it was, so the unit keeps working with the last good one.
+  AssessInputConnections();
+  return accepted ? ComponentResult(noErr) : ComponentResult(kAudioUnitErr_InvalidProperty);
+}
+
+ComponentResult IPlugAU::MakeConnection(AudioUnitScope scope, const AudioUnitConnection* data)
+{
+  const AudioUnitConnection connection = Read<AudioUnitConnection>(data);
+  if ((!IsGlobal(scope) && scope != kAudioUnitScope_Input) ||
+      connection.destInputNumber >= mInBuses.size())
+    return kAudioUnitErr_InvalidProperty;
+  InputConnection& record = mInputConnections[connection.destInputNumber];
+  record = InputConnection();
+  if (connection.sourceAudioUnit)
+  {
+    AudioStreamBasicDescription format;
+    UInt32 size = sizeof(format);
+    OSStatus status =
+        AudioUnitGetProperty(connection.sourceAudioUnit, kAudioUnitProperty_StreamFormat,
+                             kAudioUnitScope_Output, connection.sourceOutputNumber, &format, &size);
+    if (status == noErr && size >= sizeof(format))
+      status = SetStreamFormat(kAudioUnitScope_Input, connection.destInputNumber, &format);
+    else if (status == noErr)
+      status = kAudioUnitErr_InvalidProperty;
+    if (status != noErr)
+    {
+      AssessInputConnections();
+      return kAudioUnitErr_InvalidProperty;
+    }
+    record.mUpstreamUnit = connection.sourceAudioUnit;
+    record.mUpstreamBusIdx = static_cast<int>(connection.sourceOutputNumber);
+    AudioUnitRenderProc proc = nullptr;
+    size = sizeof(proc);
+    if (AudioUnitGetProperty(connection.sourceAudioUnit, kAudioUnitProperty_FastDispatch,
+                             kAudioUnitScope_Global, kAudioUnitRenderSelect, &proc,
+                             &size) == noErr &&
+        size == sizeof(proc) && proc)
+    {
+      record.mUpstreamRenderProc = proc;
+      record.mUpstreamObj = GetComponentInstanceStorage(connection.sourceAudioUnit);
+    }
+  }
+  AssessInputConnections();
+  return noErr;
+}
+
+ComponentResult IPlugAU::SetRenderCallback(AudioUnitScope scope, AudioUnitElement element,
+                                           const AURenderCallbackStruct* data)
+{
+  if (scope != kAudioUnitScope_Input || element >= mInBuses.size())
+    return kAudioUnitErr_InvalidProperty;
+  const AURenderCallbackStruct callback = Read<AURenderCallbackStruct>(data);
+  InputConnection& record = mInputConnections[element];
+  record = InputConnection();
+  if (callback.inputProc) record.mCallback = callback;
+  AssessInputConnections();
+  return noErr;
+}
+
+void IPlugAU::AssessInputConnections()
+{
+  TARVEX_TRACE("%s", "AssessInputConnections");
+  WDL_MutexLock lock(GetMutex());
+  ConnectInputs(0, NInChannels(), false);
+  for (size_t i = 0; i < mInBuses.size(); ++i)
+  {
+    BusChannels& bus = mInBuses[i];
+    InputConnection& record = mInputConnections[i];
+    if (record.mUpstreamRenderProc && record.mUpstreamObj)
+      record.mInputType = eDirectFastProc;
+    else if (!record.mUpstreamUnit)
+      record.mInputType = record.mCallback.inputProc ? eRenderCallback : eNotConnected;
+    else
+      record.mInputType = eDirectNoFastProc;
+    bus.mConnected = record.mInputType != eNotConnected;
+    if (!bus.mConnected) continue;
+    if (bus.mNHostChannels < 0)
+    {
+      TARVEX_TRACE("AssumeChannels:%d", bus.mNPlugChannels);
+      bus.mNHostChannels = bus.mNPlugChannels;
+    }
+    const int nHost = bus.mNHostChannels;
+    ConnectInputs(bus.mPlugChannelStartIdx, nHost, true);
+    const int rest = bus.mNPlugChannels - nHost;
+    ConnectInputs(bus.mPlugChannelStartIdx + nHost, rest > 0 ? rest : 0, false);
+  }
+}
+
+void IPlugAU::ClearConnections()
+{
+  for (size_t i = 0; i < mInBuses.size(); ++i)
+  {
+    mInBuses[i].mConnected = false;
+    mInBuses[i].mNHostChannels = -1;
+    mInputConnections[i] = InputConnection();
+  }
+  for (BusChannels& bus : mOutBuses)
+  {
+    bus.mConnected = false;
+    bus.mNHostChannels = -1;
+  }
+}
+
+// ---- render ----
+
+OSStatus IPlugAU::RenderProc(void* plug, AudioUnitRenderActionFlags* flags,
+                             const AudioTimeStamp* timestamp, UInt32 outputBusIdx, UInt32 nFrames,
+                             AudioBufferList* bufferList)
+{
+  if (!plug) return kAudio_ParamError;
+  return static_cast<IPlugAU*>(plug)->Render(flags, timestamp, outputBusIdx, nFrames, bufferList);
+}
+
+void IPlugAU::SendRenderNotify(AudioUnitRenderActionFlags flags, const AudioTimeStamp* timestamp,
+                               UInt32 outputBusIdx, UInt32 nFrames, AudioBufferList* bufferList)
+{
+  for (const RenderNotify& notify : mRenderNotify)
+  {
+    AudioUnitRenderActionFlags actionFlags = flags;
+    notify.mProc(notify.mUserData, &actionFlags, timestamp, outputBusIdx, nFrames, bufferList);
+  }
+}
+
+OSStatus IPlugAU::PullInputs(const AudioTimeStamp* timestamp, UInt32 nFrames)
+{
+  const int blockSize = GetBlockSize();
+  for (size_t i = 0; i < mInBuses.size(); ++i)
+  {
+    const BusChannels& bus = mInBuses[i];
+    const InputConnection& record = mInputConnections[i];
+    if (!bus.mConnected || record.mInputType == eNotConnected) continue;
+    int nHost = bus.mNHostChannels;
+    if (nHost > kMaxBusChannels) nHost = kMaxBusChannels;
+    if (nHost < 0) nHost = 0;
+
+    BusBufferList list;
+    memset(&list, 0, sizeof(list));
+    list.mNumberBuffers = static_cast<UInt32>(nHost);
+    for (int k = 0; k < nHost; ++k)
+    {
+      list.mBuffers[k].mNumberChannels = 1;
+      list.mBuffers[k].mDataByteSize = nFrames * sizeof(float);
+      list.mBuffers[k].mData = nullptr;
+    }
+    AudioBufferList* bufferList = reinterpret_cast<AudioBufferList*>(&list);
+    AudioUnitRenderActionFlags flags = 0;
+    OSStatus status = noErr;
+    switch (record.mInputType)
+    {
+    case eDirectNoFastProc:
+      status = AudioUnitRender(record.mUpstreamUnit, &flags, timestamp,
+                               static_cast<UInt32>(record.mUpstreamBusIdx), nFrames, bufferList);
+      break;
+    case eRenderCallback:
+      for (int k = 0; k < nHost; ++k)
+      {
+        const int channel = bus.mPlugChannelStartIdx + k;
+        if (channel < NInChannels())
+          list.mBuffers[k].mData = mInScratchBuf.Get() + static_cast<size_t>(channel) * blockSize;
+        else
+          list.mBuffers[k].mDataByteSize = 0;
+      }
+      status = record.mCallback.inputProc(record.mCallback.inputProcRefCon, &flags, timestamp,
+                                          static_cast<UInt32>(i), nFrames, bufferList);
+      break;
+    case eDirectFastProc:
+      status = record.mUpstreamRenderProc(record.mUpstreamObj, &flags, timestamp,
+                                          static_cast<UInt32>(record.mUpstreamBusIdx), nFrames,
+                                          bufferList);
+      break;
+    default:
+      break;
+    }
+    if (status != noErr) return status;
+    // Buffers the upstream left without memory, too short or missing read as silence.
+    const UInt32 nReturned = list.mNumberBuffers < static_cast<UInt32>(nHost)
+                                 ? list.mNumberBuffers
+                                 : static_cast<UInt32>(nHost);
+    for (int k = 0; k < nHost; ++k)
+    {
+      const AudioBuffer& buffer = list.mBuffers[k];
+      float* samples = static_cast<UInt32>(k) < nReturned && buffer.mData &&
+                               buffer.mDataByteSize >= nFrames * sizeof(float)
+                           ? static_cast<float*>(buffer.mData)
+                           : nullptr;
+      BindInputBuffers(bus.mPlugChannelStartIdx + k, 1, &samples, static_cast<int>(nFrames));
+    }
+  }
+  return noErr;
+}
+
+OSStatus IPlugAU::Render(AudioUnitRenderActionFlags* flags, const AudioTimeStamp* timestamp,
+                         UInt32 outputBusIdx, UInt32 nFrames, AudioBufferList* bufferList)
+{
+  (void)flags;
+  if (!timestamp || !bufferList) return kAudio_ParamError;
+  if (!(timestamp->mFlags & kAudioTimeStampSampleTimeValid) || outputBusIdx >= mOutBuses.size() ||
+      nFrames > static_cast<UInt32>(GetBlockSize()))
+    return kAudioUnitErr_InvalidPropertyValue;
+  const UInt32 nBuffers = bufferList->mNumberBuffers;
+  for (UInt32 k = 0; k < nBuffers; ++k)
+  {
+    const AudioBuffer& buffer = bufferList->mBuffers[k];
+    if (buffer.mData && buffer.mDataByteSize < nFrames * sizeof(float))
+      return kAudioUnitErr_InvalidPropertyValue; // would be written past its end
+  }
+
+  SendRenderNotify(kAudioUnitRenderAction_PreRender, timestamp, outputBusIdx, nFrames, bufferList);
+
+  if (timestamp->mSampleTime != mRenderTimestamp)
+  {
+    const OSStatus status = PullInputs(timestamp, nFrames);
+    if (status != noErr) return status;
+    mRenderTimestamp = timestamp->mSampleTime;
+  }
+
+  BusChannels& bus = mOutBuses[outputBusIdx];
+  // A bus whose format the host never set carries the channels its StreamFormat reports.
+  const int nHost = bus.mNHostChannels >= 0 ? bus.mNHostChannels : bus.mNPlugChannels;
+  if (!bus.mConnected || nHost != static_cast<int>(nBuffers))
+  {
+    int n = nHost < static_cast<int>(nBuffers) ? nHost : static_cast<int>(nBuffers);
+    if (n < 0) n = 0;
+    ConnectOutputs(bus.mPlugChannelStartIdx, n, true);
+    const int rest = bus.mNPlugChannels - n;
+    ConnectOutputs(bus.mPlugChannelStartIdx + n, rest > 0 ? rest : 0, false);
+    bus.mConnected = true;
+  }
+  const int blockSize = GetBlockSize();
+  for (UInt32 k = 0; k < nBuffers; ++k)
+  {
+    AudioBuffer& buffer = bufferList->mBuffers[k];
+    const int channel = bus.mPlugChannelStartIdx + static_cast<int>(k);
+    if (static_cast<int>(k) >= bus.mNPlugChannels || channel >= NOutChannels())
+    {
+      // More buffers than the bus has channels: silence where there is memory.
+      if (buffer.mData) memset(buffer.mData, 0, nFrames * sizeof(float));
+      continue;
+    }
+    if (!buffer.mData)
+    {
+      buffer.mData = mOutScratchBuf.Get() + static_cast<size_t>(channel) * blockSize;
+      buffer.mDataByteSize = nFrames * sizeof(float);
+    }
+    float* samples = static_cast<float*>(buffer.mData);
+    BindOutputBuffers(channel, 1, &samples);
+  }
+
+  if (mBypassed)
+    RunBypass(0.0f, static_cast<int>(nFrames));
+  else
+    RunEngine(0.0f, static_cast<int>(nFrames));
+
+  SendRenderNotify(kAudioUnitRenderAction_PostRender, timestamp, outputBusIdx, nFrames, bufferList);
+  return noErr;
+}
+
+void IPlugAU::ChangeBlockSize(int nFrames)
+{
+  if (nFrames < 0) nFrames = 0;
+  const size_t nIn = static_cast<size_t>(NInChannels()) * static_cast<size_t>(nFrames);
+  const size_t nOut = static_cast<size_t>(NOutChannels()) * static_cast<size_t>(nFrames);
+  mInScratchBuf.Resize(static_cast<int>(nIn));
+  mOutScratchBuf.Resize(static_cast<int>(nOut));
+  if (mInScratchBuf.Get()) memset(mInScratchBuf.Get(), 0, sizeof(float) * mInScratchBuf.GetSize());
+  if (mOutScratchBuf.Get())
+    memset(mOutScratchBuf.Get(), 0, sizeof(float) * mOutScratchBuf.GetSize());
+  IPlugBase::ChangeBlockSize(nFrames);
+}
+
+// ---- parameters ----
+
+OSStatus IPlugAU::GetParamProc(void* plug, AudioUnitParameterID paramID, AudioUnitScope scope,
+                               AudioUnitElement, AudioUnitParameterValue* value)
+{
+  if (!plug) return kAudio_ParamError;
+  return static_cast<IPlugAU*>(plug)->GetParameter(paramID, scope, value);
+}
+
+OSStatus IPlugAU::SetParamProc(void* plug, AudioUnitParameterID paramID, AudioUnitScope scope,
+                               AudioUnitElement, AudioUnitParameterValue value, UInt32)
+{
+  if (!plug) return kAudio_ParamError;
+  return static_cast<IPlugAU*>(plug)->SetParameter(paramID, scope, value);
+}
+
+ComponentResult IPlugAU::GetParameter(AudioUnitParameterID paramID, AudioUnitScope scope,
+                                      AudioUnitParameterValue* value)
+{
+  if (!IsGlobal(scope)) return kAudioUnitErr_InvalidProperty;
+  if (!value) return kAudio_ParamError;
+  WDL_MutexLock lock(GetMutex());
+  const IParam* param = GetParam(static_cast<int>(paramID));
+  if (paramID >= static_cast<UInt32>(NParams()) || !param) return kAudioUnitErr_InvalidParameter;
+  *value = static_cast<AudioUnitParameterValue>(param->mValue);
+  return noErr;
+}
+
+ComponentResult IPlugAU::SetParameter(AudioUnitParameterID paramID, AudioUnitScope scope,
+                                      AudioUnitParameterValue value)
+{
+  if (!IsGlobal(scope)) return kAudioUnitErr_InvalidProperty;
+  TraceHook("SetParameter", __LINE__, "%u:%f", paramID, static_cast<double>(value));
+  WDL_MutexLock lock(GetMutex());
+  IParam* param = GetParam(static_cast<int>(paramID));
+  if (paramID >= static_cast<UInt32>(NParams()) || !param) return kAudioUnitErr_InvalidParameter;
+  if (std::isnan(value)) return kAudio_ParamError; // the parameter keeps its value
+  param->mValue = param->Clamped(value);
+  if (IGraphics* graphics = GetGUI())
+    graphics->SetParameterFromPlugin(static_cast<int>(paramID), param->mValue, false);
+  ParamChanged(static_cast<int>(paramID));
+  return noErr;
+}
+
+ComponentResult IPlugAU::ScheduleParameters(const AudioUnitParameterEvent* events, UInt32 count)
+{
+  if (!events && count > 0) return kAudio_ParamError;
+  for (UInt32 i = 0; i < count; ++i)
+  {
+    const AudioUnitParameterEvent& event = events[i];
+    if (event.eventType != kParameterEvent_Immediate) continue; // ramps are not followed
+    const OSStatus status =
+        SetParamProc(this, event.parameter, event.scope, event.element,
+                     event.eventValues.immediate.value, event.eventValues.immediate.bufferOffset);
+    if (status != noErr) return status;
+  }
+  return noErr;
+}
+
+// ---- class info ----
+
+ComponentResult IPlugAU::GetClassInfo(CFPropertyListRef* dictionary)
+{
+  ComponentDescription description;
+  memset(&description, 0, sizeof(description));
+  const OSErr err =
+      GetComponentInfo(reinterpret_cast<Component>(mCI), &description, nullptr, nullptr, nullptr);
+  if (err != noErr) return err;
+  StateChunk state;
+  const bool saved = DoesStateChunks() ? SaveState(&state) : WriteParamState(&state);
+  CFMutableDictionaryRef dict =
+      WriteAUClassInfo(description, VersionNumber(false), PresetName(GetCurrentPresetIdx()),
+                       saved ? &state : nullptr);
+  if (!dict) return memFullErr;
+  *dictionary = dict;
+  return noErr;
+}
+
+ComponentResult IPlugAU::SetClassInfo(CFPropertyListRef dictionary)
+{
+  ComponentDescription description;
+  memset(&description, 0, sizeof(description));
+  const OSErr err =
+      GetComponentInfo(reinterpret_cast<Component>(mCI), &description, nullptr, nullptr, nullptr);
+  if (err != noErr) return err;
+  AUClassInfoFields fields;
+  if (!ReadAUClassInfo(dictionary, &fields) ||
+      fields.type != static_cast<SInt32>(description.componentType) ||
+      fields.subtype != static_cast<SInt32>(description.componentSubType) ||
+      fields.manufacturer != static_cast<SInt32>(description.componentManufacturer))
+    return kAudioUnitErr_InvalidPropertyValue;
+  // The whole state must be there before anything changes: a short or damaged "data" is refused.
+  constexpr CFIndex kMaxStateBytes = 1 << 26;
+  if (!fields.data || fields.dataLength > kMaxStateBytes) return kAudioUnitErr_InvalidPropertyValue;
+  if (DoesStateChunks() ? fields.dataLength <= 0
+                        : !IsCompleteParamState(fields.data, fields.dataLength, NParams()))
+    return kAudioUnitErr_InvalidPropertyValue;
+
+  ApplyPreset(fields.name);
+  StateChunk chunk;
+  chunk.SetLength(static_cast<int>(fields.dataLength));
+  if (chunk.Size() != static_cast<int>(fields.dataLength)) return memFullErr;
+  if (fields.dataLength > 0)
+    memcpy(chunk.GetBytes(), fields.data, static_cast<size_t>(fields.dataLength));
+  const int position = DoesStateChunks() ? LoadState(&chunk, 0) : UnserializeParams(&chunk, 0);
+  if (position == 0) return kAudioUnitErr_InvalidPropertyValue;
+  PushParamsToEditor();
+  return noErr;
+}
+
+// ---- notifications and host information ----
+
+void IPlugAU::SendAUEvent(AudioUnitEventType type, int paramIdx)
+{
+  if (!mCI) return;
+  AudioUnitEvent event;
+  memset(&event, 0, sizeof(event));
+  event.mEventType = type;
+  event.mArgument.mParameter.mAudioUnit = mCI;
+  event.mArgument.mParameter.mParameterID = static_cast<AudioUnitParameterID>(paramIdx);
+  event.mArgument.mParameter.mScope = kAudioUnitScope_Global;
+  event.mArgument.mParameter.mElement = 0;
+  AUEventListenerNotify(nullptr, nullptr, &event);
+}
+
+void IPlugAU::BeginInformHostOfParamChange(int index)
+{
+  SendAUEvent(kAudioUnitEvent_BeginParameterChangeGesture, index);
+}
+
+void IPlugAU::InformHostOfParamChange(int index, double)
+{
+  SendAUEvent(kAudioUnitEvent_ParameterValueChange, index);
+}
+
+void IPlugAU::EndInformHostOfParamChange(int index)
+{
+  SendAUEvent(kAudioUnitEvent_EndParameterChangeGesture, index);
+}
+
+int IPlugAU::HostSamplePosition()
+{
+  if (!mHostCallbacks.transportStateProc) return 0;
+  Boolean playing = false, changed = false, cycling = false;
+  Float64 sample = 0.0, cycleStart = 0.0, cycleEnd = 0.0;
+  if (mHostCallbacks.transportStateProc(mHostCallbacks.hostUserData, &playing, &changed, &sample,
+                                        &cycling, &cycleStart, &cycleEnd) != noErr)
+    return 0;
+  const double position = sample + 0.5;
+  if (!(position >= 0.0)) return 0;
+  return position < 2147483647.0 ? static_cast<int>(position) : INT_MAX;
+}
+
+double IPlugAU::HostTempo()
+{
+  if (mHostCallbacks.beatAndTempoProc)
+  {
+    Float64 beat = 0.0, tempo = 0.0;
+    if (mHostCallbacks.beatAndTempoProc(mHostCallbacks.hostUserData, &beat, &tempo) == noErr &&
+        tempo > 0.0 && std::isfinite(tempo))
+      mTempo = tempo;
+  }
+  return mTempo;
+}
+
+void IPlugAU::HostTimeSignature(int* numerator, int* denominator)
+{
+  if (numerator) *numerator = 0;
+  if (denominator) *denominator = 0;
+  if (!mHostCallbacks.musicalTimeLocationProc) return;
+  UInt32 deltaToNextBeat = 0, den = 0;
+  Float32 num = 0.0f;
+  Float64 downBeat = 0.0;
+  if (mHostCallbacks.musicalTimeLocationProc(mHostCallbacks.hostUserData, &deltaToNextBeat, &num,
+                                             &den, &downBeat) != noErr)
+    return;
+  if (numerator) *numerator = TruncatedIndex(num);
+  if (denominator) *denominator = den > static_cast<UInt32>(INT_MAX) ? 0 : static_cast<int>(den);
+}
+
+int IPlugAU::HostCode()
+{
+  if (mHost != kHostUninit) return mHost;
+  char identifier[256] = "";
+  CFBundleRef mainBundle = CFBundleGetMainBundle();
+  CFStringRef id = mainBundle ? CFBundleGetIdentifier(mainBundle) : nullptr;
+  if (!id || !CFStringGetCString(id, identifier, sizeof(identifier), kCFStringEncodingUTF8))
+    identifier[0] = 0;
+  identifier[sizeof(identifier) - 1] = 0;
+  SetHost(identifier, 0);
+  return mHost;
+}
+
+void IPlugAU::HostSetup()
+{
+  HostCode();
+}
+
+void IPlugAU::ReportLatency(int samples)
+{
+  // Stored first, so that a listener that reads Latency at once sees the new value.
+  IPlugBase::ReportLatency(samples);
+  NotifyPropertyListeners(kAudioUnitProperty_Latency, kAudioUnitScope_Global, 0);
+}
+
+bool IPlugAU::EmitMidiList(WDL_TypedBuf<MidiMessage>* messages)
+{
+  if (messages)
+    for (int i = 0; i < messages->GetSize(); ++i) EmitMidi(messages->Get() + i);
+  return true;
+}
