@@ -7,6 +7,12 @@
 
 #define TARVEX_EXPORT extern "C" __attribute__((visibility("default")))
 
+// The editor finds its pictures in the component bundle.
+template <> struct TarvexEditorBundle<IPlugAU>
+{
+  static constexpr const char* kID = kTarvexAuBundleID;
+};
+
 IPlugAU* CreatePluginInstance()
 {
   // CreateTarvex holds the process-wide factory mutex around the construction.

@@ -259,7 +259,7 @@ static std::string Trimmed(const std::string& text)
   return text.substr(first, last - first);
 }
 
-static bool SameTextIgnoringCase(const std::string& a, const std::string& b)
+bool SameTextIgnoringCase(const std::string& a, const std::string& b)
 {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i)

@@ -77,3 +77,6 @@ std::string ResolvePluginBinary(const std::string& path);
 // units or one of its display texts) through effString2Parameter. False with a message when the
 // name is unknown or the value cannot be read.
 bool ApplySetting(RenderPlugin& plug, const std::string& setting, std::string* error);
+
+// True when both texts are equal ignoring ASCII case.
+bool SameTextIgnoringCase(const std::string& a, const std::string& b);

@@ -182,8 +182,6 @@ bool ParseInt(const char* text, int* value)
   return true;
 }
 
-bool SameTextIgnoringCase(const std::string& a, const std::string& b);
-
 // 0: parsed; 1: --help shown; 2: usage error.
 int ParseOptions(int argc, char** argv, Options* options)
 {

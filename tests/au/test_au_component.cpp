@@ -95,7 +95,7 @@ TEST_F(AuComponent, EveryPropertyInItsScopes)
       {14, 2, 0, kInvalid, 0, false, false},
       {16, 0, 0, noErr, 8, false, true},
       {16, 0, 4, kInvalid, 0, false, false},
-      {18, 0, 0, kInvalid, 0, false, false},
+      {18, 0, 0, noErr, 20, false, false}, // the Carbon view component of the editor
       {20, 0, 0, noErr, 8, false, false},
       {21, 0, 0, noErr, 4, true, false},
       {21, 1, 0, kInvalid, 0, false, false},
@@ -108,7 +108,7 @@ TEST_F(AuComponent, EveryPropertyInItsScopes)
       {27, 1, 0, kInvalid, 0, false, false},
       {28, 0, 0, noErr, 16, true, false},
       {36, 0, 0, noErr, 16, true, false},
-      {31, 0, 0, kInvalid, 0, false, false},
+      {31, 0, 0, noErr, 16, false, false}, // the Cocoa view factory of the editor
       {37, 0, 0, kInvalid, 0, false, false},
       {1000, 0, 0, kInvalid, 0, false, false},
       {6, 0, 0, kInvalid, 0, false, false},
@@ -144,6 +144,14 @@ TEST_F(AuComponent, EveryPropertyInItsScopes)
       memcpy(&info, buffer.data(), sizeof(info));
       CFRelease(info.cfNameString);
       if (info.unitName) CFRelease(info.unitName);
+    }
+    if (c.id == kAudioUnitProperty_CocoaUI)
+    {
+      AudioUnitCocoaViewInfo cocoa;
+      memcpy(&cocoa, buffer.data(), sizeof(cocoa));
+      EXPECT_EQ(testcf::StringValue(cocoa.mCocoaAUViewClass[0]), "Tarvex_View");
+      CFRelease(cocoa.mCocoaAUViewBundleLocation);
+      CFRelease(cocoa.mCocoaAUViewClass[0]);
     }
     if (c.id == 28 || c.id == 36)
     {
@@ -210,8 +218,14 @@ TEST_F(AuComponent, StreamFormatsAndChannelConfigurations)
     SCOPED_TRACE(c.what);
     Unit unit;
     ASSERT_TRUE(unit);
-    if (c.inChannels) EXPECT_EQ(unit.SetFormat(kAudioUnitScope_Input, 0, c.inChannels), noErr);
-    if (c.outChannels) EXPECT_EQ(unit.SetFormat(kAudioUnitScope_Output, 0, c.outChannels), noErr);
+    if (c.inChannels)
+    {
+      EXPECT_EQ(unit.SetFormat(kAudioUnitScope_Input, 0, c.inChannels), noErr);
+    }
+    if (c.outChannels)
+    {
+      EXPECT_EQ(unit.SetFormat(kAudioUnitScope_Output, 0, c.outChannels), noErr);
+    }
     EXPECT_EQ(unit.Call(kAudioUnitInitializeSelect), c.initialize);
     EXPECT_EQ(unit.Call(kAudioUnitUninitializeSelect), noErr);
   }

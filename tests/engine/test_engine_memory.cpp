@@ -248,13 +248,3 @@ TEST(ZeroPages, ClearingStopsAtTheHighWaterMark)
   EXPECT_EQ(extent, 0);
   FreeEngineArray(a);
 }
-
-// Construction writes the fields it sets, not the whole slot: a slot's large editor fields stay
-// unmapped while the editor is closed. Only meaningful once the record spans many pages.
-TEST_F(EngineMemory, ConstructionTouchesOnlyTheFieldsItSets)
-{
-  if (sizeof(InstanceState) < 16 * kPage) GTEST_SKIP() << "the record spans only a few pages";
-  auto plug = MakeTarvex();
-  ASSERT_TRUE(plug);
-  EXPECT_LE(ResidentPages(plug->State(), sizeof(InstanceState)), 8u);
-}
