@@ -70,10 +70,3 @@ void CreateEditor(IPlugBase& plug, InstanceState& s, const char* bundleID)
   LoadEditorResources(*graphics);
   display->CreateTextLines();
 }
-
-void BuildEditorGrid(InstanceState& s)
-{
-  IControl* control = s.graphics ? s.graphics->GetControl(kControlDisplay) : nullptr;
-  // Control 0 of the editor's own graphics object is always its display.
-  if (IDrawControl* display = static_cast<IDrawControl*>(control)) display->BuildGrid();
-}

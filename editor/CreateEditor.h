@@ -15,9 +15,6 @@ IGraphics* CreateEditorGraphics(IPlugBase* plug, int width, int height, int fps,
                                 const char* bundleID);
 
 // Builds the editor and hands it to the plug-in (AdoptGraphics). Leaves the label line text and
-// revealTimer as the slot's set-up wrote them. The grid picture is drawn by BuildGridPicture once
-// the engine exists.
+// revealTimer as the slot's set-up wrote them. The display draws its grid picture at its first
+// frame.
 void CreateEditor(IPlugBase& plug, InstanceState& state, const char* bundleID);
-
-// The grid picture of the editor CreateEditor built for state (nothing when there is none).
-void BuildEditorGrid(InstanceState& state);

@@ -7,10 +7,14 @@
 #include "engine/InstanceState.h"
 
 IDrawControl::IDrawControl(IPlugBase* plug, InstanceState* state)
-    : IControl(plug, IRECT(0, 0, kEditorWidth, kEditorHeight), -1), mState(state),
-      mGridPicture(static_cast<size_t>(kPlotSize) * kPlotSize * 4, 0)
+    : IControl(plug, IRECT(0, 0, kEditorWidth, kEditorHeight), -1), mState(state)
 {
-  if (mState) mState->view.gridPicture = mGridPicture.data();
+  if (mState)
+  {
+    mState->view.gridPicture = nullptr;
+    mState->view.gridPixels = nullptr;
+    mState->view.gridPixelCount = 0;
+  }
 }
 
 IDrawControl::~IDrawControl()
@@ -38,8 +42,10 @@ void IDrawControl::CreateTextLines()
 
 void IDrawControl::BuildGrid()
 {
-  if (!mState) return;
+  if (!mState || !mGridPicture.empty()) return;
   EditorViewState& v = mState->view;
+  mGridPicture.assign(static_cast<size_t>(kPlotSize) * kPlotSize * 4, 0);
+  v.gridPicture = mGridPicture.data();
   BuildGridPicture(v);
   mGridPixels.assign(static_cast<size_t>(CountGridPixels(v)), GridPixel{});
   ListGridPixels(v, mGridPixels.data());
@@ -79,7 +85,9 @@ void IDrawControl::OnMouseOut()
 
 void IDrawControl::Draw(IGraphics*)
 {
-  if (mState) DrawDisplayFrame(*mState);
+  if (!mState) return;
+  BuildGrid(); // first frame only
+  DrawDisplayFrame(*mState);
 }
 
 IKnobInvisibleControl::IKnobInvisibleControl(IPlugBase* plug, const IRECT& rect, int paramIdx,

@@ -42,7 +42,6 @@ public:
     InitSlot();
     CreateEditor(*this, *mInstanceState, TarvexEditorBundle<Wrapper>::kID);
     mEngineReady = CreateEngine(*this, mEngine, *mInstanceState);
-    BuildEditorGrid(*mInstanceState);
     ReadPrefs(*this, *mInstanceState);
     this->PushParamsToEditor(); // the knobs start from the values read from the file
     if (mEngineReady)

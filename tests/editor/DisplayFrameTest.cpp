@@ -88,6 +88,9 @@ TEST_F(GoldenFrameTest, GrabWithItsLabel)
 // on their rows; the frame blends it only while the reveal timer is below 2.
 TEST_F(EditorTest, GridPictureLinesSitOnTheirRowsAndColumns)
 {
+  // An editor that is never shown keeps no grid; the first frame draws it.
+  EXPECT_EQ(State().view.gridPicture, nullptr);
+  DrawFrames(1);
   const uint8_t* grid = State().view.gridPicture;
   ASSERT_NE(grid, nullptr);
   auto alpha = [&](int x, int y)
