@@ -308,6 +308,11 @@ Picture MakeBackground(const Face& title, const Face& caption, const Face& label
              Rgb(0x70, 0x80, 0x90), 0);
   DrawFtText(bg, caption, "Vennmoor", 32, 564, Rgb(0x5A, 0x6A, 0x7C), 0);
 
+  // A light plate under the label line, which the editor writes in black from x 230, its top on
+  // row 16.
+  FillRect(bg, 224, 13, kPlotLeft + kPlotSize, 31, Rgb(0xB4, 0xBE, 0xC8));
+  FrameRect(bg, 224, 13, kPlotLeft + kPlotSize - 1, 30, Rgb(0x8A, 0x96, 0xA2));
+
   // Plot frame, then the plot itself fully transparent.
   FrameRect(bg, kPlotLeft - 1, kPlotTop - 1, kPlotLeft + kPlotSize, kPlotTop + kPlotSize,
             Rgb(0x40, 0x48, 0x52));
