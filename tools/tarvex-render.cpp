@@ -763,33 +763,6 @@ bool ReadStereo(const std::string& path, std::vector<double>* samples, std::stri
   return true;
 }
 
-// In-place radix-2 FFT; size a power of two.
-void Fft(std::vector<std::complex<double>>& x)
-{
-  const size_t n = x.size();
-  for (size_t i = 1, j = 0; i < n; ++i)
-  {
-    size_t bit = n >> 1;
-    for (; j & bit; bit >>= 1) j ^= bit;
-    j ^= bit;
-    if (i < j) std::swap(x[i], x[j]);
-  }
-  for (size_t len = 2; len <= n; len <<= 1)
-  {
-    const std::complex<double> w = std::polar(1.0, -2.0 * M_PI / static_cast<double>(len));
-    for (size_t i = 0; i < n; i += len)
-    {
-      std::complex<double> wk = 1.0;
-      for (size_t k = 0; k < len / 2; ++k, wk *= w)
-      {
-        const std::complex<double> a = x[i + k], b = x[i + k + len / 2] * wk;
-        x[i + k] = a + b;
-        x[i + k + len / 2] = a - b;
-      }
-    }
-  }
-}
-
 // Level in dB of the frames [first, first + count) of a stereo signal within each band: power of
 // Hann-windowed FFT frames (8192, half overlap), both channels, relative to a full-scale sine.
 std::vector<double> BandLevels(const std::vector<double>& stereo, long long first, long long count)
@@ -811,7 +784,7 @@ std::vector<double> BandLevels(const std::vector<double>& stereo, long long firs
     {
       for (size_t i = 0; i < n; ++i)
         x[i] = window[i] * stereo[static_cast<size_t>(2 * (start + static_cast<long long>(i)) + c)];
-      Fft(x);
+      Fft(x, false);
       for (size_t b = 0; b < power.size(); ++b)
       {
         const size_t lo = static_cast<size_t>(std::ceil(kDemoBands[b].low * n / kDemoRate));

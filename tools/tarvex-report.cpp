@@ -215,29 +215,6 @@ double QuietLevel(double limiterDb)
   return std::min(1.0, std::pow(10.0, 0.05 * limiterDb));
 }
 
-void Fft(std::vector<std::complex<double>>& x, bool inverse)
-{
-  const size_t n = x.size();
-  for (size_t i = 1, j = 0; i < n; ++i)
-  {
-    size_t bit = n >> 1;
-    for (; j & bit; bit >>= 1) j ^= bit;
-    j ^= bit;
-    if (i < j) std::swap(x[i], x[j]);
-  }
-  for (size_t len = 2; len <= n; len <<= 1)
-  {
-    const double angle = (inverse ? 2.0 : -2.0) * M_PI / static_cast<double>(len);
-    for (size_t i = 0; i < n; i += len)
-      for (size_t k = 0; k < len / 2; ++k)
-      {
-        const std::complex<double> w = std::polar(1.0, angle * static_cast<double>(k));
-        const std::complex<double> a = x[i + k], b = x[i + k + len / 2] * w;
-        x[i + k] = a + b;
-        x[i + k + len / 2] = a - b;
-      }
-  }
-}
 
 // Periodic noise of the given length (a power of two) with equal power in every bin from low to
 // high Hz and random phases, scaled to the peak. Deterministic.
@@ -842,6 +819,30 @@ Picture DrawReport(const Measurement& m, const BitmapFont* font)
   return canvas.picture;
 }
 } // namespace
+
+void Fft(std::vector<std::complex<double>>& x, bool inverse)
+{
+  const size_t n = x.size();
+  for (size_t i = 1, j = 0; i < n; ++i)
+  {
+    size_t bit = n >> 1;
+    for (; j & bit; bit >>= 1) j ^= bit;
+    j ^= bit;
+    if (i < j) std::swap(x[i], x[j]);
+  }
+  for (size_t len = 2; len <= n; len <<= 1)
+  {
+    const double angle = (inverse ? 2.0 : -2.0) * M_PI / static_cast<double>(len);
+    for (size_t i = 0; i < n; i += len)
+      for (size_t k = 0; k < len / 2; ++k)
+      {
+        const std::complex<double> w = std::polar(1.0, angle * static_cast<double>(k));
+        const std::complex<double> a = x[i + k], b = x[i + k + len / 2] * w;
+        x[i + k] = a + b;
+        x[i + k + len / 2] = a - b;
+      }
+  }
+}
 
 int RunReport(const ReportRequest& request)
 {

@@ -6,8 +6,10 @@
 // engine/BandCurve, so the two can be compared. One thread; everything is owned by the call.
 #pragma once
 
+#include <complex>
 #include <functional>
 #include <string>
+#include <vector>
 
 class RenderPlugin;
 
@@ -32,3 +34,7 @@ constexpr double kReportMaxRate = 192000.0;
 // Prints the report to standard output and writes the picture. 0, or 1 after a message on
 // standard error (no picture is written then).
 int RunReport(const ReportRequest& request);
+
+// In-place radix-2 FFT of a power-of-two length, unscaled in both directions; the tools' own
+// measurement transform, separate from the plug-in's.
+void Fft(std::vector<std::complex<double>>& x, bool inverse);
