@@ -209,8 +209,9 @@ void IPlugBase::ChangeBlockSize(int nFrames)
 {
   if (nFrames < 0) nFrames = 0;
   if (nFrames == mBlockSize) return;
-  // Resizing may move a scratch buffer; slots that pointed at the old one are pointed at the new one, so
-  // no data slot is left dangling (connected channels are bound afresh with every call anyway).
+  // Resizing may move a scratch buffer; slots that pointed at the old one are pointed at the new
+  // one, so no data slot is left dangling (connected channels are bound afresh with every call
+  // anyway).
   for (int i = 0; i < NInChannels(); ++i)
   {
     InChannel* channel = mInChannels.Get(i);
@@ -469,6 +470,8 @@ int IPlugBase::ReadPresetBank(const StateChunk* chunk, int start)
         preset->mChunk.Clear();
         WriteParamState(&preset->mChunk);
       }
+      else if (preset->mChunk.Size() != 8 * NParams())
+        preset->mInitialised = false; // its state was cut short and it holds no earlier one
     }
   }
   ApplyPreset(mCurrentPresetIdx);

@@ -26,6 +26,7 @@ public:
     }
   }
   void ParamChanged(int index) override { ++mChangedCount[index]; }
+  const IPreset* Preset(int index) const { return mPresets.Get(index); }
   int mChangedCount[24] = {};
 };
 
@@ -204,6 +205,36 @@ TEST(Presets, OverlongBankNameIsCut)
   plug.WriteParamState(&bank);
   EXPECT_EQ(plug.ReadPresetBank(&bank, 0), 4 + 1000 + 1 + 192);
   EXPECT_EQ(strlen(plug.PresetName(0)), 255u);
+}
+
+// A bank cut short inside the state of a preset that held none before must not leave that preset
+// marked as holding one: its next bank would carry the flag without the state, and reading that
+// bank would take the following preset's bytes as parameter values.
+TEST(Presets, BankCutInsideAStateStaysReadableAfterwards)
+{
+  StatePlug plug(2);
+  StateChunk cut;
+  cut.AppendText("first");
+  cut.AppendFlag(true);
+  AppendDouble(cut, 3.0); // 8 of 192 bytes
+  EXPECT_EQ(plug.ReadPresetBank(&cut, 0), -1);
+
+  // Re-applied at the end of the read, the preset now holds the live values in full.
+  EXPECT_TRUE(plug.Preset(0)->mInitialised);
+  EXPECT_EQ(plug.Preset(0)->mChunk.Size(), 192);
+  StateChunk written;
+  ASSERT_TRUE(plug.WritePresetBank(&written));
+  EXPECT_EQ(plug.ReadPresetBank(&written, 0), written.Size());
+
+  // A preset that did hold a state keeps it, and the flag, when a later bank is cut inside it.
+  StatePlug holder(1);
+  holder.FillDefaultPresets(nullptr, 1);
+  EXPECT_EQ(holder.ReadPresetBank(&cut, 0), -1);
+  EXPECT_TRUE(holder.Preset(0)->mInitialised);
+  EXPECT_EQ(holder.Preset(0)->mChunk.Size(), 192);
+  StateChunk kept;
+  ASSERT_TRUE(holder.WritePresetBank(&kept));
+  EXPECT_EQ(holder.ReadPresetBank(&kept, 0), kept.Size());
 }
 
 TEST(Presets, GarbageBanksNeverCrash)
