@@ -209,9 +209,8 @@ void IPlugBase::ChangeBlockSize(int nFrames)
 {
   if (nFrames < 0) nFrames = 0;
   if (nFrames == mBlockSize) return;
-  // Resizing may move a scratch buffer; slots that pointed at the old one are pointed at the new
-  // one, so no data slot is left dangling (connected channels are bound afresh with every call
-  // anyway).
+  // Resizing may move a scratch buffer; slots that pointed at the old one are pointed at the new one, so
+  // no data slot is left dangling (connected channels are bound afresh with every call anyway).
   for (int i = 0; i < NInChannels(); ++i)
   {
     InChannel* channel = mInChannels.Get(i);
