@@ -488,6 +488,7 @@ bool IPlugBase::ApplyPreset(int index)
   {
     preset->mInitialised = true;
     NextUserPresetName(preset->mName, IPreset::kNameLength);
+    preset->mChunk.Clear(); // a state left from before a bank cleared the flag is replaced
     ok = WriteParamState(&preset->mChunk);
   }
   if (ok)
@@ -539,6 +540,7 @@ void IPlugBase::FillDefaultPresets(const char* name, int count)
     if (!preset) return;
     preset->mInitialised = true;
     CopyTextBounded(preset->mName, name ? name : "Default", IPreset::kNameLength);
+    preset->mChunk.Clear();
     WriteParamState(&preset->mChunk);
   }
 }

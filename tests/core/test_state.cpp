@@ -207,10 +207,10 @@ TEST(Presets, OverlongBankNameIsCut)
   EXPECT_EQ(strlen(plug.PresetName(0)), 255u);
 }
 
-// A bank cut short inside the state of a preset that held none before must not leave that preset
-// marked as holding one: its next bank would carry the flag without the state, and reading that
-// bank would take the following preset's bytes as parameter values.
-TEST(Presets, BankCutInsideAStateStaysReadableAfterwards)
+// A bank read must never leave a preset whose flag and stored state disagree: the next bank would
+// carry the flag without the state (or two states), and reading it would take the following bytes
+// as parameter values. First a bank cut short inside the state of a preset that held none before.
+TEST(Presets, BanksReadAfterBadOnesStayReadable)
 {
   StatePlug plug(2);
   StateChunk cut;
@@ -235,6 +235,18 @@ TEST(Presets, BankCutInsideAStateStaysReadableAfterwards)
   StateChunk kept;
   ASSERT_TRUE(holder.WritePresetBank(&kept));
   EXPECT_EQ(holder.ReadPresetBank(&kept, 0), kept.Size());
+
+  // A bank that clears the flag of a preset holding a state: re-applied, the preset captures the
+  // live values in place of the old state, not after it.
+  StateChunk cleared;
+  cleared.AppendText("again");
+  cleared.AppendFlag(false);
+  EXPECT_EQ(holder.ReadPresetBank(&cleared, 0), cleared.Size());
+  EXPECT_TRUE(holder.Preset(0)->mInitialised);
+  EXPECT_EQ(holder.Preset(0)->mChunk.Size(), 192);
+  StateChunk after;
+  ASSERT_TRUE(holder.WritePresetBank(&after));
+  EXPECT_EQ(holder.ReadPresetBank(&after, 0), after.Size());
 }
 
 TEST(Presets, GarbageBanksNeverCrash)
