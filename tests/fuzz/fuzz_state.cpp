@@ -61,12 +61,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (start >= 0 && start + stateSize <= chunk.Size())
       FUZZ_CHECK(position == start + stateSize);
     else
-      FUZZ_CHECK(position == -1);
+      FUZZ_CHECK(position == (start < 0 ? start : -1)); // a negative start reads nothing
   }
   else
   {
     const int position = plug.ReadPresetBank(&chunk, start);
-    FUZZ_CHECK(position >= -1);
+    FUZZ_CHECK(start < 0 ? position == start : position >= -1); // a negative start reads nothing
     for (int i = 0; i < plug.NPresets(); ++i)
       FUZZ_CHECK(strlen(plug.PresetName(i)) < static_cast<size_t>(IPreset::kNameLength));
   }
