@@ -192,3 +192,35 @@ TEST(VstThreads, AudioAutomationAndEditorThreadsAtOnce)
   EXPECT_EQ(counts.chunkFailures.load(), 0);
   EXPECT_EQ(gAutomate.load(), 0); // host-made changes are not echoed back to the host
 }
+
+// Hosts create and close instances from several threads (scanning, loading a project): the entry
+// point serialises constructions, while effClose runs under the closing instance's own lock only.
+TEST(VstThreads, InstancesCreatedAndClosedOnTwoThreads)
+{
+  VstPluginMainProc entry = vsttest::Entry();
+  ASSERT_NE(entry, nullptr);
+  std::atomic<int> made{0}, failed{0};
+  const auto end =
+      std::chrono::steady_clock::now() + std::chrono::duration<double>(StressSeconds() / 2);
+  auto churn = [&]
+  {
+    while (std::chrono::steady_clock::now() < end)
+    {
+      AEffect* e = entry(ThreadSafeCallback);
+      if (!e)
+      {
+        failed.fetch_add(1);
+        continue;
+      }
+      Dispatch(e, effOpen);
+      made.fetch_add(1);
+      Dispatch(e, effClose);
+    }
+  };
+  std::thread a(churn), b(churn);
+  a.join();
+  b.join();
+  printf("churn: %d instances made and closed\n", made.load());
+  EXPECT_GT(made.load(), 0);
+  EXPECT_EQ(failed.load(), 0);
+}
