@@ -88,8 +88,8 @@ void AudioThread(AEffect* e, const std::atomic<bool>& stop, Counts& counts)
   }
 }
 
-// Host automation thread: normalised parameter changes, typed values, and the program and bank
-// chunks saved and restored as a host's undo or preset browser does.
+// Host automation thread: normalised parameter changes, typed values, the program and bank chunks
+// saved and restored as a host's undo or preset browser does, and now and then a rate change.
 void AutomationThread(AEffect* e, const std::atomic<bool>& stop, Counts& counts)
 {
   std::mt19937 rng(2);
@@ -108,6 +108,13 @@ void AutomationThread(AEffect* e, const std::atomic<bool>& stop, Counts& counts)
       char text[32];
       snprintf(text, sizeof(text), "%g", 100.0 * position(rng));
       Dispatch(e, effString2Parameter, param(rng), 0, text);
+    }
+    if (step % 200 == 199)
+    {
+      // Some hosts suspend, change the rate and resume from their UI thread while audio runs.
+      Dispatch(e, effMainsChanged, 0, 0);
+      Dispatch(e, effSetSampleRate, 0, 0, nullptr, step % 400 == 199 ? 48000.0f : 44100.0f);
+      Dispatch(e, effMainsChanged, 0, 1);
     }
     if (step % 16 == 0)
     {
