@@ -23,16 +23,21 @@ namespace fuzz
     }                                                                                              \
   } while (0)
 
-// A private scratch folder for this process (in memory when /dev/shm exists), removed at exit
-// together with the files named through ScratchFile.
+// A private scratch folder for this process, inside $TARVEX_FUZZ_SCRATCH when it is set (the run
+// script sets it and removes it afterwards: libFuzzer may end the process without running exit
+// handlers), else in /dev/shm or /tmp.
 inline const std::string& ScratchFolder()
 {
   static std::string folder = []
   {
-    char pattern[] = "/dev/shm/tarvex-fuzz-XXXXXX";
-    char fallback[] = "/tmp/tarvex-fuzz-XXXXXX";
-    const char* made = mkdtemp(pattern);
-    if (!made) made = mkdtemp(fallback);
+    const char* base = getenv("TARVEX_FUZZ_SCRATCH");
+    std::string pattern = std::string(base && *base ? base : "/dev/shm") + "/tarvex-fuzz-XXXXXX";
+    const char* made = mkdtemp(&pattern[0]);
+    if (!made)
+    {
+      pattern = "/tmp/tarvex-fuzz-XXXXXX";
+      made = mkdtemp(&pattern[0]);
+    }
     if (!made) abort();
     return std::string(made);
   }();
