@@ -469,6 +469,8 @@ int IPlugBase::ReadPresetBank(const StateChunk* chunk, int start)
         preset->mChunk.Clear();
         WriteParamState(&preset->mChunk);
       }
+      else if (preset->mChunk.Size() != 8 * NParams())
+        preset->mInitialised = false; // its state was cut short and it holds no earlier one
     }
   }
   ApplyPreset(mCurrentPresetIdx);
@@ -486,6 +488,7 @@ bool IPlugBase::ApplyPreset(int index)
   {
     preset->mInitialised = true;
     NextUserPresetName(preset->mName, IPreset::kNameLength);
+    preset->mChunk.Clear(); // a state left from before a bank cleared the flag is replaced
     ok = WriteParamState(&preset->mChunk);
   }
   if (ok)
@@ -537,6 +540,7 @@ void IPlugBase::FillDefaultPresets(const char* name, int count)
     if (!preset) return;
     preset->mInitialised = true;
     CopyTextBounded(preset->mName, name ? name : "Default", IPreset::kNameLength);
+    preset->mChunk.Clear();
     WriteParamState(&preset->mChunk);
   }
 }

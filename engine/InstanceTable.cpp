@@ -2,6 +2,14 @@
 
 #include "engine/ZeroPages.h"
 
+// inUse is read by constructions (under the factory mutex) while a destruction on another thread
+// (under its own instance's mutex only) clears it: both sides go through atomic accesses, and the
+// release of a slot publishes the destroyed instance's last writes to whoever takes it next.
+static bool SlotInUse(const InstanceState& slot)
+{
+  return __atomic_load_n(&slot.inUse, __ATOMIC_ACQUIRE) != 0;
+}
+
 static InstanceState* InstanceTable()
 {
   // Never freed: instances of this process reach their slot through a pointer until the process
@@ -23,7 +31,7 @@ bool InstanceTableHasFreeSlot()
   InstanceState* table = InstanceTable();
   if (!table) return false;
   for (int i = 0; i < kMaxInstances; ++i)
-    if (!table[i].inUse) return true;
+    if (!SlotInUse(table[i])) return true;
   return false;
 }
 
@@ -33,9 +41,9 @@ int TakeInstanceSlot(IPlugBase* plug, InstanceState** slot)
   InstanceState* table = InstanceTable();
   if (!table) return -1;
   for (int i = 0; i < kMaxInstances; ++i)
-    if (!table[i].inUse)
+    if (!SlotInUse(table[i]))
     {
-      table[i].inUse = 1;
+      __atomic_store_n(&table[i].inUse, static_cast<uint8_t>(1), __ATOMIC_RELEASE);
       table[i].plug = plug;
       if (slot) *slot = &table[i];
       return i;
@@ -45,5 +53,5 @@ int TakeInstanceSlot(IPlugBase* plug, InstanceState** slot)
 
 void ReleaseInstanceSlot(InstanceState* slot)
 {
-  if (slot) slot->inUse = 0;
+  if (slot) __atomic_store_n(&slot->inUse, static_cast<uint8_t>(0), __ATOMIC_RELEASE);
 }

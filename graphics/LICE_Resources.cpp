@@ -186,15 +186,16 @@ LICE_IBitmap* LoadBitmapFromBundle(const char* identifier, const char* name)
   while (dot >= 0 && name[dot] != '.') --dot;
   if (strcasecmp(name + dot + 1, "png") != 0) return nullptr;
 
-  // Resource name: last path component without its extension.
-  int start = dot;
+  // Resource name: last path component without its extension (the whole name when it has no '.').
+  const int end = dot >= 0 ? dot : length;
+  int start = end;
   while (start > 0 && name[start - 1] != '/') --start;
-  if (dot <= start) return nullptr;
+  if (end <= start) return nullptr;
 
   WDL_String path;
   if (!FindBundleFolder(identifier, &path)) return nullptr;
   path.Append("/Contents/Resources/");
-  path.Append(name + start, dot - start);
+  path.Append(name + start, end - start);
   path.Append(".png");
   return LoadPng(path.Get());
 }

@@ -462,9 +462,7 @@ VstIntPtr IPlugVST::String2Parameter(int32_t index, const char* text)
     if (std::isnan(value)) value = 0.0;
     if (param->mNegateDisplay) value = -value;
   }
-  // Stepped parameters only take values on their grid.
-  if (param->mType != IParam::kTypeDouble && param->mStep > 0.0)
-    value = param->mStep * std::floor(value / param->mStep + 0.5);
+  // Clamped only, not rounded to the step: a typed 2.7 on an integer parameter stays 2.7.
   value = param->Clamped(value);
   if (mGraphics) mGraphics->SetParameterFromPlugin(index, value, false);
   param->mValue = value;

@@ -26,6 +26,7 @@ public:
     }
   }
   void ParamChanged(int index) override { ++mChangedCount[index]; }
+  const IPreset* Preset(int index) const { return mPresets.Get(index); }
   int mChangedCount[24] = {};
 };
 
@@ -204,6 +205,48 @@ TEST(Presets, OverlongBankNameIsCut)
   plug.WriteParamState(&bank);
   EXPECT_EQ(plug.ReadPresetBank(&bank, 0), 4 + 1000 + 1 + 192);
   EXPECT_EQ(strlen(plug.PresetName(0)), 255u);
+}
+
+// A bank read must never leave a preset whose flag and stored state disagree: the next bank would
+// carry the flag without the state (or two states), and reading it would take the following bytes
+// as parameter values. First a bank cut short inside the state of a preset that held none before.
+TEST(Presets, BanksReadAfterBadOnesStayReadable)
+{
+  StatePlug plug(2);
+  StateChunk cut;
+  cut.AppendText("first");
+  cut.AppendFlag(true);
+  AppendDouble(cut, 3.0); // 8 of 192 bytes
+  EXPECT_EQ(plug.ReadPresetBank(&cut, 0), -1);
+
+  // Re-applied at the end of the read, the preset now holds the live values in full.
+  EXPECT_TRUE(plug.Preset(0)->mInitialised);
+  EXPECT_EQ(plug.Preset(0)->mChunk.Size(), 192);
+  StateChunk written;
+  ASSERT_TRUE(plug.WritePresetBank(&written));
+  EXPECT_EQ(plug.ReadPresetBank(&written, 0), written.Size());
+
+  // A preset that did hold a state keeps it, and the flag, when a later bank is cut inside it.
+  StatePlug holder(1);
+  holder.FillDefaultPresets(nullptr, 1);
+  EXPECT_EQ(holder.ReadPresetBank(&cut, 0), -1);
+  EXPECT_TRUE(holder.Preset(0)->mInitialised);
+  EXPECT_EQ(holder.Preset(0)->mChunk.Size(), 192);
+  StateChunk kept;
+  ASSERT_TRUE(holder.WritePresetBank(&kept));
+  EXPECT_EQ(holder.ReadPresetBank(&kept, 0), kept.Size());
+
+  // A bank that clears the flag of a preset holding a state: re-applied, the preset captures the
+  // live values in place of the old state, not after it.
+  StateChunk cleared;
+  cleared.AppendText("again");
+  cleared.AppendFlag(false);
+  EXPECT_EQ(holder.ReadPresetBank(&cleared, 0), cleared.Size());
+  EXPECT_TRUE(holder.Preset(0)->mInitialised);
+  EXPECT_EQ(holder.Preset(0)->mChunk.Size(), 192);
+  StateChunk after;
+  ASSERT_TRUE(holder.WritePresetBank(&after));
+  EXPECT_EQ(holder.ReadPresetBank(&after, 0), after.Size());
 }
 
 TEST(Presets, GarbageBanksNeverCrash)

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <cstdio>
 #include <sys/stat.h>
 
 namespace
@@ -68,6 +69,14 @@ TEST_F(BundleFixture, LooksUpTheLastComponentWithoutExtension)
   bitmap = LoadBitmapFromBundle(kId, "deep/er/folders/light.PNG");
   EXPECT_NE(bitmap, nullptr);
   delete bitmap;
+
+  // A name without a '.' is its own type: "png" is resource png of type png.
+  ASSERT_EQ(rename((mRoot + "/Contents/Resources/light.png").c_str(),
+                   (mRoot + "/Contents/Resources/png.png").c_str()),
+            0);
+  bitmap = LoadBitmapFromBundle(kId, "png");
+  EXPECT_NE(bitmap, nullptr);
+  delete bitmap;
 }
 
 TEST_F(BundleFixture, RefusesOtherTypesUnknownBundlesAndMissingFiles)
@@ -75,7 +84,8 @@ TEST_F(BundleFixture, RefusesOtherTypesUnknownBundlesAndMissingFiles)
   EXPECT_EQ(LoadBitmapFromBundle(kId, "img/light.jpg"),
             nullptr); // the file exists but is not asked for
   EXPECT_EQ(LoadBitmapFromBundle(kId, nullptr), nullptr);
-  EXPECT_EQ(LoadBitmapFromBundle(kId, "png"), nullptr);
+  EXPECT_EQ(LoadBitmapFromBundle(kId, "png"), nullptr);     // resource png.png is not there
+  EXPECT_EQ(LoadBitmapFromBundle(kId, "img/png"), nullptr); // no '.': the whole name is no "png"
   EXPECT_EQ(LoadBitmapFromBundle(kId, "img/.png"), nullptr);
   EXPECT_EQ(LoadBitmapFromBundle(kId, "img/knob.png"), nullptr);
   EXPECT_EQ(LoadBitmapFromBundle("com.example.unknown", "img/light.png"), nullptr);

@@ -119,15 +119,43 @@ TEST(VstParams, String2ParameterReadsRealValues)
   strcpy(text, "off");
   plug.Dispatch(effString2Parameter, 0, 0, text);
   EXPECT_EQ(plug.Text(effGetParamDisplay, 0), "off");
-  // Stepped parameters stay on their grid.
-  strcpy(text, "2.7");
-  plug.Dispatch(effString2Parameter, 19, 0, text);
-  EXPECT_EQ(plug.Text(effGetParamDisplay, 19), "3");
   // Invalid index: 0; no text: 1 and nothing changes.
   EXPECT_EQ(plug.Dispatch(effString2Parameter, 24, 0, text), 0);
   EXPECT_EQ(plug.Dispatch(effString2Parameter, -1, 0, text), 0);
   EXPECT_EQ(plug.Dispatch(effString2Parameter, 8, 0, nullptr), 1);
   EXPECT_EQ(plug.Text(effGetParamDisplay, 8), "1000.00");
+}
+
+// Typed values are clamped to the bounds but not rounded to the step, whatever the parameter's
+// type; the display shows them the parameter's own way (an integer is truncated).
+TEST(VstParams, String2ParameterClampsWithoutRounding)
+{
+  struct Case
+  {
+    int index;
+    const char* text;
+    double normalised; // expected getParameter, within 1e-6 (float resolution near 1 is 6e-8)
+    const char* shown;
+  };
+  const Case cases[] = {
+      {19, "2.7", 2.7 / 3.0, "2"},                // Colour, integer 0..3
+      {19, "7", 1.0, "3"},                        // clamped to max
+      {0, "0.6", 0.6, "off"},                     // switch: text of value 0
+      {21, "1.27", (1.27 - 0.2) / 7.8, "1.3"},    // Resolution, step 0.1
+      {22, "0.05", std::sqrt(0.05 / 3.0), "0.1"}, // Input Buffer Size, shape 2
+      {8, "1234.567", std::pow(1234.567 / 20000.0, 1.0 / 3.0), "1234.57"}, // step 0.01, shape 3
+  };
+  for (const Case& c : cases)
+  {
+    Instance plug;
+    ASSERT_TRUE(plug);
+    char text[32];
+    snprintf(text, sizeof(text), "%s", c.text);
+    EXPECT_EQ(plug.Dispatch(effString2Parameter, c.index, 0, text), 1);
+    EXPECT_NEAR(plug->getParameter(plug.get(), c.index), c.normalised, 1e-6)
+        << "parameter " << c.index << " typed " << c.text;
+    EXPECT_EQ(plug.Text(effGetParamDisplay, c.index), c.shown) << "parameter " << c.index;
+  }
 }
 
 TEST(VstParams, VendorSpecificFormatsAnyNormalisedValue)
