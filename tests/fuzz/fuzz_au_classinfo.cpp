@@ -10,10 +10,8 @@
 // and the saved state restores again to itself; every CoreFoundation object is released and none
 // misused.
 //
-// Build (not part of the default build): clang++ -fsanitize=fuzzer,address,undefined with this
-// file, tests/au/TestCoreFoundation.cpp, tests/au/AuComponentHost.cpp, au/IPlugAU.cpp,
-// au/AUClassInfo.cpp, au/AUViewFactories.cpp, au/TarvexAu.cpp and the core, engine and graphics
-// library sources; link libpng, zlib and pthread.
+// Built by the fuzz tree (tests/fuzz/CMakeLists.txt) with the test host's Component Manager and
+// CoreFoundation.
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
