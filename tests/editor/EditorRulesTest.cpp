@@ -9,59 +9,13 @@
 
 #include "engine/SemLock.h"
 #include "engine/SharedFlags.h"
-
-namespace
-{
-std::atomic<bool> gCounting{false};
-std::atomic<long> gAllocations{0};
-
-void Count()
-{
-  if (gCounting.load(std::memory_order_relaxed))
-    gAllocations.fetch_add(1, std::memory_order_relaxed);
-}
-} // namespace
-
-#if defined(__SANITIZE_ADDRESS__)
-// Under AddressSanitizer the allocator reports every malloc, calloc, realloc and operator new here.
-extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*)(const volatile void*, size_t),
-                                                         void (*)(const volatile void*));
-namespace
-{
-void OnMalloc(const volatile void*, size_t)
-{
-  Count();
-}
-void OnFree(const volatile void*) {}
-const int gHooksInstalled = __sanitizer_install_malloc_and_free_hooks(OnMalloc, OnFree);
-} // namespace
-#else
-extern "C" void* __libc_malloc(size_t);
-extern "C" void* __libc_calloc(size_t, size_t);
-extern "C" void* __libc_realloc(void*, size_t);
-extern "C" void* malloc(size_t size)
-{
-  Count();
-  return __libc_malloc(size);
-}
-extern "C" void* calloc(size_t n, size_t size)
-{
-  Count();
-  return __libc_calloc(n, size);
-}
-extern "C" void* realloc(void* p, size_t size)
-{
-  Count();
-  return __libc_realloc(p, size);
-}
-const int gHooksInstalled = 1;
-#endif
+#include "tests/support/AllocationCounter.h"
 
 // Frames with every layer busy (new audio, a new kernel, the colour field, hover and a drag with
 // the label) allocate nothing once the first frames have run.
 TEST_F(EditorTest, FramesAndMouseEditingAllocateNothing)
 {
-  ASSERT_NE(gHooksInstalled, 0);
+  ASSERT_TRUE(AllocationHooksInstalled());
   SetParam(kParamColour, 3);
   DrawFrames(3);
   for (int i = 0; i < 6; ++i) ProcessBlock(440.0, 0.3);
@@ -74,16 +28,14 @@ TEST_F(EditorTest, FramesAndMouseEditingAllocateNothing)
   {
     ProcessBlock(440.0, 0.3); // outside the count: the helper makes its buffers
     StoreFlag(State().kernelChanged, 1);
-    gAllocations = 0;
-    gCounting = true;
+    AllocationCounter counter;
     Over(x + frame, y);
     Down(x + frame, y);
     Drag(x + frame + 5, y - 20);
     DrawFrames(1);
     Up(x + frame + 5, y - 20);
     Over(600, 20);
-    gCounting = false;
-    counted += gAllocations.load();
+    counted += counter.Count();
   }
   EXPECT_EQ(counted, 0);
 }

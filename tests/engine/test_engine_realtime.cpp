@@ -1,75 +1,13 @@
 // Real-time rules of the audio path: steady-state processing, kernel rebuilds and DSP resets
 // allocate nothing. Every heap allocation of the process is counted while a flag is raised.
-#include <atomic>
-#include <cstdlib>
 #include <gtest/gtest.h>
-#include <new>
 
 #include "tests/engine/EngineTestSupport.h"
-
-namespace
-{
-std::atomic<bool> gCounting{false};
-std::atomic<long> gAllocations{0};
-
-void Count()
-{
-  if (gCounting.load(std::memory_order_relaxed))
-    gAllocations.fetch_add(1, std::memory_order_relaxed);
-}
-} // namespace
-
-#if defined(__SANITIZE_ADDRESS__)
-// Under AddressSanitizer the allocator reports every malloc, calloc, realloc and operator new here.
-extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*)(const volatile void*, size_t),
-                                                         void (*)(const volatile void*));
-namespace
-{
-void OnMalloc(const volatile void*, size_t)
-{
-  Count();
-}
-void OnFree(const volatile void*) {}
-const int gHooksInstalled = __sanitizer_install_malloc_and_free_hooks(OnMalloc, OnFree);
-} // namespace
-#else
-extern "C" void* __libc_malloc(size_t);
-extern "C" void* __libc_calloc(size_t, size_t);
-extern "C" void* __libc_realloc(void*, size_t);
-extern "C" void* malloc(size_t size)
-{
-  Count();
-  return __libc_malloc(size);
-}
-extern "C" void* calloc(size_t n, size_t size)
-{
-  Count();
-  return __libc_calloc(n, size);
-}
-extern "C" void* realloc(void* p, size_t size)
-{
-  Count();
-  return __libc_realloc(p, size);
-}
-const int gHooksInstalled = 1;
-#endif
-
-// Counts the allocations made while it lives.
-class AllocationCounter
-{
-public:
-  AllocationCounter()
-  {
-    gAllocations = 0;
-    gCounting = true;
-  }
-  ~AllocationCounter() { gCounting = false; }
-  long Count() const { return gAllocations.load(); }
-};
+#include "tests/support/AllocationCounter.h"
 
 TEST(EngineRealtime, SteadyStateProcessingAllocatesNothing)
 {
-  ASSERT_TRUE(gHooksInstalled);
+  ASSERT_TRUE(AllocationHooksInstalled());
   EmptyPrefs prefs;
   auto plug = MakeTarvex();
   const Stereo in = TestSignal(512 * 200);
