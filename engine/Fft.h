@@ -8,7 +8,8 @@
 //
 // Threads: a plan is scratch state; one plan must not be used by two threads at once.
 // Allocation: fftp allocates nothing (in place included); fftp_once allocates and frees its tables.
-// Results are bit-identical whichever instruction set runs and whether the call is in place or not.
+// Results are bit-identical whether the call is in place or not, and among the scalar, SSE2 and AVX
+// code; the sets with fused multiply-adds differ from those by rounding only.
 #pragma once
 
 #include <cstdint>
@@ -53,14 +54,18 @@ void HalfComplexMultiply(const double* a, const double* b, double* c, int n);
 // entries (including an even length's Nyquist value) keep their contents.
 void HalfComplexMagnitude(double* p, int n);
 
-// Instruction sets of the transforms. The best the processor has is used unless limited (tests and
-// benchmarks compare them). Returns the set now in use.
+// Instruction sets of the transforms, each including the ones before it. The best the processor
+// has is used unless limited (tests and benchmarks compare them). Returns the set now in use.
 enum FftInstructionSet
 {
   kFftScalar = 0,
   kFftSse2 = 1,
   kFftAvx = 2,
+  kFftFma = 3,    // AVX2 with fused multiply-add
+  kFftAvx512 = 4, // AVX-512 F, VL and DQ with fused multiply-add
 };
+// The best set this processor supports.
+int FftBestInstructionSet();
 int FftSetInstructionSet(int set);
 
 // True when a plan's arrays hold the set-up of length n (every n >= 1 with 2n + 15 <=
