@@ -47,6 +47,16 @@ void fftp(double* source, double* destination, int n, int direction, FftPlan* pl
 // As fftp without a plan: sets up afresh and releases its work array before returning.
 void fftp_once(double* source, double* destination, int n, int direction);
 
+// Convolves the two channels of a stereo block with one real kernel through one complex transform
+// of left + i right: out[c] = sqrt(n) * backward(forward(in[c]) * kernel) in fftp's terms, which is
+// what fftp and HalfComplexMultiply give channel by channel, up to rounding. `kernel` is the
+// kernel's half-complex spectrum (n values). out may be the same arrays as in. The plan holds the
+// complex transform's tables: its owner clears `initialised` whenever n changes, as for fftp, and
+// a plan that alternates between this and fftp sets itself up again at each change. Allocation:
+// none. n below 2 or beyond a plan's arrays, or null pointers, do nothing.
+void FftConvolveStereo(const double* const in[2], double* const out[2], const double* kernel, int n,
+                       FftPlan* plan);
+
 // c = a * b bin by bin in half-complex layout; c may alias a or b.
 void HalfComplexMultiply(const double* a, const double* b, double* c, int n);
 
