@@ -4,7 +4,8 @@
 // a plug-in hands to threads of its own counts too); each figure is the median of five renders.
 // The same measurement runs on the LSP parametric equaliser (x16 stereo, FIR mode, four bells)
 // when its VST 2 build is installed: a peer to compare with, loaded only here, at run time. After
-// the runs a table gives both and their ratio from this one run.
+// the runs a table gives both and their ratio from this one run. TARVEX_BENCH_COMPARE=<bundle> adds
+// another build of the plug-in (an earlier version, say) to the same run.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -178,11 +179,11 @@ bool SetParamExactly(RenderPlugin& plug, const char* name, float normalised, con
 }
 
 // maximum: Resolution and Input Buffer Size at the top of their ranges (8 and 3); else defaults.
-void Tarvex(benchmark::State& state, bool maximum, std::string key)
+void Tarvex(benchmark::State& state, bool maximum, std::string key, std::string bundle)
 {
   UseEmptyPrefs();
   RenderPlugin plug;
-  if (!OpenStarted(plug, TARVEX_BENCH_BUNDLE, state)) return;
+  if (!OpenStarted(plug, bundle, state)) return;
   if (maximum && (!SetParamExactly(plug, "Resolution", 1.0f, "8.0") ||
                   !SetParamExactly(plug, "Input Buffer Size", 1.0f, "3.0")))
   {
@@ -231,9 +232,18 @@ int main(int argc, char** argv)
         ->UseManualTime()
         ->Unit(benchmark::kMillisecond);
   };
-  add("bundle/tarvex_defaults", [](benchmark::State& s) { Tarvex(s, false, "defaults"); });
+  add("bundle/tarvex_defaults",
+      [](benchmark::State& s) { Tarvex(s, false, "defaults", TARVEX_BENCH_BUNDLE); });
   add("bundle/tarvex_resolution8_buffer3",
-      [](benchmark::State& s) { Tarvex(s, true, "resolution8"); });
+      [](benchmark::State& s) { Tarvex(s, true, "resolution8", TARVEX_BENCH_BUNDLE); });
+  static const char* compare = std::getenv("TARVEX_BENCH_COMPARE");
+  if (compare && *compare)
+  {
+    add("bundle/compare_defaults",
+        [](benchmark::State& s) { Tarvex(s, false, "compare_defaults", compare); });
+    add("bundle/compare_resolution8_buffer3",
+        [](benchmark::State& s) { Tarvex(s, true, "compare_resolution8", compare); });
+  }
   if (PeerInstalled())
     add("bundle/lsp_fir_4bells", Peer);
   else
@@ -246,9 +256,12 @@ int main(int argc, char** argv)
               kRenders, kSeconds, kBlock);
   std::printf("%-30s %10s %10s %10s %10s\n", "", "cpu ms/s", "cpu/lsp", "latency", "lat/lsp");
   const auto peer = gFigures.find("lsp");
-  const std::pair<const char*, const char*> rows[3] = {{"defaults", "Tarvex defaults"},
-                                                       {"resolution8", "Tarvex Res 8, Buffer 3"},
-                                                       {"lsp", "LSP x16 stereo, FIR, 4 bells"}};
+  const std::pair<const char*, const char*> rows[5] = {
+      {"defaults", "Tarvex defaults"},
+      {"resolution8", "Tarvex Res 8, Buffer 3"},
+      {"compare_defaults", "compared build, defaults"},
+      {"compare_resolution8", "compared build, Res 8, Buf 3"},
+      {"lsp", "LSP x16 stereo, FIR, 4 bells"}};
   for (const auto& row : rows)
   {
     const auto found = gFigures.find(row.first);
