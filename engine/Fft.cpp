@@ -392,7 +392,7 @@ void Stereo(const StagePlan& plan, const double* tables, const double* const* in
 // fused operations happens only when optimising, and the tests must see the rounding that ships.
 #pragma GCC push_options
 #pragma GCC target("avx2,fma")
-#pragma GCC optimize("O2", "fp-contract=fast")
+#pragma GCC optimize("O3", "fp-contract=fast")
 namespace fma
 {
 #define TARVEX_FFT_WITH_AVX 1
@@ -423,7 +423,7 @@ void Stereo(const StagePlan& plan, const double* tables, const double* const* in
 // AVX-512: 32 vector registers keep the wide kernels' operands out of memory.
 #pragma GCC push_options
 #pragma GCC target("avx2,fma,avx512f,avx512vl,avx512dq")
-#pragma GCC optimize("O2", "fp-contract=fast")
+#pragma GCC optimize("O3", "fp-contract=fast")
 namespace avx512
 {
 #define TARVEX_FFT_WITH_AVX 1
