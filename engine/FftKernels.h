@@ -50,7 +50,8 @@ constexpr double kSin72 = 0.95105651629515357212;   // sin(2 pi / 5)
 constexpr double kSin144 = 0.58778525229247312917;  // sin(4 pi / 5)
 
 // Forward DFT of R points, R in {2, 3, 4, 5}.
-template <class T, int R> inline void Butterfly(const Complex<T>* a, Complex<T>* b)
+template <class T, int R>
+[[gnu::always_inline]] inline void Butterfly(const Complex<T>* a, Complex<T>* b)
 {
   using V = typename T::V;
   if constexpr (R == 2)
@@ -101,7 +102,8 @@ template <class T, int R> inline void Butterfly(const Complex<T>* a, Complex<T>*
 // X_(k1 + R1 k2) = sum_j2 e^(-2 pi i j2 k2 / R2) w_R^(j2 k1) sum_j1 a_(R2 j1 + j2) e^(-2 pi i j1 k1
 // / R1). Multiplications by -1 and -i are done exactly; the other roots come from kRootCos /
 // kRootSin.
-template <class T, int R1, int R2> inline void Composite(const Complex<T>* a, Complex<T>* b)
+template <class T, int R1, int R2>
+[[gnu::always_inline]] inline void Composite(const Complex<T>* a, Complex<T>* b)
 {
   constexpr int R = R1 * R2;
   Complex<T> c[R];
@@ -144,7 +146,9 @@ template <class T, int R1, int R2> inline void Composite(const Complex<T>* a, Co
 }
 
 // Kernels of composite radix.
-template <class T, int R> inline void WideButterfly(const Complex<T>* a, Complex<T>* b)
+// Always inlined: the kernels are only fast with the butterfly's values kept in registers.
+template <class T, int R>
+[[gnu::always_inline]] inline void WideButterfly(const Complex<T>* a, Complex<T>* b)
 {
   if constexpr (R <= 5)
     Butterfly<T, R>(a, b);
