@@ -64,8 +64,7 @@ void NoteParamChanged(InstanceState& state, const IPlugBase& plug, int index)
   }
   if (index == kParamColour) state.colourScheme = static_cast<int32_t>(param->mValue);
   if (index == kParamColourGain) state.colourGain = param->mValue;
-  if (index == kParamResolution || index == kParamInputBufferSize)
-    StoreFlag(state.resetRequested, 1);
+  if (index == kParamResolution || index == kParamInputBufferSize) StoreFlag(state.resetRequested, 1);
   state.prefsFrameCount = 0;
   state.prefsDirty = 1;
 }
