@@ -104,7 +104,8 @@ constexpr ptrdiff_t kFftPlanMasterLength =
     kFftPlanTableLength + (sizeof(StagePlan) + sizeof(double) - 1) / sizeof(double);
 
 // Rough cost per point of one stage of each kernel radix: a pass over the data (loads and stores)
-// plus the butterfly's and the twiddles' arithmetic, in flop-like units.
+// plus the butterfly's and the twiddles' arithmetic, in flop-like units; 2 and 3 weighted up from
+// their arithmetic, as measured (a pass that does little work per load is slow for its flops).
 int StageCost(int r)
 {
   constexpr int kPass = 6;
