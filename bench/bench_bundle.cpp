@@ -2,7 +2,7 @@
 // dispatcher and processReplacing with float buffers, 20 s of stereo white noise at 44.1 kHz in
 // blocks of 512 frames. Only the process calls are timed, in CPU time of the whole process (so work
 // a plug-in hands to threads of its own counts too), less the clock's own cost; each figure is the
-// median of five renders.
+// median of five renders, taken in rounds that render every instance once in a rotating order.
 // The same measurement runs on the LSP parametric equaliser (x16 stereo, FIR mode, four bells)
 // when its VST 2 build is installed: a peer to compare with, loaded only here, at run time. After
 // the runs a table gives both and their ratio from this one run. TARVEX_BENCH_COMPARE=<bundle> adds
@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <map>
+#include <memory>
 #include <random>
 #include <string>
 #include <sys/stat.h>
@@ -154,41 +155,6 @@ double Render(RenderPlugin& plug, double* sum)
   return cpu;
 }
 
-// Runs one render first (resets, kernel set-up, first blocks), then kRenders timed ones.
-void MeasureLoaded(benchmark::State& state, RenderPlugin& plug, const std::string& key)
-{
-  double sum = 0;
-  Render(plug, &sum);
-  std::vector<double> cpu;
-  for (auto _ : state)
-  {
-    cpu.clear();
-    for (int r = 0; r < kRenders; ++r) cpu.push_back(Render(plug, &sum));
-    std::sort(cpu.begin(), cpu.end());
-    state.SetIterationTime(cpu[kRenders / 2]);
-  }
-  benchmark::DoNotOptimize(sum);
-  Figure f;
-  f.cpuMsPerSecond = cpu[kRenders / 2] * 1000.0 / kSeconds;
-  f.latency = plug.Latency();
-  gFigures[key] = f;
-  state.counters["cpu_ms_per_audio_s"] = f.cpuMsPerSecond;
-  state.counters["latency"] = f.latency;
-}
-
-bool OpenStarted(RenderPlugin& plug, const std::string& path, benchmark::State& state)
-{
-  std::string error;
-  if (!plug.Load(path, &error))
-  {
-    state.SkipWithError(error.c_str());
-    return false;
-  }
-  plug.Open(kRate, kBlock);
-  plug.Start();
-  return true;
-}
-
 // Sets a parameter to a normalised value and checks the text it then shows.
 bool SetParamExactly(RenderPlugin& plug, const char* name, float normalised, const char* shown)
 {
@@ -198,25 +164,32 @@ bool SetParamExactly(RenderPlugin& plug, const char* name, float normalised, con
   return plug.ParamDisplay(index) == shown;
 }
 
+bool OpenStarted(RenderPlugin& plug, const std::string& path, std::string* error)
+{
+  if (!plug.Load(path, error)) return false;
+  plug.Open(kRate, kBlock);
+  plug.Start();
+  return true;
+}
+
 // maximum: Resolution and Input Buffer Size at the top of their ranges (8 and 3); else defaults.
-void Tarvex(benchmark::State& state, bool maximum, std::string key, std::string bundle)
+bool OpenTarvex(RenderPlugin& plug, const std::string& bundle, bool maximum, std::string* error)
 {
   UseEmptyPrefs();
-  RenderPlugin plug;
-  if (!OpenStarted(plug, bundle, state)) return;
+  if (!OpenStarted(plug, bundle, error)) return false;
   if (maximum && (!SetParamExactly(plug, "Resolution", 1.0f, "8.0") ||
                   !SetParamExactly(plug, "Input Buffer Size", 1.0f, "3.0")))
   {
-    state.SkipWithError("Resolution 8 or Input Buffer Size 3 not found");
-    return;
+    *error = bundle + ": Resolution 8 or Input Buffer Size 3 not found";
+    return false;
   }
-  MeasureLoaded(state, plug, key);
+  return true;
 }
 
-void Peer(benchmark::State& state)
+// FIR mode, bells at 100 Hz, 500 Hz, 2 kHz and 8 kHz (+6, -6, +3, -3 dB, Q 1).
+bool OpenPeer(RenderPlugin& plug, std::string* error)
 {
-  RenderPlugin plug;
-  if (!OpenStarted(plug, kPeerPath, state)) return;
+  if (!OpenStarted(plug, kPeerPath, error)) return false;
   static const double kFreq[4] = {100, 500, 2000, 8000};
   static const double kGain[4] = {6, -6, 3, -3};
   bool ok = SetParamText(plug, "mode", "FIR");
@@ -228,12 +201,8 @@ void Peer(benchmark::State& state)
          SetParamNumber(plug, ("g_" + k).c_str(), kGain[b]) &&
          SetParamNumber(plug, ("q_" + k).c_str(), 1.0);
   }
-  if (!ok)
-  {
-    state.SkipWithError("peer parameters not found by name");
-    return;
-  }
-  MeasureLoaded(state, plug, "lsp");
+  if (!ok) *error = "peer parameters not found by name";
+  return ok;
 }
 
 bool PeerInstalled()
@@ -241,33 +210,82 @@ bool PeerInstalled()
   struct stat st;
   return stat(kPeerPath, &st) == 0;
 }
+
+// One plug-in instance being measured.
+struct Subject
+{
+  std::string key;
+  std::unique_ptr<RenderPlugin> plug = std::make_unique<RenderPlugin>();
+  std::vector<double> cpu; // seconds per render
+};
+
+// Every instance is loaded and rendered once (resets, kernel set-up, first blocks); then kRenders
+// rounds render each instance once, in an order that rotates from round to round, so that a busy
+// spell of the machine falls on all of them alike. Each figure is the median of its renders.
+void SideBySide(benchmark::State& state)
+{
+  std::vector<Subject> subjects;
+  std::string error;
+  const auto add = [&](const std::string& key, auto&& open)
+  {
+    Subject s;
+    s.key = key;
+    if (!open(*s.plug, &error)) return false;
+    subjects.push_back(std::move(s));
+    return true;
+  };
+  bool ok = add("defaults", [](RenderPlugin& p, std::string* e)
+                { return OpenTarvex(p, TARVEX_BENCH_BUNDLE, false, e); }) &&
+            add("resolution8", [](RenderPlugin& p, std::string* e)
+                { return OpenTarvex(p, TARVEX_BENCH_BUNDLE, true, e); });
+  const char* compare = std::getenv("TARVEX_BENCH_COMPARE");
+  if (ok && compare && *compare)
+  {
+    const std::string other = compare;
+    ok = add("compare_defaults",
+             [&](RenderPlugin& p, std::string* e) { return OpenTarvex(p, other, false, e); }) &&
+         add("compare_resolution8",
+             [&](RenderPlugin& p, std::string* e) { return OpenTarvex(p, other, true, e); });
+  }
+  if (ok && PeerInstalled()) ok = add("lsp", OpenPeer);
+  if (!ok)
+  {
+    state.SkipWithError(error.c_str());
+    return;
+  }
+  double sum = 0;
+  for (Subject& s : subjects) Render(*s.plug, &sum);
+  const int count = static_cast<int>(subjects.size());
+  for (auto _ : state)
+  {
+    for (int round = 0; round < kRenders; ++round)
+      for (int i = 0; i < count; ++i)
+      {
+        Subject& s = subjects[(round + i) % count];
+        s.cpu.push_back(Render(*s.plug, &sum));
+      }
+    state.SetIterationTime(0.0);
+  }
+  benchmark::DoNotOptimize(sum);
+  for (Subject& s : subjects)
+  {
+    std::sort(s.cpu.begin(), s.cpu.end());
+    Figure f;
+    f.cpuMsPerSecond = s.cpu[s.cpu.size() / 2] * 1000.0 / kSeconds;
+    f.latency = s.plug->Latency();
+    gFigures[s.key] = f;
+    state.counters[s.key + "_cpu_ms_per_audio_s"] = f.cpuMsPerSecond;
+  }
+}
 } // namespace
 
 int main(int argc, char** argv)
 {
-  auto add = [](const char* name, auto&& function)
-  {
-    benchmark::RegisterBenchmark(name, function)
-        ->Iterations(1)
-        ->UseManualTime()
-        ->Unit(benchmark::kMillisecond);
-  };
-  add("bundle/tarvex_defaults",
-      [](benchmark::State& s) { Tarvex(s, false, "defaults", TARVEX_BENCH_BUNDLE); });
-  add("bundle/tarvex_resolution8_buffer3",
-      [](benchmark::State& s) { Tarvex(s, true, "resolution8", TARVEX_BENCH_BUNDLE); });
-  static const char* compare = std::getenv("TARVEX_BENCH_COMPARE");
-  if (compare && *compare)
-  {
-    add("bundle/compare_defaults",
-        [](benchmark::State& s) { Tarvex(s, false, "compare_defaults", compare); });
-    add("bundle/compare_resolution8_buffer3",
-        [](benchmark::State& s) { Tarvex(s, true, "compare_resolution8", compare); });
-  }
-  if (PeerInstalled())
-    add("bundle/lsp_fir_4bells", Peer);
-  else
-    std::printf("%s not installed: peer not measured\n", kPeerPath);
+  benchmark::RegisterBenchmark("bundle/side_by_side", SideBySide)
+      ->Iterations(1)
+      ->UseManualTime()
+      ->Unit(benchmark::kMillisecond);
+  if (!PeerInstalled()) std::printf("%s not installed: peer not measured\n", kPeerPath);
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
 
@@ -288,7 +306,7 @@ int main(int argc, char** argv)
     if (found == gFigures.end()) continue;
     const Figure& f = found->second;
     const bool versus = peer != gFigures.end() && peer->second.cpuMsPerSecond > 0;
-    std::printf("%-30s %10.2f", row.second, f.cpuMsPerSecond);
+    std::printf("%-30s %10.3f", row.second, f.cpuMsPerSecond);
     if (versus)
       std::printf(" %10.3f", f.cpuMsPerSecond / peer->second.cpuMsPerSecond);
     else
