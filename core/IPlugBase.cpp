@@ -209,8 +209,9 @@ void IPlugBase::ChangeBlockSize(int nFrames)
 {
   if (nFrames < 0) nFrames = 0;
   if (nFrames == mBlockSize) return;
-  // Resizing may move a scratch buffer; slots that pointed at the old one are pointed at the new one, so
-  // no data slot is left dangling (connected channels are bound afresh with every call anyway).
+  // Resizing may move a scratch buffer; slots that pointed at the old one are pointed at the new
+  // one, so no data slot is left dangling (connected channels are bound afresh with every call
+  // anyway).
   for (int i = 0; i < NInChannels(); ++i)
   {
     InChannel* channel = mInChannels.Get(i);
@@ -307,7 +308,10 @@ void IPlugBase::BindInputBuffers(int first, int count, float** buffers, int nFra
     const float* src = buffers[next++];
     double* scratch = ScratchFor(channel->mScratchBuf, nFrames);
     if (!scratch) continue;
-    for (int s = 0; s < nFrames; ++s) scratch[s] = src ? src[s] : 0.0;
+    if (src)
+      for (int s = 0; s < nFrames; ++s) scratch[s] = src[s]; // one vectorised conversion pass
+    else
+      memset(scratch, 0, sizeof(double) * static_cast<size_t>(nFrames));
     *channel->mSrc = scratch;
   }
 }

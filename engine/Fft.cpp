@@ -2,8 +2,8 @@
 // samples plus one split pass; an odd length runs as a complex transform of n points. The complex
 // transform is a Stockham transform with radix-4, -2, -3 and -5 stages (merged in pairs into 6-,
 // 8-, 9- and 10-point kernels) and a general stage for other primes, vectorised with SSE2
-// everywhere and with AVX where the processor has it (chosen at run time; results are bit-identical
-// either way).
+// everywhere and with AVX, AVX2 + FMA or AVX-512 where the processor has them (chosen at run time;
+// scalar, SSE2 and AVX results are bit-identical, the fused multiply-add sets differ by rounding).
 #include "engine/Fft.h"
 
 #include <atomic>
@@ -26,10 +26,11 @@ constexpr int kMaxStages = 40;
 // tables).
 struct StagePlan
 {
-  int n;      // real length
-  bool even;  // n even: complex length n / 2 plus a split pass
-  int length; // complex length L
-  int count;  // number of stages
+  int n;        // real length, or the complex length of a complex transform
+  bool complex; // a complex transform of n points (no split pass)
+  bool even;    // real n even: complex length n / 2 plus a split pass
+  int length;   // complex length L
+  int count;    // number of stages
   int radix[kMaxStages];
   ptrdiff_t twiddleOffset[kMaxStages]; // into the tables; unused when the stage's M is 1
   ptrdiff_t tableOffset[kMaxStages];   // cos/sin table of a general radix
@@ -104,46 +105,116 @@ constexpr ptrdiff_t kFftPlanTableLength = kFftPlanWorkLength + 2048;
 constexpr ptrdiff_t kFftPlanMasterLength =
     kFftPlanTableLength + (sizeof(StagePlan) + sizeof(double) - 1) / sizeof(double);
 
-// Stage order: a radix of 4 or 5 first (so later stages have strides of 4 or more for the vector
-// kernels), then 4s, a 2, 3s, 5s and the other primes in increasing order.
-void MakeStagePlan(int n, StagePlan* plan)
+// Rough cost per point of one stage of each kernel radix: a pass over the data (loads and stores)
+// plus the butterfly's and the twiddles' arithmetic, in flop-like units; 2 and 3 weighted up from
+// their arithmetic, as measured (a pass that does little work per load is slow for its flops).
+int StageCost(int r)
+{
+  constexpr int kPass = 6;
+  switch (r)
+  {
+  case 2:
+    return kPass + 9;
+  case 3:
+    return kPass + 12;
+  case 4:
+    return kPass + 7;
+  case 5:
+    return kPass + 11;
+  case 6:
+    return kPass + 10;
+  case 8:
+    return kPass + 8;
+  case 9:
+    return kPass + 12;
+  default: // 10
+    return kPass + 12;
+  }
+}
+
+// The kernels for 2^e2 3^e3 5^e5 points with the least total cost: every split of the factors into
+// 10s, 6s, 9s, 3s, 5s and powers of two (8s, then a 4 or a 2) is tried.
+int ChooseKernels(int e2, int e3, int e5, int* radix)
+{
+  int best = -1, bestCost = 0;
+  int chosen[kMaxStages];
+  for (int tens = 0; tens <= e2 && tens <= e5; ++tens)
+    for (int sixes = 0; sixes <= e2 - tens && sixes <= e3; ++sixes)
+      for (int eightsLess = 0; eightsLess <= 1; ++eightsLess)
+      {
+        int count = 0, cost = 0;
+        int r[kMaxStages];
+        const auto add = [&](int k, int times)
+        {
+          for (int i = 0; i < times; ++i) r[count++] = k, cost += StageCost(k);
+        };
+        const int twos = e2 - tens - sixes, threes = e3 - sixes;
+        // 2^twos as 8s with a 4 or 2 left over, or (eightsLess) one 8 fewer and two 4s.
+        int eights = twos / 3, rest = twos % 3;
+        if (eightsLess)
+        {
+          if (eights == 0 || rest != 1) continue;
+          --eights; // 8 * 2 becomes 4 * 4
+          add(4, 2);
+          rest = 0;
+        }
+        add(8, eights);
+        if (rest == 2) add(4, 1);
+        if (rest == 1) add(2, 1);
+        add(10, tens);
+        add(6, sixes);
+        add(9, threes / 2);
+        add(3, threes % 2);
+        add(5, e5 - tens);
+        if (best < 0 || cost < bestCost)
+        {
+          best = count, bestCost = cost;
+          for (int i = 0; i < count; ++i) chosen[i] = r[i];
+        }
+      }
+  if (best <= 0) return 0;
+  // Order: a radix that is a multiple of 4 first (its outputs leave through register transposes and
+  // later stages get strides of 4 or more), else the largest; then the others smallest first.
+  int first = 0;
+  for (int i = 0; i < best; ++i)
+    if (chosen[i] % 4 == 0 && (chosen[first] % 4 != 0 || chosen[i] > chosen[first])) first = i;
+  if (chosen[first] % 4 != 0)
+    for (int i = 0; i < best; ++i)
+      if (chosen[i] > chosen[first]) first = i;
+  radix[0] = chosen[first];
+  int count = 1;
+  for (int i = 0; i < best; ++i)
+    if (i != first) radix[count++] = chosen[i];
+  for (int i = 1; i < count; ++i)
+    for (int j = i; j > 1 && radix[j] < radix[j - 1]; --j)
+    {
+      const int t = radix[j];
+      radix[j] = radix[j - 1];
+      radix[j - 1] = t;
+    }
+  return count;
+}
+
+// Stages: the 2-, 3- and 5-smooth part of the length by ChooseKernels, then the other primes in
+// increasing order.
+void MakeStagePlan(int n, StagePlan* plan, bool complex = false)
 {
   plan->n = n;
-  plan->even = n % 2 == 0;
+  plan->complex = complex;
+  plan->even = !complex && n % 2 == 0;
   plan->length = plan->even ? n / 2 : n;
   int rest = plan->length;
-  int fours = 0, twos = 0, threes = 0, fives = 0;
-  while (rest % 4 == 0) rest /= 4, ++fours;
-  while (rest % 2 == 0) rest /= 2, ++twos;
-  while (rest % 3 == 0) rest /= 3, ++threes;
-  while (rest % 5 == 0) rest /= 5, ++fives;
-  int count = 0;
-  if (fours > 0)
-    plan->radix[count++] = 4, --fours;
-  else if (fives > 0)
-    plan->radix[count++] = 5, --fives;
-  for (; fours > 0; --fours) plan->radix[count++] = 4;
-  for (; twos > 0; --twos) plan->radix[count++] = 2;
-  for (; threes > 0; --threes) plan->radix[count++] = 3;
-  for (; fives > 0; --fives) plan->radix[count++] = 5;
+  int e2 = 0, e3 = 0, e5 = 0;
+  while (rest % 2 == 0) rest /= 2, ++e2;
+  while (rest % 3 == 0) rest /= 3, ++e3;
+  while (rest % 5 == 0) rest /= 5, ++e5;
+  int count = ChooseKernels(e2, e3, e5, plan->radix);
   for (int p = 7; rest > 1; p += 2)
   {
     if (static_cast<int64_t>(p) * p > rest) p = rest;
     while (rest % p == 0) rest /= p, plan->radix[count++] = p;
   }
-  // Neighbours merge into composite kernels: fewer passes over the data.
-  int merged = 0;
-  for (int i = 0; i < count; ++i)
-  {
-    const int pair = i + 1 < count && plan->radix[i] <= 5 && plan->radix[i + 1] <= 5
-                         ? plan->radix[i] * plan->radix[i + 1]
-                         : 0;
-    if (pair > 5 && HasKernel(pair))
-      plan->radix[merged++] = pair, ++i;
-    else
-      plan->radix[merged++] = plan->radix[i];
-  }
-  plan->count = count = merged;
+  plan->count = count;
 
   ptrdiff_t offset = 0;
   int N = plan->length;
@@ -276,6 +347,18 @@ void BackwardScalar(const StagePlan& plan, const double* tables, const double* s
 {
   BackwardReal<ScalarLane, ScalarLane, ScalarLane>(plan, tables, src, dst, scale, a, b);
 }
+
+void Stereo(const StagePlan& plan, const double* tables, const double* const* in,
+            double* const* out, const double* kernel, double* a, double* b)
+{
+  ConvolveStereo<Sse2Lanes, ScalarLane, ScalarLane>(plan, tables, in, out, kernel, a, b);
+}
+
+void StereoScalar(const StagePlan& plan, const double* tables, const double* const* in,
+                  double* const* out, const double* kernel, double* a, double* b)
+{
+  ConvolveStereo<ScalarLane, ScalarLane, ScalarLane>(plan, tables, in, out, kernel, a, b);
+}
 } // namespace sse2
 
 #pragma GCC push_options
@@ -298,12 +381,87 @@ void Backward(const StagePlan& plan, const double* tables, const double* src, do
 {
   BackwardReal<AvxLanes, Sse2Lanes, ScalarLane>(plan, tables, src, dst, scale, a, b);
 }
+
+void Stereo(const StagePlan& plan, const double* tables, const double* const* in,
+            double* const* out, const double* kernel, double* a, double* b)
+{
+  ConvolveStereo<AvxLanes, Sse2Lanes, ScalarLane>(plan, tables, in, out, kernel, a, b);
+}
 } // namespace avx
+#pragma GCC pop_options
+
+// The same kernels with fused multiply-adds: a * b + c rounds once, so these sets differ from the
+// three above (and from each other) by rounding. Optimised in every build type: contraction into
+// fused operations happens only when optimising, and the tests must see the rounding that ships.
+#pragma GCC push_options
+#pragma GCC target("avx2,fma")
+#pragma GCC optimize("O3", "fp-contract=fast")
+namespace fma
+{
+#define TARVEX_FFT_WITH_AVX 1
+#include "engine/FftKernels.h"
+#include "engine/FftLanes.h"
+#undef TARVEX_FFT_WITH_AVX
+
+void Forward(const StagePlan& plan, const double* tables, const double* src, double* dst,
+             double scale, double* a, double* b)
+{
+  ForwardReal<AvxLanes, Sse2Lanes, ScalarLane>(plan, tables, src, dst, scale, a, b);
+}
+
+void Backward(const StagePlan& plan, const double* tables, const double* src, double* dst,
+              double scale, double* a, double* b)
+{
+  BackwardReal<AvxLanes, Sse2Lanes, ScalarLane>(plan, tables, src, dst, scale, a, b);
+}
+
+void Stereo(const StagePlan& plan, const double* tables, const double* const* in,
+            double* const* out, const double* kernel, double* a, double* b)
+{
+  ConvolveStereo<AvxLanes, Sse2Lanes, ScalarLane>(plan, tables, in, out, kernel, a, b);
+}
+} // namespace fma
+#pragma GCC pop_options
+
+// AVX-512: 32 vector registers keep the wide kernels' operands out of memory.
+#pragma GCC push_options
+#pragma GCC target("avx2,fma,avx512f,avx512vl,avx512dq")
+#pragma GCC optimize("O3", "fp-contract=fast")
+namespace avx512
+{
+#define TARVEX_FFT_WITH_AVX 1
+#include "engine/FftKernels.h"
+#include "engine/FftLanes.h"
+#undef TARVEX_FFT_WITH_AVX
+
+void Forward(const StagePlan& plan, const double* tables, const double* src, double* dst,
+             double scale, double* a, double* b)
+{
+  ForwardReal<AvxLanes, Sse2Lanes, ScalarLane>(plan, tables, src, dst, scale, a, b);
+}
+
+void Backward(const StagePlan& plan, const double* tables, const double* src, double* dst,
+              double scale, double* a, double* b)
+{
+  BackwardReal<AvxLanes, Sse2Lanes, ScalarLane>(plan, tables, src, dst, scale, a, b);
+}
+
+void Stereo(const StagePlan& plan, const double* tables, const double* const* in,
+            double* const* out, const double* kernel, double* a, double* b)
+{
+  ConvolveStereo<AvxLanes, Sse2Lanes, ScalarLane>(plan, tables, in, out, kernel, a, b);
+}
+} // namespace avx512
 #pragma GCC pop_options
 
 int DetectInstructionSet()
 {
   __builtin_cpu_init();
+  if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
+      __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx2") &&
+      __builtin_cpu_supports("fma"))
+    return kFftAvx512;
+  if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma")) return kFftFma;
   return __builtin_cpu_supports("avx") ? kFftAvx : kFftSse2;
 }
 
@@ -319,6 +477,12 @@ void Transform(const StagePlan& plan, const double* tables, const double* src, d
   const bool forward = direction == kFftForward;
   switch (set)
   {
+  case kFftAvx512:
+    (forward ? avx512::Forward : avx512::Backward)(plan, tables, src, dst, scale, a, b);
+    break;
+  case kFftFma:
+    (forward ? fma::Forward : fma::Backward)(plan, tables, src, dst, scale, a, b);
+    break;
   case kFftAvx:
     (forward ? avx::Forward : avx::Backward)(plan, tables, src, dst, scale, a, b);
     break;
@@ -327,6 +491,28 @@ void Transform(const StagePlan& plan, const double* tables, const double* src, d
     break;
   default:
     (forward ? sse2::ForwardScalar : sse2::BackwardScalar)(plan, tables, src, dst, scale, a, b);
+  }
+}
+
+void Stereo(const StagePlan& plan, const double* tables, const double* const* in,
+            double* const* out, const double* kernel, double* a, double* b)
+{
+  switch (gInstructionSet.load(std::memory_order_relaxed))
+  {
+  case kFftAvx512:
+    avx512::Stereo(plan, tables, in, out, kernel, a, b);
+    break;
+  case kFftFma:
+    fma::Stereo(plan, tables, in, out, kernel, a, b);
+    break;
+  case kFftAvx:
+    avx::Stereo(plan, tables, in, out, kernel, a, b);
+    break;
+  case kFftSse2:
+    sse2::Stereo(plan, tables, in, out, kernel, a, b);
+    break;
+  default:
+    sse2::StereoScalar(plan, tables, in, out, kernel, a, b);
   }
 }
 
@@ -344,6 +530,11 @@ int FftSetInstructionSet(int set)
   if (set < kFftScalar) set = kFftScalar;
   gInstructionSet.store(set, std::memory_order_relaxed);
   return set;
+}
+
+int FftBestInstructionSet()
+{
+  return kBestInstructionSet;
 }
 
 bool FftPlanTablesFit(int n)
@@ -395,7 +586,8 @@ void fftp(double* source, double* destination, int n, int direction, FftPlan* pl
   }
   // The stage plan follows from n alone; it is cached for speed, never trusted for another n.
   StagePlan& stages = *reinterpret_cast<StagePlan*>(plan->master + kFftPlanTableLength);
-  if (stages.n != n) MakeStagePlan(n, &stages);
+  if (stages.complex) plan->initialised = 0; // the tables are a complex transform's
+  if (stages.n != n || stages.complex) MakeStagePlan(n, &stages);
   if (!plan->initialised)
   {
     FillTables(stages, plan->master);
@@ -403,6 +595,23 @@ void fftp(double* source, double* destination, int n, int direction, FftPlan* pl
     plan->initialised = 1;
   }
   Transform(stages, plan->master, source, destination, direction, plan->work, plan->scratch);
+}
+
+void FftConvolveStereo(const double* const in[2], double* const out[2], const double* kernel, int n,
+                       FftPlan* plan)
+{
+  if (n < 2 || !FitsPlan(n) || !in || !out || !kernel || !plan) return;
+  if (!in[0] || !in[1] || !out[0] || !out[1]) return;
+  StagePlan& stages = *reinterpret_cast<StagePlan*>(plan->master + kFftPlanTableLength);
+  if (!stages.complex) plan->initialised = 0; // the tables are a real transform's
+  if (stages.n != n || !stages.complex) MakeStagePlan(n, &stages, true);
+  if (!plan->initialised)
+  {
+    FillTables(stages, plan->master);
+    FactorLength(n, plan->factors);
+    plan->initialised = 1;
+  }
+  Stereo(stages, plan->master, in, out, kernel, plan->work, plan->scratch);
 }
 
 void fftp_once(double* source, double* destination, int n, int direction)

@@ -8,7 +8,8 @@
 //
 // Threads: a plan is scratch state; one plan must not be used by two threads at once.
 // Allocation: fftp allocates nothing (in place included); fftp_once allocates and frees its tables.
-// Results are bit-identical whichever instruction set runs and whether the call is in place or not.
+// Results are bit-identical whether the call is in place or not, and among the scalar, SSE2 and AVX
+// code; the sets with fused multiply-adds differ from those by rounding only.
 #pragma once
 
 #include <cstdint>
@@ -46,6 +47,16 @@ void fftp(double* source, double* destination, int n, int direction, FftPlan* pl
 // As fftp without a plan: sets up afresh and releases its work array before returning.
 void fftp_once(double* source, double* destination, int n, int direction);
 
+// Convolves the two channels of a stereo block with one real kernel through one complex transform
+// of left + i right: out[c] = sqrt(n) * backward(forward(in[c]) * kernel) in fftp's terms, which is
+// what fftp and HalfComplexMultiply give channel by channel, up to rounding. `kernel` is the
+// kernel's half-complex spectrum (n values). out may be the same arrays as in. The plan holds the
+// complex transform's tables: its owner clears `initialised` whenever n changes, as for fftp, and
+// a plan that alternates between this and fftp sets itself up again at each change. Allocation:
+// none. n below 2 or beyond a plan's arrays, or null pointers, do nothing.
+void FftConvolveStereo(const double* const in[2], double* const out[2], const double* kernel, int n,
+                       FftPlan* plan);
+
 // c = a * b bin by bin in half-complex layout; c may alias a or b.
 void HalfComplexMultiply(const double* a, const double* b, double* c, int n);
 
@@ -53,14 +64,18 @@ void HalfComplexMultiply(const double* a, const double* b, double* c, int n);
 // entries (including an even length's Nyquist value) keep their contents.
 void HalfComplexMagnitude(double* p, int n);
 
-// Instruction sets of the transforms. The best the processor has is used unless limited (tests and
-// benchmarks compare them). Returns the set now in use.
+// Instruction sets of the transforms, each including the ones before it. The best the processor
+// has is used unless limited (tests and benchmarks compare them). Returns the set now in use.
 enum FftInstructionSet
 {
   kFftScalar = 0,
   kFftSse2 = 1,
   kFftAvx = 2,
+  kFftFma = 3,    // AVX2 with fused multiply-add
+  kFftAvx512 = 4, // AVX-512 F, VL and DQ with fused multiply-add
 };
+// The best set this processor supports.
+int FftBestInstructionSet();
 int FftSetInstructionSet(int set);
 
 // True when a plan's arrays hold the set-up of length n (every n >= 1 with 2n + 15 <=

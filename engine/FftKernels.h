@@ -50,7 +50,8 @@ constexpr double kSin72 = 0.95105651629515357212;   // sin(2 pi / 5)
 constexpr double kSin144 = 0.58778525229247312917;  // sin(4 pi / 5)
 
 // Forward DFT of R points, R in {2, 3, 4, 5}.
-template <class T, int R> inline void Butterfly(const Complex<T>* a, Complex<T>* b)
+template <class T, int R>
+[[gnu::always_inline]] inline void Butterfly(const Complex<T>* a, Complex<T>* b)
 {
   using V = typename T::V;
   if constexpr (R == 2)
@@ -101,7 +102,8 @@ template <class T, int R> inline void Butterfly(const Complex<T>* a, Complex<T>*
 // X_(k1 + R1 k2) = sum_j2 e^(-2 pi i j2 k2 / R2) w_R^(j2 k1) sum_j1 a_(R2 j1 + j2) e^(-2 pi i j1 k1
 // / R1). Multiplications by -1 and -i are done exactly; the other roots come from kRootCos /
 // kRootSin.
-template <class T, int R1, int R2> inline void Composite(const Complex<T>* a, Complex<T>* b)
+template <class T, int R1, int R2>
+[[gnu::always_inline]] inline void Composite(const Complex<T>* a, Complex<T>* b)
 {
   constexpr int R = R1 * R2;
   Complex<T> c[R];
@@ -144,7 +146,9 @@ template <class T, int R1, int R2> inline void Composite(const Complex<T>* a, Co
 }
 
 // Kernels of composite radix.
-template <class T, int R> inline void WideButterfly(const Complex<T>* a, Complex<T>* b)
+// Always inlined: the kernels are only fast with the butterfly's values kept in registers.
+template <class T, int R>
+[[gnu::always_inline]] inline void WideButterfly(const Complex<T>* a, Complex<T>* b)
 {
   if constexpr (R <= 5)
     Butterfly<T, R>(a, b);
@@ -212,6 +216,7 @@ enum LastOutput
   kSplitOutput,
   kInterleavedOutput,
   kRealOutput,
+  kSeparateOutput, // split complex data into two arrays of the caller's
 };
 
 // The last stage (M = 1, no twiddles) of radix R writing the real signal; needs S >= W.
@@ -252,6 +257,7 @@ enum FirstInput
   kSplitInput,
   kInterleavedInput,
   kRealInput,
+  kSeparateInput, // split complex data from two arrays of the caller's
 };
 
 // The first stage (S = 1) of radix R, vectorised over p; needs M >= W. The outputs of one group are
@@ -387,7 +393,8 @@ inline void FirstStage(int M, const double* xr, const double* xi, double* yr, do
 template <class T, class Half, class Scalar>
 const double* RunStages(const StagePlan& plan, const double* tables, double* first, double* second,
                         const double* input = nullptr, int inputKind = kSplitInput,
-                        double* output = nullptr, int outputKind = kSplitOutput, double scale = 1.0)
+                        double* output = nullptr, int outputKind = kSplitOutput, double scale = 1.0,
+                        const double* inputIm = nullptr, double* outputIm = nullptr)
 {
   constexpr int W = T::W;
   const int L = plan.length;
@@ -397,8 +404,8 @@ const double* RunStages(const StagePlan& plan, const double* tables, double* fir
   // A real input goes straight into the first stage when that runs the vector kernel; else it is
   // copied into `first` here.
   const int firstRadix = plan.count > 0 ? plan.radix[0] : 0;
-  const bool fused = inputKind != kSplitInput && W > 1 && firstRadix > 0 && firstRadix <= 10 &&
-                     firstRadix != 7 && L / firstRadix >= W;
+  const bool fused = (inputKind == kInterleavedInput || inputKind == kRealInput) && W > 1 &&
+                     firstRadix > 0 && firstRadix <= 10 && firstRadix != 7 && L / firstRadix >= W;
   if (inputKind == kInterleavedInput && !fused)
   {
     int j = 0;
@@ -425,8 +432,8 @@ const double* RunStages(const StagePlan& plan, const double* tables, double* fir
   }
   // The last stage writes the caller's signal when it runs the vector kernel; else a pass does.
   const int lastRadix = plan.count > 1 ? plan.radix[plan.count - 1] : 0;
-  const bool fusedOut = outputKind != kSplitOutput && W > 1 && lastRadix > 0 && lastRadix <= 10 &&
-                        lastRadix != 7 && L / lastRadix >= W;
+  const bool fusedOut = (outputKind == kInterleavedOutput || outputKind == kRealOutput) && W > 1 &&
+                        lastRadix > 0 && lastRadix <= 10 && lastRadix != 7 && L / lastRadix >= W;
   const typename T::V factor = T::Splat(scale);
   for (int i = 0; i < plan.count; ++i)
   {
@@ -435,6 +442,8 @@ const double* RunStages(const StagePlan& plan, const double* tables, double* fir
     const double* tw = tables + plan.twiddleOffset[i];
     const double *xr = x, *xi = x + L;
     double *yr = y, *yi = y + L;
+    if (i == 0 && inputKind == kSeparateInput) xr = input, xi = inputIm;
+    if (i == plan.count - 1 && outputKind == kSeparateOutput) yr = output, yi = outputIm;
     constexpr int H = Half::W;
     const bool firstKernel = W > 1 && S == 1 && M >= W;
     const bool wide = S >= W;
@@ -650,4 +659,70 @@ void BackwardReal(const StagePlan& plan, const double* tables, const double* src
     }
     RunStages<T, Half, Scalar>(plan, tables, a, b, nullptr, kSplitInput, dst, kRealOutput, scale);
   }
+}
+
+// The spectral multiply of ConvolveStereo: z holds a complex spectrum Z (real parts, then the n
+// imaginary parts); the kernel's spectrum K is Hermitian, given by its half-complex layout
+// (K_k = kernel[k] + i kernel[n - k], K_(n-k) = conj K_k). Writes Z K times scale back into z with
+// real and imaginary parts exchanged, ready for the inverse transform.
+template <class T>
+void MultiplyHermitianExchanged(double* z, int n, const double* kernel, double scale)
+{
+  using V = typename T::V;
+  constexpr int W = T::W;
+  double* zr = z;
+  double* zi = z + n;
+  {
+    const double k0 = kernel[0] * scale, r = zr[0], i = zi[0];
+    zr[0] = i * k0;
+    zi[0] = r * k0;
+  }
+  const V s = T::Splat(scale);
+  int k = 1;
+  // Bins k .. k + W - 1 with their partners n - k - W + 1 .. n - k, while the two runs stay apart.
+  for (; k + W - 1 < n - k - W + 1; k += W)
+  {
+    const int m = n - k - W + 1;
+    const V kr = T::Load(kernel + k) * s, ki = T::Reverse(T::Load(kernel + m)) * s;
+    const V ar = T::Load(zr + k), ai = T::Load(zi + k);
+    const V br = T::Reverse(T::Load(zr + m)), bi = T::Reverse(T::Load(zi + m));
+    // Z_k K_k and Z_(n-k) conj K_k, stored exchanged.
+    T::Store(zi + k, ar * kr - ai * ki);
+    T::Store(zr + k, ai * kr + ar * ki);
+    T::Store(zi + m, T::Reverse(br * kr + bi * ki));
+    T::Store(zr + m, T::Reverse(bi * kr - br * ki));
+  }
+  for (; 2 * k < n; ++k)
+  {
+    const int m = n - k;
+    const double kr = kernel[k] * scale, ki = kernel[m] * scale;
+    const double ar = zr[k], ai = zi[k], br = zr[m], bi = zi[m];
+    zi[k] = ar * kr - ai * ki;
+    zr[k] = ai * kr + ar * ki;
+    zi[m] = br * kr + bi * ki;
+    zr[m] = bi * kr - br * ki;
+  }
+  if (n % 2 == 0)
+  {
+    const double kn = kernel[n / 2] * scale, r = zr[n / 2], i = zi[n / 2];
+    zr[n / 2] = i * kn;
+    zi[n / 2] = r * kn;
+  }
+}
+
+// Stereo convolution with a real kernel in one complex transform of n points (plan.complex):
+// Z = DFT(left + i right); Y = IDFT(Z K) / n has the left result as real part and the right one as
+// imaginary part. The inverse runs as the forward stages on exchanged parts. a and b hold 2n
+// doubles each; in may equal out.
+template <class T, class Half, class Scalar>
+void ConvolveStereo(const StagePlan& plan, const double* tables, const double* const* in,
+                    double* const* out, const double* kernel, double* a, double* b)
+{
+  const int n = plan.length;
+  double* z = const_cast<double*>(RunStages<T, Half, Scalar>(
+      plan, tables, a, b, in[0], kSeparateInput, nullptr, kSplitOutput, 1.0, in[1]));
+  MultiplyHermitianExchanged<T>(z, n, kernel, 1.0 / n);
+  double* other = z == a ? b : a;
+  RunStages<T, Half, Scalar>(plan, tables, z, other, nullptr, kSplitInput, out[1], kSeparateOutput,
+                             1.0, nullptr, out[0]);
 }

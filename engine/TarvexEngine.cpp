@@ -6,6 +6,10 @@
 #include <cstring>
 #include <initializer_list>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <xmmintrin.h>
+#endif
+
 #include "core/IPlugBase.h"
 #include "engine/Analysis.h"
 #include "engine/EngineArrays.h"
@@ -93,45 +97,100 @@ void SynthesizeFromState(TarvexEngine& e, InstanceState& s)
                    &s.sortedCount);
 }
 
-// Convolves the zero-padded block of channel c with the current kernel and adds the N result
-// samples into the ring from the block's output position on.
+// Adds the N result samples of one block into the ring of channel c from the block's output
+// position on.
+void AddToRing(TarvexEngine& e, int c, const double* result)
+{
+  const int n = e.mFftSize;
+  double* ring = e.mRing[c];
+  const int start = (e.mWriteOffset + e.mReadPos) % e.mRingSize;
+  const int first = n < e.mRingSize - start ? n : e.mRingSize - start;
+  for (int j = 0; j < first; ++j) ring[start + j] += result[j];
+  for (int j = first; j < n; ++j) ring[j - first] += result[j];
+}
+
+// Convolves the zero-padded block of channel c with the current kernel and adds it into the ring.
 void ConvolveAndAdd(TarvexEngine& e, int c)
 {
   const int n = e.mFftSize;
   fftp(e.mInput[c], e.mWork, n, kFftForward, e.mConvPlan);
   HalfComplexMultiply(e.mWork, e.mConvKernel, e.mInput[c], n);
   fftp(e.mInput[c], e.mWork, n, kFftBackward, e.mConvPlan);
-  double* ring = e.mRing[c];
-  const int start = (e.mWriteOffset + e.mReadPos) % e.mRingSize;
-  const int first = n < e.mRingSize - start ? n : e.mRingSize - start;
-  const double* work = e.mWork;
-  for (int j = 0; j < first; ++j) ring[start + j] += work[j];
-  for (int j = first; j < n; ++j) ring[j - first] += work[j];
+  AddToRing(e, c, e.mWork);
+}
+
+// Both channels at once through one complex transform; the results replace the blocks in mInput.
+void ConvolveStereoAndAdd(TarvexEngine& e)
+{
+  double* const blocks[2] = {e.mInput[0], e.mInput[1]};
+  FftConvolveStereo(blocks, blocks, e.mConvKernel, e.mFftSize, e.mStereoPlan);
+  AddToRing(e, 0, e.mInput[0]);
+  AddToRing(e, 1, e.mInput[1]);
+}
+
+// Stereo block step: the cross-fade keeps the left block in mSavedInput and the right one in mWork
+// (which the stereo transform does not use).
+void ConvolveStereoBlock(TarvexEngine& e, InstanceState& s, bool kernelChanged)
+{
+  const int n = e.mFftSize;
+  if (kernelChanged)
+  {
+    std::memcpy(e.mSavedInput, e.mInput[0], sizeof(double) * n);
+    std::memcpy(e.mWork, e.mInput[1], sizeof(double) * n);
+    FadeWindow(e.mInput[0], e.mBlockSize, true);
+    FadeWindow(e.mInput[1], e.mBlockSize, true);
+    CopyKernelForDisplay(e.synth.previous, e.mConvKernel, n, s.kernelCopy, s.kernelLock,
+                         &s.kernelChanged);
+  }
+  ConvolveStereoAndAdd(e);
+  if (kernelChanged)
+  {
+    std::memcpy(e.mInput[0], e.mSavedInput, sizeof(double) * n);
+    std::memcpy(e.mInput[1], e.mWork, sizeof(double) * n);
+    FadeWindow(e.mInput[0], e.mBlockSize, false);
+    FadeWindow(e.mInput[1], e.mBlockSize, false);
+    CopyKernelForDisplay(e.synth.spectrum, e.mConvKernel, n, s.kernelCopy, s.kernelLock,
+                         &s.kernelChanged);
+    ConvolveStereoAndAdd(e);
+  }
+}
+
+// Whether the joint stereo transform beats two real ones at length n. It does on most table
+// lengths (0.45 to 0.97 of the time); on these, whose complex stages read rows a multiple of 2 or 4
+// KiB apart or whose buffers outgrow the second-level cache, it measured 1.02 to 1.4 times slower.
+bool StereoTransformPays(int n)
+{
+  for (int slower : {5120, 11520, 34560, 46080, 57600, 64000})
+    if (n == slower) return false;
+  return true;
 }
 
 void RunBlockStep(IPlugBase& plug, TarvexEngine& e, InstanceState& s, int channels)
 {
   const int n = e.mFftSize;
   const bool kernelChanged = RebuildKernelIfChanged(plug, s);
-  for (int c = 0; c < channels; ++c)
-  {
-    if (kernelChanged)
+  if (channels == 2 && StereoTransformPays(n))
+    ConvolveStereoBlock(e, s, kernelChanged);
+  else
+    for (int c = 0; c < channels; ++c)
     {
-      std::memcpy(e.mSavedInput, e.mInput[c], sizeof(double) * n);
-      FadeWindow(e.mInput[c], e.mBlockSize, true);
-      CopyKernelForDisplay(e.synth.previous, e.mConvKernel, n, s.kernelCopy, s.kernelLock,
-                           &s.kernelChanged);
-    }
-    ConvolveAndAdd(e, c);
-    if (kernelChanged)
-    {
-      std::memcpy(e.mInput[c], e.mSavedInput, sizeof(double) * n);
-      FadeWindow(e.mInput[c], e.mBlockSize, false);
-      CopyKernelForDisplay(e.synth.spectrum, e.mConvKernel, n, s.kernelCopy, s.kernelLock,
-                           &s.kernelChanged);
+      if (kernelChanged)
+      {
+        std::memcpy(e.mSavedInput, e.mInput[c], sizeof(double) * n);
+        FadeWindow(e.mInput[c], e.mBlockSize, true);
+        CopyKernelForDisplay(e.synth.previous, e.mConvKernel, n, s.kernelCopy, s.kernelLock,
+                             &s.kernelChanged);
+      }
       ConvolveAndAdd(e, c);
+      if (kernelChanged)
+      {
+        std::memcpy(e.mInput[c], e.mSavedInput, sizeof(double) * n);
+        FadeWindow(e.mInput[c], e.mBlockSize, false);
+        CopyKernelForDisplay(e.synth.spectrum, e.mConvKernel, n, s.kernelCopy, s.kernelLock,
+                             &s.kernelChanged);
+        ConvolveAndAdd(e, c);
+      }
     }
-  }
   for (int c = 0; c < channels; ++c)
   {
     std::memset(e.mInput[c], 0, sizeof(double) * n);
@@ -187,9 +246,32 @@ void ProcessRun(IPlugBase& plug, TarvexEngine& e, InstanceState& s, double* cons
   e.mReadPos = (e.mReadPos + frames) % e.mRingSize;
 }
 
+// Flush-to-zero and denormals-are-zero for the scope of a process call: subnormal values in the
+// filter tails would otherwise cost a micro-code assist per operation. The caller's control word
+// comes back on return.
+class FlushDenormals
+{
+public:
+#if defined(__x86_64__) || defined(__i386__)
+  FlushDenormals() : mSaved(_mm_getcsr())
+  {
+    _mm_setcsr(mSaved | kFlushToZero | kDenormalsAreZero);
+  }
+  ~FlushDenormals()
+  {
+    _mm_setcsr(mSaved);
+  }
+
+private:
+  static constexpr unsigned kFlushToZero = 0x8000;
+  static constexpr unsigned kDenormalsAreZero = 0x0040;
+  unsigned mSaved;
+#endif
+};
+
 bool Ready(const TarvexEngine& e, const InstanceState& s)
 {
-  return e.mConvKernel && e.mConvPlan && s.dspLock && s.drawLock && e.mFftSize > 0;
+  return e.mConvKernel && e.mConvPlan && e.mStereoPlan && s.dspLock && s.drawLock && e.mFftSize > 0;
 }
 } // namespace
 
@@ -323,6 +405,7 @@ void ConfigureDsp(IPlugBase& plug, TarvexEngine& e, InstanceState& s, int hostBl
   e.mRingSize = e.mBlockSize + n;
   NoteUsedLengths(e);
   e.mConvPlan->initialised = 0;
+  e.mStereoPlan->initialised = 0;
   plug.ReportLatency(e.mLatency);
 }
 
@@ -371,6 +454,7 @@ void ProcessEngineFrames(IPlugBase& plug, TarvexEngine& e, InstanceState& s, dou
 {
   StoreFlag(s.idleFrames, 0);
   if (!Ready(e, s) || !inputs || !outputs) return;
+  const FlushDenormals flush;
   const double ibs = ParamValue(plug, kInputBufferSizeParam);
   const double resolution = ParamValue(plug, kResolutionParam);
   // The audio thread never waits for a display frame: a reset that finds the editor drawing stays
@@ -521,11 +605,12 @@ bool CreateEngine(IPlugBase& plug, TarvexEngine& e, InstanceState& s)
   e.mWork = CreateEngineArray();
   e.mCarryCapacity = kEngineArrayLength;
   e.mConvPlan = fftp_plan();
+  e.mStereoPlan = fftp_plan();
 
   bool ok = s.captureWindow && s.analysisPlan && s.kernelColumns && s.displayCurve &&
             s.displayCurveCopy && s.kernelLock && s.curveLock && s.drawLock && s.dspLock &&
             s.kernelCopy && s.kernelCopyWork && e.mConvKernel && e.mSavedInput && e.mWork &&
-            e.mConvPlan;
+            e.mConvPlan && e.mStereoPlan;
   for (int c = 0; c < 2; ++c)
     ok = ok && s.captureRing[c] && s.captureLinear[c] && s.captureSpectrum[c] && e.mInput[c] &&
          e.mRing[c] && e.mCarry[c];
@@ -554,6 +639,7 @@ void DestroyEngine(TarvexEngine& e, InstanceState& s)
   FreeEngineArray(e.mWork);
   FreePlan(s.analysisPlan);
   FreePlan(e.mConvPlan);
+  FreePlan(e.mStereoPlan);
   for (int k = 0; k < 3; ++k) FreeColumns(s.spectrumColumns[k]);
   FreeColumns(s.kernelColumns);
   FreeColumns(s.displayCurve);

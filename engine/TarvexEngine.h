@@ -53,6 +53,7 @@ struct TarvexEngine
   int32_t mFftSize; // N
   double* mWork;    // transform output
   FftPlan* mConvPlan;
+  FftPlan* mStereoPlan; // complex transform of both channels' blocks at once (FftConvolveStereo)
   double* mRing[2];     // per channel: output ring the block results are added into
   int32_t mWriteOffset; // distance from the read position to where the next block result starts
   int32_t mRingSize;    // B + N
@@ -101,7 +102,8 @@ bool TryResetDsp(IPlugBase& plug, TarvexEngine& engine, InstanceState& state, in
 // Audio thread: processes frames samples of one channel (second input not connected) or two. A call
 // longer than B runs as consecutive runs of at most B frames, with the output of a host that sent
 // those runs one by one, so the latency depends only on Resolution, Input Buffer Size and the
-// sample rate. Non-finite input samples are taken as silence.
+// sample rate. Non-finite input samples are taken as silence. Runs with subnormal numbers flushed
+// to zero (the caller's floating-point control word is restored on return).
 void ProcessEngineFrames(IPlugBase& plug, TarvexEngine& engine, InstanceState& state,
                          double** inputs, double** outputs, int frames);
 

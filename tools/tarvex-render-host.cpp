@@ -217,6 +217,13 @@ void RenderPlugin::Process(double** inputs, double** outputs, int nChannels, int
   mSamplePosition += frames;
 }
 
+void RenderPlugin::ProcessFloat(float** inputs, float** outputs, int frames)
+{
+  if (!mEffect || frames <= 0 || !mEffect->processReplacing) return;
+  mEffect->processReplacing(mEffect, inputs, outputs, frames);
+  mSamplePosition += frames;
+}
+
 VstIntPtr RenderPlugin::HostCallback(AEffect* effect, int32_t opcode, int32_t, VstIntPtr, void* ptr,
                                      float)
 {

@@ -51,6 +51,9 @@ public:
   // Processes `frames` samples per channel of deinterleaved double buffers; uses
   // processDoubleReplacing when the plug-in can, else processReplacing through float copies.
   void Process(double** inputs, double** outputs, int nChannels, int frames);
+  // Processes `frames` samples per channel of the host's own float buffers through
+  // processReplacing, with no copies on the host's side.
+  void ProcessFloat(float** inputs, float** outputs, int frames);
 
   // Host state the callback reports; written by the callback (same thread).
   double mSampleRate = 44100.0;
