@@ -16,6 +16,7 @@
 
 #include <cstdlib>
 #include <dlfcn.h>
+#include <unistd.h>
 #include <cstring>
 #include <map>
 #include <string>
@@ -34,12 +35,18 @@ constexpr int kLatency44k = 2368; // B + L/2 with the default settings at 44.1 k
 inline std::string PathFolder()
 {
   static std::string folder = [] {
-    std::string dir = std::string(TARVEX_TEST_BINARY_DIR) + "/tests/lv2-path";
+    // One folder per test program (they may run at the same time), removed at exit.
+    static std::string dir =
+        std::string(TARVEX_TEST_BINARY_DIR) + "/tests/lv2-path-" + std::to_string(getpid());
     std::string command = "rm -rf '" + dir + "' && mkdir -p '" + dir + "' && for b in " +
                           "/usr/lib/lv2/*.lv2; do case $b in *lsp*) ;; *) ln -s $b '" + dir +
                           "'/;; esac; done && ln -s '" + TARVEX_TEST_BINARY_DIR +
                           "/Tarvex.lv2' '" + dir + "/Tarvex.lv2'";
     if (system(command.c_str()) != 0) ADD_FAILURE() << "cannot make " << dir;
+    atexit([] {
+      const std::string remove = "rm -rf '" + dir + "'";
+      if (system(remove.c_str()) != 0) fprintf(stderr, "cannot remove %s\n", dir.c_str());
+    });
     return dir;
   }();
   return folder;
