@@ -2,13 +2,14 @@
 #   make run    Release build, then the main job on its built-in default
 #   make test   sanitizer (ASan + UBSan) Debug build, then every test through CTest
 #   make bench  Release build with benchmarks, then run them
+#   make install  Release build, then the LV2 bundle into ~/.lv2 (or $LV2_PATH's first folder)
 
 JOBS ?= $(shell nproc)
 RELEASE := build/release
 DEBUG := build/debug
 BENCH := build/bench
 
-.PHONY: all deps release debug run test bench clean format
+.PHONY: all deps release debug run test bench clean format install
 
 all: release
 
@@ -34,6 +35,9 @@ bench:
 	cmake -S . -B $(BENCH) -G Ninja -DCMAKE_BUILD_TYPE=Release -DTARVEX_TESTS=OFF -DTARVEX_BENCH=ON
 	cmake --build $(BENCH) -j $(JOBS)
 	@bash scripts/run-bench $(BENCH)
+
+install: release
+	@bash scripts/install-lv2 $(RELEASE)
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
