@@ -49,8 +49,8 @@ IPlugLV2::~IPlugLV2() = default;
 
 void IPlugLV2::ReadOptions(const LV2_Feature* const* features)
 {
-  const auto* options = static_cast<const LV2_Options_Option*>(
-      FindFeature(features, LV2_OPTIONS__options));
+  const auto* options =
+      static_cast<const LV2_Options_Option*>(FindFeature(features, LV2_OPTIONS__options));
   if (!options || !mMap) return;
   const LV2_URID maxBlock = mMap->map(mMap->handle, LV2_BUF_SIZE__maxBlockLength);
   const LV2_URID atomInt = mMap->map(mMap->handle, LV2_ATOM__Int);
@@ -287,8 +287,10 @@ int IPlugLV2::TakeUiEvents(UiEvent* events, int maxEvents, bool* refresh)
 {
   WDL_MutexLock lock(&mMutex);
   int n = mUiQueueCount < maxEvents ? mUiQueueCount : (maxEvents < 0 ? 0 : maxEvents);
-  if (events && n > 0) memcpy(events, mUiQueue, sizeof(UiEvent) * static_cast<size_t>(n));
-  else n = 0;
+  if (events && n > 0)
+    memcpy(events, mUiQueue, sizeof(UiEvent) * static_cast<size_t>(n));
+  else
+    n = 0;
   memmove(mUiQueue, mUiQueue + n, sizeof(UiEvent) * static_cast<size_t>(mUiQueueCount - n));
   mUiQueueCount -= n;
   if (refresh)

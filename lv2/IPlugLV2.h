@@ -7,9 +7,9 @@
 // the host's maximum block length, and longer runs are processed in slices of that size.
 //
 // The UI link: requests meant for the host's UI (gestures, knob values, refreshes after an edit in
-// the plot) may arise on the editor's view thread or the audio thread, where the UI's write function
-// must not be called. They are queued here under the plug-in mutex and handed out by TakeUiEvents on
-// the UI thread.
+// the plot) may arise on the editor's view thread or the audio thread, where the UI's write
+// function must not be called. They are queued here under the plug-in mutex and handed out by
+// TakeUiEvents on the UI thread.
 #pragma once
 
 #include <lv2/core/lv2.h>

@@ -43,7 +43,8 @@ constexpr double kMaxSampleRate = 768000.0;
 const double* TableDefaults()
 {
   static double values[kTarvexParamCount];
-  static const bool filled = [] {
+  static const bool filled = []
+  {
     TarvexParamTable table;
     for (int i = 0; i < kTarvexParamCount; ++i) values[i] = table.GetParam(i)->mValue;
     return true;
@@ -128,8 +129,7 @@ LV2_State_Status SaveState(LV2_Handle instance, LV2_State_Store_Function store,
 }
 
 LV2_State_Status RestoreState(LV2_Handle instance, LV2_State_Retrieve_Function retrieve,
-                              LV2_State_Handle handle, uint32_t,
-                              const LV2_Feature* const* features)
+                              LV2_State_Handle handle, uint32_t, const LV2_Feature* const* features)
 {
   if (!instance) return LV2_STATE_ERR_UNKNOWN;
   return static_cast<IPlugLV2*>(instance)->RestoreLv2State(retrieve, handle, features);
@@ -189,8 +189,8 @@ LV2UI_Handle InstantiateUi(const LV2UI_Descriptor*, const char*, const char* bun
   const double* defaults = TableDefaults();
   for (int i = 0; i < kTarvexParamCount; ++i) ui->known[i] = static_cast<float>(defaults[i]);
 
-  ui->plug = static_cast<IPlugLV2*>(
-      const_cast<void*>(FindFeature(features, LV2_INSTANCE_ACCESS_URI)));
+  ui->plug =
+      static_cast<IPlugLV2*>(const_cast<void*>(FindFeature(features, LV2_INSTANCE_ACCESS_URI)));
   if (!ui->plug)
   {
     ui->owned = MakeInstance(44100.0, bundlePath, nullptr);
@@ -262,8 +262,7 @@ void WriteValue(TarvexLv2Ui* ui, int index, float value)
 void Touch(TarvexLv2Ui* ui, int index, bool grabbed)
 {
   if (ui->touch)
-    ui->touch->touch(ui->touch->handle, kLv2PortFirstParam + static_cast<uint32_t>(index),
-                     grabbed);
+    ui->touch->touch(ui->touch->handle, kLv2PortFirstParam + static_cast<uint32_t>(index), grabbed);
 }
 
 // UI thread: hands the editor's queued requests to the host.

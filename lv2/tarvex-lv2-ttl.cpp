@@ -103,7 +103,8 @@ std::string Description(const IPlugBase& plug)
   t += std::string("<") + kTarvexLv2URI + ">\n";
   t += "\ta lv2:Plugin , lv2:EQPlugin , doap:Project ;\n";
   t += "\tdoap:name " + Quoted(plug.GetEffectName()) + " ;\n";
-  t += "\tdoap:maintainer [\n\t\ta foaf:Person ;\n\t\tfoaf:name " + Quoted(plug.GetMakerName()) + "\n\t] ;\n";
+  t += "\tdoap:maintainer [\n\t\ta foaf:Person ;\n\t\tfoaf:name " + Quoted(plug.GetMakerName()) +
+       "\n\t] ;\n";
   t += versionText;
   t += "\tlv2:optionalFeature opts:options , urid:map ;\n";
   t += "\topts:supportedOption bufsz:maxBlockLength ;\n";

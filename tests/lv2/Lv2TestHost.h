@@ -15,11 +15,11 @@
 #include <lv2/urid/urid.h>
 
 #include <cstdlib>
-#include <dlfcn.h>
-#include <unistd.h>
 #include <cstring>
+#include <dlfcn.h>
 #include <map>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace lv2test
@@ -34,19 +34,22 @@ constexpr int kLatency44k = 2368; // B + L/2 with the default settings at 44.1 k
 // LV2_PATH folder: links to the system's specification bundles (no other plug-ins) and to ours.
 inline std::string PathFolder()
 {
-  static std::string folder = [] {
+  static std::string folder = []
+  {
     // One folder per test program (they may run at the same time), removed at exit.
     static std::string dir =
         std::string(TARVEX_TEST_BINARY_DIR) + "/tests/lv2-path-" + std::to_string(getpid());
     std::string command = "rm -rf '" + dir + "' && mkdir -p '" + dir + "' && for b in " +
                           "/usr/lib/lv2/*.lv2; do case $b in *lsp*) ;; *) ln -s $b '" + dir +
-                          "'/;; esac; done && ln -s '" + TARVEX_TEST_BINARY_DIR +
-                          "/Tarvex.lv2' '" + dir + "/Tarvex.lv2'";
+                          "'/;; esac; done && ln -s '" + TARVEX_TEST_BINARY_DIR + "/Tarvex.lv2' '" +
+                          dir + "/Tarvex.lv2'";
     if (system(command.c_str()) != 0) ADD_FAILURE() << "cannot make " << dir;
-    atexit([] {
-      const std::string remove = "rm -rf '" + dir + "'";
-      if (system(remove.c_str()) != 0) fprintf(stderr, "cannot remove %s\n", dir.c_str());
-    });
+    atexit(
+        []
+        {
+          const std::string remove = "rm -rf '" + dir + "'";
+          if (system(remove.c_str()) != 0) fprintf(stderr, "cannot remove %s\n", dir.c_str());
+        });
     return dir;
   }();
   return folder;
@@ -85,6 +88,8 @@ struct World
     dlopen((std::string(TARVEX_TEST_BINARY_DIR) + "/Tarvex.lv2/Tarvex.so").c_str(),
            RTLD_NOW | RTLD_NODELETE);
     setenv("LV2_PATH", PathFolder().c_str(), 1);
+    // Preferences of this run stay in a folder of its own (empty: the table defaults hold).
+    setenv("XDG_CONFIG_HOME", (PathFolder() + "/config").c_str(), 1);
     world = lilv_world_new();
     lilv_world_load_all(world);
     LilvNode* uri = lilv_new_uri(world, kUri);
@@ -106,8 +111,9 @@ public:
   explicit Instance(double rate = 44100.0, int maxBlock = 4096, bool withMap = true)
   {
     mMaxBlock = maxBlock;
-    mOptions[0] = {LV2_OPTIONS_INSTANCE, 0, Urids()(LV2_BUF_SIZE__maxBlockLength),
-                   sizeof(int32_t), Urids()(LV2_ATOM__Int), &mMaxBlock};
+    mOptions[0] = {
+        LV2_OPTIONS_INSTANCE,   0,         Urids()(LV2_BUF_SIZE__maxBlockLength), sizeof(int32_t),
+        Urids()(LV2_ATOM__Int), &mMaxBlock};
     mOptions[1] = {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr};
     mMapFeature = {LV2_URID__map, &Urids().map};
     mOptionsFeature = {LV2_OPTIONS__options, mOptions};

@@ -25,13 +25,15 @@ double RmsRatio(const std::vector<float>& a, const std::vector<float>& b, size_t
 double MaxDifference(const std::vector<float>& a, const std::vector<float>& b)
 {
   double d = 0.0;
-  for (size_t i = 0; i < a.size() && i < b.size(); ++i) d = std::max(d, std::fabs(double(a[i]) - b[i]));
+  for (size_t i = 0; i < a.size() && i < b.size(); ++i)
+    d = std::max(d, std::fabs(double(a[i]) - b[i]));
   return d;
 }
 
 // Settings used by the comparisons: every parameter away from its default.
-const std::vector<std::pair<int, float>> kSettings = {
-    {4, 6.0f}, {8, 150.0f}, {5, -9.0f}, {13, 3.5f}, {17, -2.0f}, {21, 1.0f}, {22, 1.0f}, {23, 60.0f}};
+const std::vector<std::pair<int, float>> kSettings = {{4, 6.0f},  {8, 150.0f}, {5, -9.0f},
+                                                      {13, 3.5f}, {17, -2.0f}, {21, 1.0f},
+                                                      {22, 1.0f}, {23, 60.0f}};
 
 struct Store
 {
@@ -64,12 +66,18 @@ TEST(Lv2Host, PortsAsDescribed)
   ASSERT_NE(TheWorld().plugin, nullptr) << "bundle not found under " << PathFolder();
   const LilvPlugin* p = TheWorld().plugin;
   EXPECT_EQ(lilv_plugin_get_num_ports(p), kPortCount);
-  struct Row { uint32_t index; const char* symbol; float def, min, max; };
+  struct Row
+  {
+    uint32_t index;
+    const char* symbol;
+    float def, min, max;
+  };
   // Tolerance: the Turtle literals are read back as floats.
-  const Row rows[] = {{4, "band_a_on", 1, 0, 1},           {9, "band_b_gain", 1e-6f, -68.685889f, 60},
-                      {12, "band_a_freq", 80, 0, 20000},   {20, "transpose", 0, -120, 120},
-                      {21, "overall_gain", 0, -60, 60},    {23, "colour", 0, 0, 3},
-                      {26, "input_buffer_size", 1, 0, 3},  {27, "limiter", 0, -30, 60}};
+  const Row rows[] = {
+      {4, "band_a_on", 1, 0, 1},          {9, "band_b_gain", 1e-6f, -68.685889f, 60},
+      {12, "band_a_freq", 80, 0, 20000},  {20, "transpose", 0, -120, 120},
+      {21, "overall_gain", 0, -60, 60},   {23, "colour", 0, 0, 3},
+      {26, "input_buffer_size", 1, 0, 3}, {27, "limiter", 0, -30, 60}};
   for (const Row& r : rows)
   {
     const LilvPort* port = lilv_plugin_get_port_by_index(p, r.index);
@@ -170,7 +178,13 @@ TEST(Lv2Host, StateRestoresIntoASecondInstance)
   EXPECT_EQ(again.bytes, store.bytes);
 
   // Wrong size, wrong type, a NaN value: refused, nothing changed.
-  struct Bad { const char* what; size_t size; uint32_t type; bool nan; };
+  struct Bad
+  {
+    const char* what;
+    size_t size;
+    uint32_t type;
+    bool nan;
+  };
   const Bad bads[] = {{"short", 100, Urids()(LV2_ATOM__Chunk), false},
                       {"long", 200, Urids()(LV2_ATOM__Chunk), false},
                       {"empty", 0, Urids()(LV2_ATOM__Chunk), false},
@@ -199,8 +213,8 @@ TEST(Lv2Host, StateRestoresIntoASecondInstance)
   // Without a URID map anywhere the state cannot be typed: refused, no crash.
   Instance bare(44100.0, 0, false);
   ASSERT_TRUE(bare);
-  EXPECT_EQ(bare.StateInterface()->save(lilv_instance_get_handle(bare.get()), Store::Put, &store,
-                                        0, nullptr),
+  EXPECT_EQ(bare.StateInterface()->save(lilv_instance_get_handle(bare.get()), Store::Put, &store, 0,
+                                        nullptr),
             LV2_STATE_ERR_NO_FEATURE);
 }
 
