@@ -6,6 +6,7 @@
 #   make fuzz   clang libFuzzer tree, every fuzz target for FUZZ_SECONDS each
 #   make tsan   ThreadSanitizer tree, the three-thread stress test for STRESS_SECONDS
 #   make soak   plain tree, the soak run for SOAK_SECONDS (not part of CI)
+#   make install  Release build, then the LV2 bundle into ~/.lv2 (or $LV2_PATH's first folder)
 
 JOBS ?= $(shell nproc)
 RELEASE := build/release
@@ -20,7 +21,7 @@ SOAK_SECONDS ?= 600
 VALGRIND := valgrind -q --error-exitcode=99 --leak-check=full \
   --errors-for-leak-kinds=definite,indirect --show-leak-kinds=definite,indirect
 
-.PHONY: all deps release debug run test bench plain memcheck fuzz tsan soak clean format
+.PHONY: all deps release debug run test bench plain memcheck fuzz tsan soak clean format install
 
 all: release
 
@@ -68,6 +69,9 @@ tsan: deps
 
 soak: plain
 	cd $(PLAIN) && TARVEX_SOAK_SECONDS=$(SOAK_SECONDS) tests/vst/vst_soak
+
+install: release
+	@bash scripts/install-lv2 $(RELEASE)
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
