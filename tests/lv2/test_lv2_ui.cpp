@@ -148,7 +148,10 @@ TEST_P(Lv2Ui, KnobDragComesBackThroughWrite)
     // 4: +0.125 of the 120 dB range, +15 dB.
     const float automated = -30.0f;
     mDescriptor->port_event(ui, lv2test::kFirstParam + kOverallGain, sizeof(float), 0, &automated);
-    if (access) EXPECT_FLOAT_EQ(SavedValue(kOverallGain), automated);
+    if (access)
+    {
+      EXPECT_FLOAT_EQ(SavedValue(kOverallGain), automated);
+    }
     SleepMs(100);
     mSession.Drag(kOverallGainX, kOverallGainY, kOverallGainX, kOverallGainY - 25, 5);
     const uint32_t port = lv2test::kFirstParam + kOverallGain;
@@ -169,7 +172,10 @@ TEST_P(Lv2Ui, KnobDragComesBackThroughWrite)
       EXPECT_EQ(mHost.touches.front(), std::make_pair(port, true));
       EXPECT_EQ(mHost.touches.back(), std::make_pair(port, false));
     }
-    if (access) EXPECT_NEAR(SavedValue(kOverallGain), automated + 15.0f, 1e-3);
+    if (access)
+    {
+      EXPECT_NEAR(SavedValue(kOverallGain), automated + 15.0f, 1e-3);
+    }
     EXPECT_EQ(Idle(ui), 0);
     mDescriptor->cleanup(ui);
     EXPECT_TRUE(mSession.Children(mParent).empty()) << "the editor window stays after cleanup";
