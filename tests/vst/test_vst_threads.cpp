@@ -2,7 +2,10 @@
 // blocks, a host thread automates parameters and saves and restores chunks, and the editor thread
 // does what a host's UI thread does. Run for a bounded time (TARVEX_STRESS_SECONDS, default 2 s);
 // under the ThreadSanitizer build (`make tsan`) any data race fails the run.
-#include <gtest/gtest.h>
+//
+// The editor is shown in a parent window on a private Xvfb server and worked with real pointer
+// input through XTest, while the editor's own frame thread draws.
+#include "tests/graphics/x11/X11TestHost.h"
 
 #include <atomic>
 #include <chrono>
@@ -60,7 +63,7 @@ double StressSeconds()
 struct Counts
 {
   std::atomic<long> blocks{0}, badSamples{0}, automations{0}, chunkRestores{0}, chunkFailures{0},
-      editorSteps{0};
+      editorSteps{0}, mouseEvents{0}, editorOpens{0}, editorOpenFailures{0};
 };
 
 // Host audio thread: 512-frame stereo blocks of noise through processReplacing.
@@ -136,9 +139,111 @@ void AutomationThread(AEffect* e, const std::atomic<bool>& stop, Counts& counts)
   }
 }
 
-// What the host's UI thread does while the editor is shown. This is the one place to add editor
-// work (mouse events through the editor's view) once the editor and its view exist.
-void EditorStep(AEffect* e, std::mt19937& rng)
+// Editor positions (window pixels): the 512 x 512 plot's top-left corner and the panel's knob
+// centres (50 x 50 knobs).
+constexpr int kPlotLeft = 32, kPlotTop = 32, kPlotSize = 512;
+constexpr int kKnobCentres[][2] = {{584, 76},  {648, 76},  {712, 76},  {584, 506},
+                                   {648, 506}, {584, 162}, {648, 162}, {712, 162},
+                                   {584, 248}, {648, 248}, {584, 334}};
+constexpr double kDefaultBandFreq[4] = {80.0, 370.0, 1700.0, 8000.0};
+
+// Window position of a band point at frequency f (Hz) and 0 dB on the plot's scales: 20 Hz to
+// 20 kHz across 512 columns, -68.68588963806504 to +60 dB over 512 rows.
+void BandPointAtZeroDb(double f, int* x, int* y)
+{
+  *x = kPlotLeft + static_cast<int>(511.0 * std::log(f / 20.0) / std::log(1000.0) + 0.5);
+  const double row = 511.0 * 68.68588963806504 / (60.0 + 68.68588963806504);
+  *y = kPlotTop + 511 - static_cast<int>(row + 0.5);
+}
+
+// The host's pointer on the editor's server; the parent window sits at the origin, so window and
+// root coordinates agree. Editor thread only.
+struct Pointer
+{
+  x11test::Session& session;
+  Counts& counts;
+  void Move(int x, int y)
+  {
+    session.Move(x, y);
+    counts.mouseEvents.fetch_add(1, std::memory_order_relaxed);
+  }
+  void Button(unsigned button, bool press)
+  {
+    session.Button(button, press);
+    counts.mouseEvents.fetch_add(1, std::memory_order_relaxed);
+  }
+  void Drag(int x1, int y1, int x2, int y2, int steps)
+  {
+    Move(x1, y1);
+    Button(1, true);
+    for (int i = 1; i <= steps; ++i)
+    {
+      Move(x1 + (x2 - x1) * i / steps, y1 + (y2 - y1) * i / steps);
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    Button(1, false);
+  }
+  void DoubleClick(int x, int y)
+  {
+    Move(x, y);
+    for (int i = 0; i < 2; ++i)
+    {
+      Button(1, true);
+      Button(1, false);
+    }
+  }
+};
+
+// One piece of pointer input over the editor, picked at random: a hover, a band point dragged
+// from near its default position, a knob dragged, a band added and removed again by double-clicks
+// on the plot, or wheel turns on a knob.
+void PointerStep(Pointer& pointer, std::mt19937& rng)
+{
+  auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+  switch (pick(5))
+  {
+  case 0:
+    pointer.Move(kPlotLeft + pick(kPlotSize), kPlotTop + pick(kPlotSize));
+    break;
+  case 1:
+  {
+    int x = 0, y = 0;
+    BandPointAtZeroDb(kDefaultBandFreq[pick(4)], &x, &y);
+    pointer.Drag(x, y, x + pick(81) - 40, y + pick(81) - 40, 4);
+    break;
+  }
+  case 2:
+  {
+    const int* knob = kKnobCentres[pick(11)];
+    pointer.Drag(knob[0], knob[1], knob[0], knob[1] + pick(41) - 20, 4);
+    break;
+  }
+  case 3:
+  {
+    const int x = kPlotLeft + 16 + pick(kPlotSize - 32), y = kPlotTop + 16 + pick(kPlotSize - 32);
+    pointer.DoubleClick(x, y); // adds a band where none is, or removes the one there
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    pointer.DoubleClick(x, y);
+    break;
+  }
+  default:
+  {
+    const int* knob = kKnobCentres[pick(11)];
+    pointer.Move(knob[0], knob[1]);
+    const unsigned button = pick(2) ? 4 : 5; // wheel up, down
+    for (int i = 0; i < 3; ++i)
+    {
+      pointer.Button(button, true);
+      pointer.Button(button, false);
+    }
+    break;
+  }
+  }
+}
+
+// What the host's UI thread does while the editor is shown: the idle calls, the queries a host's
+// generic parameter list makes, and pointer input over the editor.
+void EditorStep(AEffect* e, std::mt19937& rng, Pointer& pointer)
 {
   Dispatch(e, effEditIdle);
   Dispatch(e, effIdle);
@@ -150,17 +255,37 @@ void EditorStep(AEffect* e, std::mt19937& rng)
   Dispatch(e, effGetParamName, index, 0, text);
   Dispatch(e, effVendorSpecific, 7, index, text, 0.25f);
   (void)e->getParameter(e, index);
+  PointerStep(pointer, rng);
 }
 
-void EditorThread(AEffect* e, const std::atomic<bool>& stop, Counts& counts)
+bool OpenEditor(AEffect* e, Window parent, Counts& counts)
+{
+  const bool open =
+      Dispatch(e, effEditOpen, 0, 0, reinterpret_cast<void*>(static_cast<uintptr_t>(parent))) == 1;
+  (open ? counts.editorOpens : counts.editorOpenFailures).fetch_add(1);
+  return open;
+}
+
+// Opens the editor into parent, works it, closes and reopens it every 25 steps as a user hiding
+// and showing the plug-in window does, and leaves it closed.
+void EditorThread(AEffect* e, x11test::Session& session, Window parent,
+                  const std::atomic<bool>& stop, Counts& counts)
 {
   std::mt19937 rng(3);
-  while (!stop.load(std::memory_order_relaxed))
+  Pointer pointer{session, counts};
+  bool open = OpenEditor(e, parent, counts);
+  for (long step = 1; !stop.load(std::memory_order_relaxed); ++step)
   {
-    EditorStep(e, rng);
+    EditorStep(e, rng, pointer);
     counts.editorSteps.fetch_add(1);
+    if (step % 25 == 0)
+    {
+      if (open) Dispatch(e, effEditClose);
+      open = OpenEditor(e, parent, counts);
+    }
     std::this_thread::sleep_for(std::chrono::milliseconds(1)); // a UI timer, faster than 60 Hz
   }
+  if (open) Dispatch(e, effEditClose);
 }
 } // namespace
 
@@ -174,12 +299,22 @@ TEST(VstThreads, AudioAutomationAndEditorThreadsAtOnce)
   Dispatch(e, effSetSampleRate, 0, 0, nullptr, 44100.0f);
   Dispatch(e, effSetBlockSize, 0, 512);
   Dispatch(e, effMainsChanged, 0, 1);
+  ASSERT_NE(e->flags & effFlagsHasEditor, 0) << "the bundle has no editor";
+
+  // Preferences the editor saves stay in a folder of this run.
+  char folder[] = "/tmp/tarvex-thread-test-XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  setenv("XDG_CONFIG_HOME", folder, 1);
+  x11test::Session session;
+  std::string error;
+  ASSERT_TRUE(session.Start(true, &error)) << "no X server for the editor: " << error;
+  const Window parent = session.MakeParent();
 
   Counts counts;
   std::atomic<bool> stop{false};
   std::thread audio(AudioThread, e, std::cref(stop), std::ref(counts));
   std::thread automation(AutomationThread, e, std::cref(stop), std::ref(counts));
-  std::thread editor(EditorThread, e, std::cref(stop), std::ref(counts));
+  std::thread editor(EditorThread, e, std::ref(session), parent, std::cref(stop), std::ref(counts));
   std::this_thread::sleep_for(std::chrono::duration<double>(StressSeconds()));
   stop = true;
   audio.join();
@@ -188,16 +323,24 @@ TEST(VstThreads, AudioAutomationAndEditorThreadsAtOnce)
 
   Dispatch(e, effMainsChanged, 0, 0);
   Dispatch(e, effClose);
+  const std::string prefs = std::string(folder) + "/Tarvex Preferences.dat";
+  unlink(prefs.c_str());
+  rmdir(folder);
   printf("stress: %ld blocks, %ld automations, %ld chunk restores, %ld editor steps, "
-         "%d latency changes\n",
+         "%ld mouse events, %ld editor opens, %d latency changes\n",
          counts.blocks.load(), counts.automations.load(), counts.chunkRestores.load(),
-         counts.editorSteps.load(), gIoChanged.load());
+         counts.editorSteps.load(), counts.mouseEvents.load(), counts.editorOpens.load(),
+         gIoChanged.load());
   EXPECT_GT(counts.blocks.load(), 0);
   EXPECT_GT(counts.chunkRestores.load(), 0);
   EXPECT_GT(counts.editorSteps.load(), 0);
+  EXPECT_GT(counts.mouseEvents.load(), 0);
+  EXPECT_GT(counts.editorOpens.load(), 0);
+  EXPECT_EQ(counts.editorOpenFailures.load(), 0);
   EXPECT_EQ(counts.badSamples.load(), 0);
   EXPECT_EQ(counts.chunkFailures.load(), 0);
-  EXPECT_EQ(gAutomate.load(), 0); // host-made changes are not echoed back to the host
+  // Host-made changes are not echoed back; the editor's knob and band drags are reported.
+  EXPECT_GT(gAutomate.load(), 0);
 }
 
 // Hosts create and close instances from several threads (scanning, loading a project): the entry
