@@ -31,7 +31,7 @@ constexpr uint32_t kLatencyPort = kFirstParam + kParamCount;
 constexpr uint32_t kPortCount = kLatencyPort + 1;
 constexpr int kLatency44k = 2368; // B + L/2 with the default settings at 44.1 kHz
 
-// LV2_PATH folder: links to the system's specification bundles (no other plug-ins) and to ours.
+// LV2_PATH folder: links to the system's LV2 vocabulary bundles from lv2-dev (no other plug-ins) and to ours.
 inline std::string PathFolder()
 {
   static std::string folder = []
