@@ -1,4 +1,4 @@
-// An in-process LV2 test host over lilv: a world holding only the LV2 specifications and the built
+// An in-process LV2 test host over lilv: a world holding only the LV2 vocabularies and the built
 // bundle (through a private LV2_PATH folder of links), a URID map, and plug-in instances with
 // their ports connected to buffers of the host's own.
 //
@@ -31,7 +31,8 @@ constexpr uint32_t kLatencyPort = kFirstParam + kParamCount;
 constexpr uint32_t kPortCount = kLatencyPort + 1;
 constexpr int kLatency44k = 2368; // B + L/2 with the default settings at 44.1 kHz
 
-// LV2_PATH folder: links to the system's LV2 vocabulary bundles from lv2-dev (no other plug-ins) and to ours.
+// LV2_PATH folder: links to the system's LV2 vocabulary bundles from lv2-dev (no other
+// plug-ins) and to ours.
 inline std::string PathFolder()
 {
   static std::string folder = []
