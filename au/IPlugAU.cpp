@@ -566,7 +566,7 @@ ComponentResult IPlugAU::GetProperty(AudioUnitPropertyID propID, AudioUnitScope 
     const IParam* param = GetParam(static_cast<int>(request.inParamID));
     if (request.inParamID >= static_cast<UInt32>(nParams) || !param)
       return kAudioUnitErr_InvalidParameter;
-    const double value = request.inValue ? *request.inValue : param->mValue;
+    const double value = request.inValue ? *request.inValue : param->Value();
     request.outString = MakeString(param->TextForValue(TruncatedIndex(value)));
     Write(data, request);
     return noErr;

@@ -2,11 +2,14 @@
 // mapping to the normalised position 0..1, a display precision and optional texts for particular
 // integer values.
 //
-// No lock of its own: the plug-in base's mutex serialises host, editor and audio-thread access.
+// No lock of its own: the plug-in base's mutex serialises host and audio-thread changes. The value
+// is a SharedDouble, so the editor reads it for drawing without the mutex and never sees a torn
+// value.
 #pragma once
 
 #include <cstdint>
 
+#include "core/SharedValue.h"
 #include "core/WDL_HeapBuf.h"
 
 class IParam
@@ -66,7 +69,7 @@ public:
   void GetRange(double* minValue, double* maxValue) const;
 
   int32_t mType = kTypeNone;
-  double mValue = 0.0;
+  SharedDouble mValue = 0.0;
   double mMin = 0.0;
   double mMax = 1.0;
   double mStep = 1.0;

@@ -200,6 +200,8 @@ void IPlugBase::AdoptGraphics(IGraphics* graphics)
   WDL_MutexLock lock(&mMutex);
   for (int i = 0; i < NParams(); ++i)
     graphics->SetParameterFromPlugin(i, GetParam(i)->ToNormalised(), true);
+  // No view is open yet, so nothing else uses the controls: they take the values now.
+  graphics->ApplyParameterValues();
   graphics->PrepareDrawing();
   if (mGraphics && mGraphics != graphics) delete mGraphics;
   mGraphics = graphics;

@@ -29,7 +29,7 @@ void ClearLabel(InstanceState& s)
 
 void RestartRevealIfStopped(InstanceState& s)
 {
-  if (s.revealTimer == 0.0) s.revealTimer = kRevealTimerStart;
+  if (LoadShared(s.revealTimer) == 0.0) StoreShared(s.revealTimer, kRevealTimerStart);
 }
 
 void FlagDisplayEdit(InstanceState& s)
@@ -42,7 +42,7 @@ void FlagDisplayEdit(InstanceState& s)
 double GainScale(const InstanceState& s)
 {
   const IParam* p = s.plug ? s.plug->GetParam(kParamGainScale) : nullptr;
-  return p ? p->mValue : 1.0;
+  return p ? p->Value() : 1.0;
 }
 
 IControl* BandKnob(const InstanceState& s, int control)
@@ -189,8 +189,8 @@ void DragInPlot(InstanceState& s, int x, int y)
 {
   EditorViewState& v = s.view;
   const bool inPlot = IsInPlot(v, x, y);
-  if (s.revealTimer > 0.0 && inPlot)
-    s.revealTimer = 0.0;
+  if (LoadShared(s.revealTimer) > 0.0 && inPlot)
+    StoreShared(s.revealTimer, 0.0);
   else
     RestartRevealIfStopped(s);
 
@@ -205,7 +205,7 @@ void DragInPlot(InstanceState& s, int x, int y)
   const double scale = GainScale(s);
   if (v.dragState != 1 || scale == 0.0) return;
   if (v.dragBand < 0 || v.dragBand >= kBandCount) return;
-  if (s.revealTimer > 0.0) s.revealTimer = 0.0;
+  if (LoadShared(s.revealTimer) > 0.0) StoreShared(s.revealTimer, 0.0);
 
   BandPoint& band = s.bandTable[v.dragBand];
   if (v.dragPart == kPartPoint)
@@ -299,7 +299,7 @@ void HoverInPlot(InstanceState& s, int x, int y)
     RestartRevealIfStopped(s);
     return;
   }
-  if (s.revealTimer > 0.0) s.revealTimer = 0.0;
+  if (LoadShared(s.revealTimer) > 0.0) StoreShared(s.revealTimer, 0.0);
   const double F = FreqFromPlotX(v, x);
   const double g = DbFromCurveDb(CurveDbFromPlotY(v, y));
   std::snprintf(

@@ -147,7 +147,7 @@ void ClearCanvas(InstanceState& s)
 {
   EditorViewState& v = s.view;
   if (!v.canvasPixels) return;
-  std::memset(v.canvasPixels, IsLightScheme(s.colourScheme) ? 255 : 0,
+  std::memset(v.canvasPixels, IsLightScheme(LoadFlag(s.colourScheme)) ? 255 : 0,
               static_cast<size_t>(v.canvasWidth) * v.canvasHeight * 4);
 }
 
@@ -157,6 +157,8 @@ void TakeNewCurve(InstanceState& s)
   SemLockAcquire(s.curveLock);
   StoreFlag(s.curveChanged, 0);
   std::memcpy(s.displayCurveCopy, s.displayCurve, sizeof(double) * kPlotSize);
+  std::memcpy(static_cast<void*>(s.displayPointsCopy), s.displayPoints, sizeof(s.displayPoints));
+  s.displayPointCountCopy = s.displayPointCount;
   SemLockRelease(s.curveLock);
   for (int i = 0; i < kPlotSize; ++i)
     s.displayCurveCopy[i] = RowFromAmp(s.displayCurveCopy[i], kPlotSize, 0);
@@ -172,19 +174,19 @@ void TakeNewCurve(InstanceState& s)
 
 void DrawSpectrumLayer(InstanceState& s)
 {
-  if (s.colourGain == 0.0) return;
+  if (LoadShared(s.colourGain) == 0.0) return;
   if (LoadFlag(s.kernelChanged)) KernelResponseColumns(s, kPlotSize);
   if (LoadFlag(s.captureChanged)) AnalyseCapture(s, kPlotSize);
-  DrawSpectrumField(s, kPlotSize, s.colourScheme);
+  DrawSpectrumField(s, kPlotSize, LoadFlag(s.colourScheme));
 }
 
 void BlendGridPicture(InstanceState& s)
 {
   EditorViewState& v = s.view;
-  const double t = s.revealTimer;
+  const double t = LoadShared(s.revealTimer);
   if (!(t < 2.0) || !v.gridPixels || !v.canvasPixels) return;
   const int32_t a = static_cast<int32_t>(std::exp(-t * t) * kGridFullWeight + 0.5);
-  const bool light = IsLightScheme(s.colourScheme);
+  const bool light = IsLightScheme(LoadFlag(s.colourScheme));
   const size_t stride = static_cast<size_t>(v.canvasWidth) * 4;
   uint8_t* origin = v.canvasPixels + v.plotTop * stride + static_cast<size_t>(v.plotLeft) * 4;
   const int32_t invert = light ? 255 : 0;
@@ -207,21 +209,21 @@ void DrawBandPoints(InstanceState& s)
   EditorViewState& v = s.view;
   uint8_t* px = v.canvasPixels;
   const int32_t W = v.canvasWidth, H = v.canvasHeight;
-  const bool light = IsLightScheme(s.colourScheme);
+  const bool light = IsLightScheme(LoadFlag(s.colourScheme));
 
   v.ripplePhase += 0.0001;
   if (v.ripplePhase > 1.0) v.ripplePhase -= 1.0;
-  const double half = s.revealTimer / 2.0;
+  const double half = LoadShared(s.revealTimer) / 2.0;
   const int32_t handleAlpha = static_cast<int32_t>(std::exp(-half * half) * 255.0 + 0.5);
   const uint32_t leftColour = PackColour(255, 64, 96, handleAlpha);
   const uint32_t rightColour = PackColour(32, 96, 224, handleAlpha);
   const uint32_t pointColour = light ? PackColour(255, 128, 0) : PackColour(255, 224, 0);
 
-  int n = s.sortedCount;
+  int n = s.displayPointCountCopy;
   if (n > kBandCount) n = kBandCount;
   for (int i = 1; i <= n; ++i)
   {
-    const BandPoint& sp = s.sortedPoints[i];
+    const BandPoint& sp = s.displayPointsCopy[i];
     const int b = sp.bandIndex;
     if (b < 0 || b >= kBandCount) continue;
     BandPoint& band = s.bandTable[b];
@@ -284,7 +286,7 @@ void DrawRealisedResponse(InstanceState& s)
   EditorViewState& v = s.view;
   uint8_t* px = v.canvasPixels;
   const int32_t W = v.canvasWidth, H = v.canvasHeight;
-  const int32_t mode = IsLightScheme(s.colourScheme) ? kLineSubtract : kLineAdd;
+  const int32_t mode = IsLightScheme(LoadFlag(s.colourScheme)) ? kLineSubtract : kLineAdd;
 
   v.dashPhase += 1.0;
   if (v.dashPhase > -kDashPeriod) v.dashPhase -= kDashPhaseWrap;
@@ -358,7 +360,8 @@ void DrawDisplayFrame(InstanceState& s)
   RunDisplayIdleRule(s);
 
   SemLockAcquire(s.drawLock);
-  if (s.revealTimer > 0.0 && s.revealTimer < kRevealTimerEnd) s.revealTimer += 0.01;
+  const double reveal = LoadShared(s.revealTimer);
+  if (reveal > 0.0 && reveal < kRevealTimerEnd) StoreShared(s.revealTimer, reveal + 0.01);
   StoreFlag(s.samplesSinceDraw, 0);
   ClearCanvas(s);
   TakeNewCurve(s);

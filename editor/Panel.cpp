@@ -66,7 +66,7 @@ BitmapFont* BuildFont(IGraphics& g, int glyphId, const char* glyphName, int limi
 double ParamValue(const IPlugBase* plug, int index)
 {
   const IParam* p = plug ? plug->GetParam(index) : nullptr;
-  return p ? p->mValue : 0.0;
+  return p ? p->Value() : 0.0;
 }
 
 double ParamNormalised(const IPlugBase* plug, int index)

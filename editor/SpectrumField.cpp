@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "engine/InstanceState.h"
+#include "engine/SharedFlags.h"
 
 namespace
 {
@@ -64,7 +65,7 @@ void DrawSpectrumField(InstanceState& s, int columns, int32_t scheme)
                  static_cast<size_t>(v.plotLeft) * 4;
   uint8_t* bottom = top + last * stride;
   const double* spectrum = s.spectrumColumns[2];
-  const double gain = s.colourGain;
+  const double gain = LoadShared(s.colourGain);
   for (int c = 0; c < columns; ++c)
   {
     const double x = (static_cast<double>(c) / last * 1.05 - 0.18) * 3.0;

@@ -91,10 +91,13 @@ void CaptureInput(InstanceState& s, double* const* inputs, int frames, int chann
   StoreFlag(s.samplesSinceDraw, next > INT32_MAX ? INT32_MAX : static_cast<int32_t>(next));
 }
 
-void AnalyseCapture(InstanceState& s, int columns)
+bool AnalyseCapture(InstanceState& s, int columns)
 {
+  // The audio thread writes the rings under dspLock. They are unwrapped under it too, taken
+  // without waiting (a copy of two rings, microseconds): while processing holds it, the analysis
+  // waits for a later frame and captureChanged stays set.
+  if (!SemLockTryAcquire(s.dspLock)) return false;
   StoreFlag(s.captureChanged, 0);
-  for (int k = 0; k < 3; ++k) std::memset(s.spectrumColumns[k], 0, sizeof(double) * columns);
   const int n = s.captureLength;
   const int w = s.captureWritePos;
   for (int c = 0; c < 2; ++c)
@@ -102,6 +105,13 @@ void AnalyseCapture(InstanceState& s, int columns)
     double* linear = s.captureLinear[c];
     std::memcpy(linear, s.captureRing[c] + w, sizeof(double) * (n - w));
     std::memcpy(linear + (n - w), s.captureRing[c], sizeof(double) * w);
+  }
+  SemLockRelease(s.dspLock);
+
+  for (int k = 0; k < 3; ++k) std::memset(s.spectrumColumns[k], 0, sizeof(double) * columns);
+  for (int c = 0; c < 2; ++c)
+  {
+    double* linear = s.captureLinear[c];
     for (int i = 0; i < n; ++i) linear[i] *= s.captureWindow[i];
     fftp(linear, s.captureSpectrum[c], n, kFftForward, s.analysisPlan);
     HalfComplexMagnitude(s.captureSpectrum[c], n);
@@ -143,6 +153,7 @@ void AnalyseCapture(InstanceState& s, int columns)
     s.spectrumColumns[2][index] = value[0] + value[1];
     e = end;
   }
+  return true;
 }
 
 void KernelResponseColumns(InstanceState& s, int columns)

@@ -11,8 +11,10 @@ struct InstanceState;
 // one the first input feeds both rings.
 void CaptureInput(InstanceState& state, double* const* inputs, int frames, int channels);
 
-// Display thread: spectrumColumns (left, right, sum) from the capture rings.
-void AnalyseCapture(InstanceState& state, int columns);
+// Display thread: spectrumColumns (left, right, sum) from the capture rings. Never waits for the
+// audio thread: false (nothing changed, captureChanged still set) while processing holds dspLock.
+// Call outside dspLock.
+bool AnalyseCapture(InstanceState& state, int columns);
 
 // Display thread: kernelColumns, the magnitude of the published kernel per column.
 void KernelResponseColumns(InstanceState& state, int columns);

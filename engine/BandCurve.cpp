@@ -134,6 +134,23 @@ void ParamValuesFromBands(BandPoint* bandTable, double* paramValues, const doubl
   }
 }
 
+namespace
+{
+// The curve's own fields of a band record. The display writes its screen positions into the band
+// table while a rebuild on the audio thread sorts it, so those fields are never read here; the
+// control points are computed afresh by SetControlPoints.
+void CopyCurveFields(BandPoint& to, const BandPoint& from)
+{
+  to.on = from.on;
+  to.freq = from.freq;
+  to.resetFreq = from.resetFreq;
+  to.logPos = from.logPos;
+  to.gain = from.gain;
+  to.slope = from.slope;
+  to.bandIndex = from.bandIndex;
+}
+} // namespace
+
 int SortBandPoints(BandPoint* bandTable, BandPoint* sortedPoints)
 {
   int n = 0;
@@ -169,7 +186,7 @@ int SortBandPoints(BandPoint* bandTable, BandPoint* sortedPoints)
     {
       previousFreq = 1e38;
     }
-    std::memcpy(&sortedPoints[k + 1], &bandTable[chosen], sizeof(BandPoint));
+    CopyCurveFields(sortedPoints[k + 1], bandTable[chosen]);
   }
 
   // The left end sits at 20 Hz, or an octave below a first point at or below 20 Hz. With no band

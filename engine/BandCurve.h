@@ -69,7 +69,9 @@ void ParamValuesFromBands(BandPoint* bandTable, double* paramValues, const doubl
                           const double* paramMax);
 
 // Fills entries 0 .. n + 1 of sortedPoints (kSortedPointCount records) and returns n, the number of
-// bands that are on. Entries beyond n + 1 keep their contents.
+// bands that are on. Entries beyond n + 1 keep their contents. Only the curve's fields are taken
+// from the table (on, freq, resetFreq, logPos, gain, slope, bandIndex): the display writes its
+// screen positions there meanwhile, and they are neither read nor copied.
 int SortBandPoints(BandPoint* bandTable, BandPoint* sortedPoints);
 
 // Fills the control points of entries 0 .. n + 1 and the two end levels.

@@ -65,6 +65,12 @@ struct InstanceState
   BandPoint bandTable[kBandCount];
   BandPoint sortedPoints[kSortedPointCount];
   int32_t sortedCount; // n, bands on in sortedPoints
+  // sortedPoints and sortedCount as of the latest rebuild, published with displayCurve under
+  // curveLock (curveChanged), and the display's copy of them, which it draws the points from.
+  BandPoint displayPoints[kSortedPointCount];
+  int32_t displayPointCount;
+  BandPoint displayPointsCopy[kSortedPointCount];
+  int32_t displayPointCountCopy;
   SemLock* kernelLock; // order: drawLock, dspLock, then curveLock or kernelLock
   SemLock* curveLock;
   SemLock* drawLock;        // a whole display frame, and DSP resets

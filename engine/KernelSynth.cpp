@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "engine/EngineArrays.h"
+#include "engine/SharedFlags.h"
 
 namespace
 {
@@ -94,7 +95,8 @@ void KernelSynthFree(KernelSynth* synth)
 
 void SynthesizeKernel(KernelSynth* synth, BandPoint* bandTable, BandPoint* sortedPoints,
                       int kernelLength, int fftSize, double sampleRate, double* displayCurve,
-                      int32_t* curveChanged, SemLock* curveLock, int columns, int32_t* sortedCount)
+                      int32_t* curveChanged, SemLock* curveLock, int columns, int32_t* sortedCount,
+                      BandPoint* shownPoints, int32_t* shownCount)
 {
   if (!synth->spectrum && !KernelSynthInit(synth, kernelLength, fftSize)) return;
   RaiseExtent(synth->usedLength, fftSize);
@@ -124,7 +126,13 @@ void SynthesizeKernel(KernelSynth* synth, BandPoint* bandTable, BandPoint* sorte
           AmpFromCurveDb(EvalCurve(sortedPoints, i, static_cast<double>(l) / columns));
     }
   }
-  *curveChanged = 1;
+  if (shownPoints && shownCount)
+  {
+    std::memcpy(static_cast<void*>(shownPoints), sortedPoints,
+                sizeof(BandPoint) * kSortedPointCount);
+    *shownCount = count;
+  }
+  StoreFlag(*curveChanged, 1);
   SemLockRelease(curveLock);
 
   const int leftEnd = ClampedCeil(n * sortedPoints[0].freq / sampleRate, 0, last);
@@ -152,6 +160,6 @@ void CopyKernelForDisplay(const double* source, double* destination, int fftSize
   if (destination != source) std::memmove(destination, source, sizeof(double) * fftSize);
   SemLockAcquire(kernelLock);
   std::memcpy(kernelCopy, source, sizeof(double) * fftSize);
-  *kernelChanged = 1;
+  StoreFlag(*kernelChanged, 1);
   SemLockRelease(kernelLock);
 }

@@ -41,13 +41,17 @@ void KernelSynthFree(KernelSynth* synth);
 
 // Builds the kernel spectrum in synth->spectrum from the band table and rewrites the display curve
 // (columns amplitudes in reverse column order) under curveLock, setting *curveChanged. Writes n,
-// the number of bands that are on, to *sortedCount.
+// the number of bands that are on, to *sortedCount. When shownPoints is given, the sorted points
+// (kSortedPointCount records) and n are copied there and to *shownCount under the same lock: the
+// display draws the points from that copy, never from sortedPoints, which a later rebuild rewrites.
 void SynthesizeKernel(KernelSynth* synth, BandPoint* bandTable, BandPoint* sortedPoints,
                       int kernelLength, int fftSize, double sampleRate, double* displayCurve,
-                      int32_t* curveChanged, SemLock* curveLock, int columns, int32_t* sortedCount);
+                      int32_t* curveChanged, SemLock* curveLock, int columns, int32_t* sortedCount,
+                      BandPoint* shownPoints = nullptr, int32_t* shownCount = nullptr);
 
 // Copies fftSize values of source into destination (outside the lock, the caller keeps the
-// convolution apart), then into kernelCopy under kernelLock, setting *kernelChanged.
+// convolution apart), then into kernelCopy under kernelLock, setting *kernelChanged (released: the
+// display tests it without the lock).
 void CopyKernelForDisplay(const double* source, double* destination, int fftSize,
                           double* kernelCopy, SemLock* kernelLock, int32_t* kernelChanged);
 

@@ -1,14 +1,17 @@
 #include "engine/Prefs.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "core/IPlugBase.h"
 #include "engine/InstanceState.h"
+#include "engine/SharedFlags.h"
 #include "engine/TarvexParams.h"
 
 static constexpr const char* kPrefsFileName = "Tarvex Preferences.dat";
@@ -97,8 +100,8 @@ void ReadPrefs(IPlugBase& plug, InstanceState& state)
     }
     fclose(file);
   }
-  state.colourScheme = static_cast<int32_t>(plug.GetParam(kParamColour)->mValue);
-  state.colourGain = plug.GetParam(kParamColourGain)->mValue;
+  StoreFlag(state.colourScheme, static_cast<int32_t>(plug.GetParam(kParamColour)->mValue));
+  StoreShared(state.colourGain, plug.GetParam(kParamColourGain)->mValue);
 }
 
 static bool EnsureFolder(const std::string& folder)
@@ -117,27 +120,45 @@ bool WritePrefs(const IPlugBase& plug)
 {
   const std::string folder = PrefsFolder();
   if (!EnsureFolder(folder)) return false;
-  FILE* file = fopen((folder + "/" + kPrefsFileName).c_str(), "w");
+  // Other instances and processes read and write the same file: the settings go to a file of this
+  // writer's own, which then replaces the old one in one step, so a reader sees the old file or the
+  // new one and never half of either.
+  static std::atomic<unsigned> writes{0};
+  const std::string path = folder + "/" + kPrefsFileName;
+  char suffix[64];
+  snprintf(suffix, sizeof(suffix), ".%ld.%u.tmp", static_cast<long>(getpid()),
+           writes.fetch_add(1, std::memory_order_relaxed));
+  const std::string temporary = path + suffix;
+  FILE* file = fopen(temporary.c_str(), "w");
   if (!file) return false;
   fprintf(file, "Tarvex Prefs 1.0\n");
-  fprintf(file, "Resolution %g\n", plug.GetParam(kParamResolution)->mValue);
-  fprintf(file, "Delay %g\n", plug.GetParam(kParamInputBufferSize)->mValue);
-  fprintf(file, "Limiter %g\n", plug.GetParam(kParamLimiter)->mValue);
-  fprintf(file, "Colour scheme %d\n", static_cast<int>(plug.GetParam(kParamColour)->mValue));
-  fprintf(file, "Colour gain %g\n", plug.GetParam(kParamColourGain)->mValue);
-  return fclose(file) == 0;
+  fprintf(file, "Resolution %g\n", plug.GetParam(kParamResolution)->Value());
+  fprintf(file, "Delay %g\n", plug.GetParam(kParamInputBufferSize)->Value());
+  fprintf(file, "Limiter %g\n", plug.GetParam(kParamLimiter)->Value());
+  fprintf(file, "Colour scheme %d\n", static_cast<int>(plug.GetParam(kParamColour)->Value()));
+  fprintf(file, "Colour gain %g\n", plug.GetParam(kParamColourGain)->Value());
+  const bool written = !ferror(file);
+  if (fclose(file) != 0 || !written || rename(temporary.c_str(), path.c_str()) != 0)
+  {
+    unlink(temporary.c_str());
+    return false;
+  }
+  return true;
 }
 
 bool TickPrefsDebounce(InstanceState& state)
 {
-  if (state.prefsFrameCount < kPrefsWriteDelayFrames)
-    ++state.prefsFrameCount; // no need to count further
-  if (state.prefsFrameCount > kPrefsWriteDelayFrames - 1 && state.prefsDirty == 1)
+  const int32_t count = LoadFlag(state.prefsFrameCount);
+  if (count < kPrefsWriteDelayFrames) // no need to count further
   {
-    state.prefsFrameCount = 0;
-    state.prefsDirty = 0;
-    if (state.plug) WritePrefs(*state.plug);
-    return true;
+    // A change on a host thread meanwhile restarts the count; it wins over this increment.
+    int32_t expected = count;
+    __atomic_compare_exchange_n(&state.prefsFrameCount, &expected, count + 1, false,
+                                __ATOMIC_ACQ_REL, __ATOMIC_ACQUIRE);
   }
-  return false;
+  if (LoadFlag(state.prefsFrameCount) < kPrefsWriteDelayFrames) return false;
+  if (ExchangeFlag(state.prefsDirty, 0) != 1) return false;
+  StoreFlag(state.prefsFrameCount, 0);
+  if (state.plug) WritePrefs(*state.plug);
+  return true;
 }

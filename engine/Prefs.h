@@ -20,10 +20,12 @@ std::string PrefsFilePath();
 // plug-in mutex.
 void ReadPrefs(IPlugBase& plug, InstanceState& state);
 
-// Writes the five settings; creates the folder when it is missing. Returns false when nothing was
-// written.
+// Writes the five settings; creates the folder when it is missing. The file is replaced whole (a
+// new file renamed over it), so readers never see it half-written. Takes no lock: the editor thread
+// calls it with nothing held that processing needs. Returns false when nothing was written.
 bool WritePrefs(const IPlugBase& plug);
 
-// Editor thread, once per drawn frame: counts frames since the last change of a global setting and
-// writes the file 40 frames after it. Returns true when it wrote.
+// Editor thread, once per drawn frame and before the frame takes any lock: counts frames since the
+// last change of a global setting (host threads restart the count) and writes the file 40 frames
+// after it. Returns true when it wrote.
 bool TickPrefsDebounce(InstanceState& state);

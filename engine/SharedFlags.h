@@ -18,3 +18,17 @@ inline int32_t ExchangeFlag(int32_t& flag, int32_t value)
 {
   return __atomic_exchange_n(&flag, value, __ATOMIC_ACQ_REL);
 }
+
+// Plain double fields of InstanceState that one thread writes and another reads without a lock
+// (the limiter light, the colour gain, the reveal timer): relaxed, so a reader sees an old or a new
+// value, never a torn one.
+inline double LoadShared(const double& value)
+{
+  double out;
+  __atomic_load(&value, &out, __ATOMIC_RELAXED);
+  return out;
+}
+inline void StoreShared(double& value, double newValue)
+{
+  __atomic_store(&value, &newValue, __ATOMIC_RELAXED);
+}

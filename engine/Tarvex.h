@@ -16,6 +16,7 @@
 #include "engine/Prefs.h"
 #include "engine/TarvexEngine.h"
 #include "engine/TarvexParams.h"
+#include "graphics/IGraphics.h"
 #include "graphics/LICE_Resources.h"
 
 // Bundle whose pictures the editor loads; other wrappers may name their own by specialisation.
@@ -44,6 +45,8 @@ public:
     mEngineReady = CreateEngine(*this, mEngine, *mInstanceState);
     ReadPrefs(*this, *mInstanceState);
     this->PushParamsToEditor(); // the knobs start from the values read from the file
+    // No view is open during construction: the knobs take them now.
+    if (IGraphics* gui = this->GetGUI()) gui->ApplyParameterValues();
     if (mEngineReady)
     {
       ConfigureDsp(*this, mEngine, *mInstanceState, 0,

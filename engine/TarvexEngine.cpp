@@ -53,7 +53,7 @@ long long WholeSampleRate(double sampleRate)
 double ParamValue(const IPlugBase& plug, int index)
 {
   const IParam* p = plug.GetParam(index);
-  return p ? p->mValue : 0.0;
+  return p ? p->Value() : 0.0;
 }
 
 // Zeroes every value the configurations since the last clear may have written (the arrays are
@@ -94,7 +94,7 @@ void SynthesizeFromState(TarvexEngine& e, InstanceState& s)
 {
   SynthesizeKernel(&e.synth, s.bandTable, s.sortedPoints, e.mKernelLength, e.mFftSize,
                    e.mSampleRate, s.displayCurve, &s.curveChanged, s.curveLock, kDisplayColumns,
-                   &s.sortedCount);
+                   &s.sortedCount, s.displayPoints, &s.displayPointCount);
 }
 
 // Adds the N result samples of one block into the ring of channel c from the block's output
@@ -239,8 +239,11 @@ void ProcessRun(IPlugBase& plug, TarvexEngine& e, InstanceState& s, double* cons
     std::memset(ring, 0, sizeof(double) * (frames - first));
   }
 
+  // The display decays the light while this raises it: one load and one store, no lock.
+  double light = LoadShared(s.limiterLight);
   ApplyLimiter(outputs, channels, frames, threshold, s.sampleRate, s.limiterEnvelope, s.limiterTime,
-               s.limiterLight);
+               light);
+  StoreShared(s.limiterLight, light);
 
   e.mWriteOffset -= frames;
   e.mReadPos = (e.mReadPos + frames) % e.mRingSize;
@@ -338,7 +341,7 @@ void ParamsFromBands(IPlugBase& plug, InstanceState& state)
   for (int i = 0; i <= kParamGainScale; ++i)
   {
     const IParam* p = plug.GetParam(i);
-    values[i] = p ? p->mValue : 0.0;
+    values[i] = p ? p->Value() : 0.0;
     lo[i] = p ? p->mMin : 0.0;
     hi[i] = p ? p->mMax : 0.0;
   }
@@ -377,7 +380,8 @@ bool RebuildKernelIfChanged(IPlugBase& plug, InstanceState& s)
   const int l = *s.kernelLengthRef;
   if (synth->spectrum) std::memcpy(synth->previous, synth->spectrum, sizeof(double) * n);
   SynthesizeKernel(synth, s.bandTable, s.sortedPoints, l, n, s.sampleRate, s.displayCurve,
-                   &s.curveChanged, s.curveLock, kDisplayColumns, &s.sortedCount);
+                   &s.curveChanged, s.curveLock, kDisplayColumns, &s.sortedCount, s.displayPoints,
+                   &s.displayPointCount);
   if (!synth->spectrum) return false;
   CopyKernelForDisplay(synth->spectrum, s.convKernelRef, n, s.kernelCopy, s.kernelLock,
                        &s.kernelChanged);
@@ -576,6 +580,9 @@ bool CreateEngine(IPlugBase& plug, TarvexEngine& e, InstanceState& s)
   std::memset(static_cast<void*>(s.bandTable), 0, sizeof(s.bandTable));
   std::memset(static_cast<void*>(s.sortedPoints), 0, sizeof(s.sortedPoints));
   s.sortedCount = 0;
+  std::memset(static_cast<void*>(s.displayPoints), 0, sizeof(s.displayPoints));
+  std::memset(static_cast<void*>(s.displayPointsCopy), 0, sizeof(s.displayPointsCopy));
+  s.displayPointCount = s.displayPointCountCopy = 0;
   BandsFromParams(plug, s.bandTable);
   for (int i = 0; i < kBandCount; ++i)
   {

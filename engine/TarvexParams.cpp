@@ -56,15 +56,17 @@ void NoteParamChanged(InstanceState& state, const IPlugBase& plug, int index)
   if (!param) return;
   if (index >= 0 && index <= 18)
   {
-    if (state.revealTimer > 0.0) state.revealTimer = 1e-7;
+    if (LoadShared(state.revealTimer) > 0.0) StoreShared(state.revealTimer, 1e-7);
     // editedInDisplay before paramsChanged: the reader sees the pending rebuild with its source.
     StoreFlag(state.editedInDisplay, 0);
     StoreFlag(state.paramsChanged, 1);
     return;
   }
-  if (index == kParamColour) state.colourScheme = static_cast<int32_t>(param->mValue);
-  if (index == kParamColourGain) state.colourGain = param->mValue;
-  if (index == kParamResolution || index == kParamInputBufferSize) StoreFlag(state.resetRequested, 1);
-  state.prefsFrameCount = 0;
-  state.prefsDirty = 1;
+  if (index == kParamColour) StoreFlag(state.colourScheme, static_cast<int32_t>(param->mValue));
+  if (index == kParamColourGain) StoreShared(state.colourGain, param->mValue);
+  if (index == kParamResolution || index == kParamInputBufferSize)
+    StoreFlag(state.resetRequested, 1);
+  // Count first, then the flag: the editor's counter starts over for this change.
+  StoreFlag(state.prefsFrameCount, 0);
+  StoreFlag(state.prefsDirty, 1);
 }

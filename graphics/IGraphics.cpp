@@ -17,6 +17,8 @@ IGraphics::IGraphics(IPlugBase* plug, int width, int height, int fps)
     : mControls(kControlListGranularity), mPlug(plug), mWidth(width), mHeight(height),
       mFPS(fps < 1 ? kDefaultFPS : fps)
 {
+  mPendingCount = plug ? plug->NParams() : 0;
+  if (mPendingCount > 0) mPendingValues.reset(new PendingValue[mPendingCount]);
 }
 
 void* IGraphics::OpenCarbonView(void*, void*)
@@ -83,17 +85,36 @@ IBitmapRef IGraphics::LoadBitmapResource(int id, const char* name, int frames)
 
 void IGraphics::SetParameterFromPlugin(int paramIdx, double value, bool normalized)
 {
+  if (paramIdx < 0 || paramIdx >= mPendingCount) return;
   if (!normalized)
   {
     IParam* param = mPlug ? mPlug->GetParam(paramIdx) : nullptr;
     if (!param) return;
     value = param->ToNormalised(value);
   }
-  for (int i = 0; i < mControls.GetSize(); ++i)
+  PendingValue& slot = mPendingValues[paramIdx];
+  slot.value.store(value, std::memory_order_relaxed);
+  slot.pending.store(true, std::memory_order_release);
+  mAnyPending.store(true, std::memory_order_release);
+}
+
+bool IGraphics::ApplyParameterValues()
+{
+  if (!mAnyPending.exchange(false, std::memory_order_acquire)) return false;
+  bool moved = false;
+  for (int paramIdx = 0; paramIdx < mPendingCount; ++paramIdx)
   {
-    IControl* control = mControls.Get(i);
-    if (control->GetParamIdx() == paramIdx) control->SetValueFromPlugin(value);
+    PendingValue& slot = mPendingValues[paramIdx];
+    if (!slot.pending.exchange(false, std::memory_order_acquire)) continue;
+    const double value = slot.value.load(std::memory_order_relaxed);
+    for (int i = 0; i < mControls.GetSize(); ++i)
+    {
+      IControl* control = mControls.Get(i);
+      if (control->GetParamIdx() == paramIdx) control->SetValueFromPlugin(value);
+    }
+    moved = true;
   }
+  return moved;
 }
 
 void IGraphics::ApplyPromptText(IControl* control, IParam* param, const char* text)
@@ -124,6 +145,7 @@ int IGraphics::ControlIndexAt(int x, int y)
 
 void IGraphics::OnMouseDown(int x, int y, const IMouseState& mods)
 {
+  ApplyParameterValues(); // a knob starts from the value the host set last, even between frames
   mMouseCapture = -1;
   mMouseX = mMouseY = -1;
   const int i = ControlIndexAt(x, y);
@@ -171,6 +193,7 @@ void IGraphics::OnMouseDrag(int x, int y, const IMouseState& mods)
 
 bool IGraphics::OnMouseDoubleClick(int x, int y, const IMouseState& mods)
 {
+  ApplyParameterValues();
   mMouseCapture = -1;
   mMouseX = mMouseY = -1;
   const int i = ControlIndexAt(x, y);
@@ -208,6 +231,7 @@ bool IGraphics::OnMouseOver(int x, int y, const IMouseState& mods)
 
 void IGraphics::OnMouseWheel(int x, int y, const IMouseState& mods, int delta)
 {
+  ApplyParameterValues();
   IControl* control = mControls.Get(ControlIndexAt(x, y));
   if (control) control->OnMouseWheel(x, y, mods, delta);
 }
@@ -215,6 +239,7 @@ void IGraphics::OnMouseWheel(int x, int y, const IMouseState& mods, int delta)
 bool IGraphics::CollectDirtyRect(IRECT* rect)
 {
   if (!rect) return false;
+  ApplyParameterValues();
   bool dirty = false;
   for (int i = 0; i < mControls.GetSize(); ++i)
   {
@@ -230,6 +255,7 @@ bool IGraphics::CollectDirtyRect(IRECT* rect)
 
 bool IGraphics::Draw(const IRECT& rect)
 {
+  ApplyParameterValues();
   const int n = mControls.GetSize();
   if (n == 0) return true;
 

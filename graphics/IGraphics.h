@@ -3,11 +3,16 @@
 // It knows no window; the platform half (IGraphicsLinux, IGraphicsMac) adds views and resource
 // loading.
 //
-// Threads: every entry runs on the editor's (host main) thread, except SetParameterFromPlugin,
-// which the plug-in core also calls from host threads, sometimes under its mutex. No lock of its
-// own. Ownership: owns its controls (deleted last attached first) and its screen bitmap; not the
-// plug-in.
+// Threads: every entry runs on the editor's thread (the host's GUI thread, which lends it to the
+// view through timers or idle calls), except SetParameterFromPlugin, which any thread may call
+// (host automation, preset loads, the engine on the audio thread): it only leaves the value for the
+// editor's thread, which moves it into the controls at its next redraw pass. So no control is ever
+// touched off the editor's thread. No lock of its own. Ownership: owns its controls (deleted last
+// attached first) and its screen bitmap; not the plug-in.
 #pragma once
+
+#include <atomic>
+#include <memory>
 
 #include "core/WDL_PtrList.h"
 #include "graphics/IGraphicsStructs.h"
@@ -39,6 +44,9 @@ public:
   // X11 hosts: opens the editor as a child of the Window whose id is parentWindow; returns the
   // view, or null. Base: no X11 view.
   virtual void* OpenX11View(void* parentWindow);
+  // The host's idle call for the editor (X11 hosts), on the editor's thread with no plug-in lock
+  // held: the open view handles its window events and draws a frame when one is due. Base: nothing.
+  virtual void OnHostIdle() {}
 
   // ---- set-up ----
   // Creates the screen bitmap (width x height); called once when the plug-in adopts the graphics.
@@ -56,9 +64,15 @@ public:
   IBitmapRef LoadBitmapResource(int id, const char* name, int frames = 1);
 
   // ---- parameter flow ----
-  // From the plug-in: every control bound to paramIdx takes the value (converted to normalised
-  // first when normalized is false).
+  // Any thread, lock-free, no allocation: every control bound to paramIdx is to take the value
+  // (converted to normalised first when normalized is false) at the editor thread's next
+  // ApplyParameterValues. A later value for the same parameter replaces an earlier one.
   void SetParameterFromPlugin(int paramIdx, double value, bool normalized);
+  // Editor thread: moves the values left by SetParameterFromPlugin into their controls. Every
+  // redraw pass does this first (CollectDirtyRect and Draw), and so do a press, a double-click and
+  // a wheel turn, so a knob never starts from a value the host has replaced. True when any value
+  // was moved.
+  bool ApplyParameterValues();
   // Text typed into a prompt: a display text of param, else a leading number in param's units.
   void ApplyPromptText(IControl* control, IParam* param, const char* text);
 
@@ -107,4 +121,17 @@ protected:
   // Parameter whose host gesture the last press began, -1 for none; the release ends exactly that
   // one.
   int mGestureParamIdx = -1;
+
+private:
+  // Values from SetParameterFromPlugin waiting for the editor thread, one slot per parameter of the
+  // plug-in at construction: the normalised value, then its flag (release), read in the opposite
+  // order (acquire).
+  struct PendingValue
+  {
+    std::atomic<double> value{0.0};
+    std::atomic<bool> pending{false};
+  };
+  std::unique_ptr<PendingValue[]> mPendingValues;
+  int mPendingCount = 0;
+  std::atomic<bool> mAnyPending{false};
 };

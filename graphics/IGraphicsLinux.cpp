@@ -62,10 +62,17 @@ void* IGraphicsLinux::OpenX11View(void* parentWindow)
 #endif
 }
 
+void IGraphicsLinux::OnHostIdle()
+{
+#ifdef TARVEX_HAVE_X11
+  if (mView) mView->Idle();
+#endif
+}
+
 void IGraphicsLinux::CloseView()
 {
 #ifdef TARVEX_HAVE_X11
-  delete mView; // stops the view's thread and frees its X resources
+  delete mView; // frees its X resources
 #endif
   mView = nullptr;
 }

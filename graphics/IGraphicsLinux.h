@@ -1,6 +1,9 @@
 // Linux platform half of the graphics object. Resource pictures come from the bundle named by
 // mBundleID; the editor opens as an X11 child window of the host's parent window (OpenX11View),
 // when the build has X11. There are no Cocoa or Carbon views here.
+//
+// Threads: the view entries (OpenX11View, OnHostIdle, CloseView) run on the editor's thread, the
+// host's GUI thread, with no plug-in lock held; see IGraphicsX11View.
 #pragma once
 
 #include "core/WDL_String.h"
@@ -26,6 +29,8 @@ public:
   // parentWindow: the X11 Window id the host hands to effEditOpen. Closes any open view first;
   // returns the view, or null when none could be opened (no display, no such window, no X11).
   void* OpenX11View(void* parentWindow) override;
+  // Events and a due frame of the open view; nothing without one.
+  void OnHostIdle() override;
 
   // Reverse-DNS identifier of the bundle holding the pictures (kTarvexVstBundleID for the VST
   // build).

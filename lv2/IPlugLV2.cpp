@@ -80,11 +80,11 @@ void IPlugLV2::SetBlockSize(int frames)
 void IPlugLV2::QueueUiEvent(int32_t type, int32_t index, float value)
 {
   WDL_MutexLock lock(&mMutex);
-  if (!mUiAttached) return;
+  if (!mUiAttached.load(std::memory_order_acquire)) return;
   if (mUiQueueCount >= kUiQueueLength)
   {
     // A UI that has not collected for a long time: it compares every value instead.
-    mUiRefresh = true;
+    mUiRefresh.store(true, std::memory_order_release);
     return;
   }
   mUiQueue[mUiQueueCount++] = UiEvent{type, index, value};
@@ -109,8 +109,10 @@ void IPlugLV2::EndInformHostOfParamChange(int index)
 
 void IPlugLV2::RequestHostRefresh()
 {
-  WDL_MutexLock lock(&mMutex);
-  if (mUiAttached) mUiRefresh = true;
+  // No mutex: the editor's idle rebuild asks for this while it holds the engine's dspLock, which
+  // processing takes inside the mutex.
+  if (mUiAttached.load(std::memory_order_acquire))
+    mUiRefresh.store(true, std::memory_order_release);
 }
 
 void IPlugLV2::HostTimeSignature(int* numerator, int* denominator)
@@ -278,8 +280,8 @@ void IPlugLV2::SetControlStartValues(const double* values, int count)
 void IPlugLV2::AttachUi(bool attached)
 {
   WDL_MutexLock lock(&mMutex);
-  mUiAttached = attached;
-  mUiRefresh = false;
+  mUiAttached.store(attached, std::memory_order_release);
+  mUiRefresh.store(false, std::memory_order_release);
   mUiQueueCount = 0;
 }
 
@@ -295,8 +297,7 @@ int IPlugLV2::TakeUiEvents(UiEvent* events, int maxEvents, bool* refresh)
   mUiQueueCount -= n;
   if (refresh)
   {
-    *refresh = mUiRefresh;
-    mUiRefresh = false;
+    *refresh = mUiRefresh.exchange(false, std::memory_order_acq_rel);
   }
   return n;
 }

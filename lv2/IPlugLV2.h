@@ -6,11 +6,13 @@
 // calls and the editor never overlap. Run never allocates: scratch is sized at construction from
 // the host's maximum block length, and longer runs are processed in slices of that size.
 //
-// The UI link: requests meant for the host's UI (gestures, knob values, refreshes after an edit in
-// the plot) may arise on the editor's view thread or the audio thread, where the UI's write
-// function must not be called. They are queued here under the plug-in mutex and handed out by
-// TakeUiEvents on the UI thread.
+// The UI link: requests meant for the host's UI (gestures and knob values from the editor,
+// refreshes after an edit in the plot, which the audio thread may ask for) are queued here under
+// the plug-in mutex (the refresh request as a lock-free flag) and handed out by TakeUiEvents in the
+// UI's idle call, where the UI's write and touch functions are called.
 #pragma once
+
+#include <atomic>
 
 #include <lv2/core/lv2.h>
 #include <lv2/options/options.h>
@@ -126,8 +128,8 @@ private:
   float* mSliceOut[2] = {nullptr, nullptr};
 
   // UI queue, guarded by the plug-in mutex.
-  bool mUiAttached = false;
-  bool mUiRefresh = false;
+  std::atomic<bool> mUiAttached{false};
+  std::atomic<bool> mUiRefresh{false}; // set without the mutex (RequestHostRefresh)
   int mUiQueueCount = 0;
   UiEvent mUiQueue[kUiQueueLength];
 };

@@ -3,8 +3,10 @@
 //
 // The UI shows the editor of the plug-in instance when the host offers instance access; otherwise
 // it makes a private instance of its own that never processes audio (its editor has no live
-// spectrum) and follows the host's ports. Either way, requests from the editor reach the host
-// through the UI's write function from the UI's idle call.
+// spectrum) and follows the host's ports. Either way the editor runs on the host's UI thread: its
+// window events and frames in the UI's idle call (ui:idleInterface; a host without it sees the
+// frame drawn at instantiation), and its requests reach the host through the UI's write and touch
+// functions from that same call.
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -113,11 +115,8 @@ void Cleanup(LV2_Handle instance)
 {
   auto* plug = static_cast<IPlugLV2*>(instance);
   if (!plug) return;
-  {
-    // A host that never closed the UI: the view stops using the plug-in before it goes.
-    WDL_MutexLock lock(plug->GetMutex());
-    if (IGraphics* gui = plug->GetGUI()) gui->CloseView();
-  }
+  // A host that never closed the UI: the view goes before the plug-in, freed on this thread.
+  if (IGraphics* gui = plug->GetGUI()) gui->CloseView();
   delete static_cast<TarvexLv2*>(plug);
 }
 
@@ -158,16 +157,16 @@ struct TarvexLv2Ui
   float known[kTarvexParamCount] = {}; // the value the host's port holds, as far as we know
 };
 
+// UI thread, no plug-in lock held while the window goes: processing never waits for it.
 void CloseUi(TarvexLv2Ui* ui)
 {
-  if (ui->plug)
+  if (ui->plug && ui->viewOpen)
   {
-    WDL_MutexLock lock(ui->plug->GetMutex());
-    if (ui->viewOpen)
     {
-      if (IGraphics* gui = ui->plug->GetGUI()) gui->CloseView();
+      WDL_MutexLock lock(ui->plug->GetMutex());
       ui->plug->EditorClosed();
     }
+    if (IGraphics* gui = ui->plug->GetGUI()) gui->CloseView();
   }
   if (ui->plug) ui->plug->AttachUi(false);
   delete ui->owned;
@@ -206,7 +205,8 @@ LV2UI_Handle InstantiateUi(const LV2UI_Descriptor*, const char*, const char* bun
   unsigned long window = 0;
   int width = 0, height = 0;
   {
-    WDL_MutexLock lock(ui->plug->GetMutex());
+    // The window, its connection and the first frame are made without the plug-in mutex, so that
+    // processing goes on meanwhile.
     IGraphics* gui = ui->plug->GetGUI();
     void* view = gui ? gui->OpenX11View(parent) : nullptr;
 #ifdef TARVEX_HAVE_X11
@@ -217,6 +217,7 @@ LV2UI_Handle InstantiateUi(const LV2UI_Descriptor*, const char*, const char* bun
       ui->viewOpen = true;
       width = gui->Width();
       height = gui->Height();
+      WDL_MutexLock lock(ui->plug->GetMutex());
       ui->plug->EditorOpened();
     }
   }
@@ -265,11 +266,14 @@ void Touch(TarvexLv2Ui* ui, int index, bool grabbed)
     ui->touch->touch(ui->touch->handle, kLv2PortFirstParam + static_cast<uint32_t>(index), grabbed);
 }
 
-// UI thread: hands the editor's queued requests to the host.
+// UI thread: runs the editor (window events, a frame when one is due), then hands the requests it
+// and the engine queued to the host.
 int Idle(LV2UI_Handle handle)
 {
   auto* ui = static_cast<TarvexLv2Ui*>(handle);
   if (!ui) return 1;
+  if (ui->viewOpen)
+    if (IGraphics* gui = ui->plug->GetGUI()) gui->OnHostIdle();
   IPlugLV2::UiEvent events[IPlugLV2::kUiQueueLength];
   bool refresh = false;
   const int n = ui->plug->TakeUiEvents(events, IPlugLV2::kUiQueueLength, &refresh);

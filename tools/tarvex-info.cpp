@@ -64,7 +64,7 @@ int main()
     const IParam* p = plug->GetParam(i);
     char shown[128];
     p->FormatValue(p->mValue, false, shown, sizeof(shown));
-    printf("%-3d %-18s %12.6g %12.6g %12.6g %6g %5g  %s%s%s\n", i, p->NameText(), p->mValue,
+    printf("%-3d %-18s %12.6g %12.6g %12.6g %6g %5g  %s%s%s\n", i, p->NameText(), p->Value(),
            p->mMin, p->mMax, p->mStep, p->mShape, shown, *p->LabelText() ? " " : "",
            p->LabelText());
   }

@@ -4,14 +4,16 @@
 // frames run, replays pointer gestures with XTest and reads the editor window back with XGetImage.
 // Runs on $DISPLAY, or on a private Xvfb of its own when DISPLAY is unset.
 //
-// Threads: the main thread drives X and the plug-in's dispatcher; one audio thread calls
-// processReplacing. The plug-in serialises them with its own mutex.
+// Threads: the main thread is the host's GUI thread: it drives X and the plug-in's dispatcher and,
+// while the editor is open, sends effEditIdle about 60 times a second, in which the editor handles
+// its events and draws. One audio thread calls processReplacing.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <png.h>
 #include <sndfile.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -34,15 +36,11 @@ constexpr int kBlock = 512;           // frames per processReplacing call
 constexpr int kDragSteps = 12;        // pointer moves between a drag's ends
 constexpr int kStepMs = 25;           // pause between moves: each becomes its own event
 constexpr int kGestureSettleMs = 300; // frames after a gesture before the next one or the shot
+constexpr int kIdleIntervalMs = 16;   // effEditIdle period while the editor is open
 
 void Fail(const std::string& message)
 {
   fprintf(stderr, "%s: %s\n", kProgram, message.c_str());
-}
-
-void SleepMs(int ms)
-{
-  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
 struct Gesture
@@ -465,7 +463,18 @@ int Snapshot(const Options& options)
     return 1;
   }
   const Window editor = x.EditorWindow();
-  SleepMs(options.settleMs);
+  // Waits as a host's GUI thread does: idle calls to the open editor all the while.
+  auto IdleFor = [&plug](int ms)
+  {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    do
+    {
+      plug.Dispatch(effEditIdle);
+      std::this_thread::sleep_until(std::min(end, std::chrono::steady_clock::now() +
+                                                      std::chrono::milliseconds(kIdleIntervalMs)));
+    } while (std::chrono::steady_clock::now() < end);
+  };
+  IdleFor(options.settleMs);
 
   bool held = false;
   for (size_t i = 0; i < options.gestures.size(); ++i)
@@ -479,23 +488,23 @@ int Snapshot(const Options& options)
     x.Move(g.x1, g.y1);
     if (g.drag)
     {
-      SleepMs(kStepMs);
+      IdleFor(kStepMs);
       x.Button(true);
       held = true;
       for (int s = 1; s <= kDragSteps; ++s)
       {
-        SleepMs(kStepMs);
+        IdleFor(kStepMs);
         x.Move(g.x1 + (g.x2 - g.x1) * s / kDragSteps, g.y1 + (g.y2 - g.y1) * s / kDragSteps);
       }
       // Only the last drag is shot held; earlier ones are released before the next gesture.
       if (i + 1 < options.gestures.size())
       {
-        SleepMs(kStepMs);
+        IdleFor(kStepMs);
         x.Button(false);
         held = false;
       }
     }
-    SleepMs(kGestureSettleMs);
+    IdleFor(kGestureSettleMs);
   }
 
   std::vector<uint32_t> pixels;

@@ -95,7 +95,59 @@ void IPlugVST::EndInformHostOfParamChange(int index)
 
 void IPlugVST::RequestHostRefresh()
 {
-  CallHost(audioMasterUpdateDisplay);
+  // Often the audio thread (a kernel rebuild after an edit in the plot): the host hears it at its
+  // next idle call, on its own thread.
+  mRefreshRequested.store(true, std::memory_order_release);
+}
+
+void IPlugVST::DeliverHostRefresh()
+{
+  if (mRefreshRequested.exchange(false, std::memory_order_acq_rel))
+    CallHost(audioMasterUpdateDisplay);
+}
+
+VstIntPtr IPlugVST::DispatchEditor(int32_t opcode, void* ptr)
+{
+  switch (opcode)
+  {
+  case effEditIdle:
+    if (mGraphics) mGraphics->OnHostIdle();
+    DeliverHostRefresh();
+    return 0;
+  case effIdle:
+    DeliverHostRefresh();
+    return 0;
+  case effEditGetRect:
+    if (!ptr || !mGraphics) return 0;
+    *static_cast<ERect**>(ptr) = &mEditRect;
+    return 1;
+  case effEditOpen:
+  {
+    if (!mGraphics) return 0;
+#ifdef __APPLE__
+    void* view = (mHostCapabilities & kHostCapCockosViewAsConfig)
+                     ? mGraphics->OpenCocoaView(ptr)
+                     : mGraphics->OpenCarbonView(ptr, nullptr);
+#else
+    // X11 hosts pass their parent Window id itself as ptr.
+    void* view = mGraphics->OpenX11View(ptr);
+#endif
+    if (!view) return 0;
+    WDL_MutexLock lock(&mMutex);
+    EditorOpened();
+    return 1;
+  }
+  case effEditClose:
+    if (!mGraphics) return 0;
+    {
+      WDL_MutexLock lock(&mMutex);
+      EditorClosed();
+    }
+    mGraphics->CloseView();
+    return 1;
+  default:
+    return 0;
+  }
 }
 
 const VstTimeInfo* IPlugVST::GetTimeInfo(int32_t flags)
@@ -219,18 +271,20 @@ VstIntPtr IPlugVST::VSTDispatcher(AEffect* effect, int32_t opcode, int32_t index
 {
   IPlugVST* plug = effect ? static_cast<IPlugVST*>(effect->object) : nullptr;
   if (!plug) return 0;
+  // The editor's opcodes run on the host's GUI thread without the plug-in mutex: opening and
+  // closing connect to the X server and make or free the window, and idle draws a frame, none of
+  // which processing may wait for.
+  if (opcode == effEditIdle || opcode == effIdle || opcode == effEditOpen ||
+      opcode == effEditClose || opcode == effEditGetRect)
+    return plug->DispatchEditor(opcode, ptr);
+  // A host that never sent effEditClose: the view goes first, on this thread and without the
+  // mutex, as effEditClose would.
+  if (opcode == effClose && plug->mGraphics) plug->mGraphics->CloseView();
   WDL_Mutex* mutex = plug->GetMutex();
   mutex->Enter();
-  if (opcode == effEditIdle || opcode == effIdle)
-  {
-    mutex->Leave();
-    return 0;
-  }
   TraceHook("VSTDispatcher", __LINE__, "%d(%s):%d:%d", opcode, "", index, static_cast<int>(value));
   if (opcode == effClose)
   {
-    // A host that never sent effEditClose: the view stops using the plug-in before it goes.
-    if (plug->mGraphics) plug->mGraphics->CloseView();
     mutex->Leave();
     delete plug;
     return 0;
@@ -298,30 +352,6 @@ VstIntPtr IPlugVST::Dispatch(int32_t opcode, int32_t index, VstIntPtr value, voi
       HostReset();
     }
     return 0;
-  case effEditGetRect:
-    if (!ptr || !mGraphics) return 0;
-    *static_cast<ERect**>(ptr) = &mEditRect;
-    return 1;
-  case effEditOpen:
-  {
-    if (!mGraphics) return 0;
-#ifdef __APPLE__
-    void* view = (mHostCapabilities & kHostCapCockosViewAsConfig)
-                     ? mGraphics->OpenCocoaView(ptr)
-                     : mGraphics->OpenCarbonView(ptr, nullptr);
-#else
-    // X11 hosts pass their parent Window id itself as ptr.
-    void* view = mGraphics->OpenX11View(ptr);
-#endif
-    if (!view) return 0;
-    EditorOpened();
-    return 1;
-  }
-  case effEditClose:
-    if (!mGraphics) return 0;
-    EditorClosed();
-    mGraphics->CloseView();
-    return 1;
   case effIdentify:
     return VstFourCC("NvEf");
   case effGetChunk:

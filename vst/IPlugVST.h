@@ -3,10 +3,17 @@
 // notifications to the host through its audioMaster callback.
 //
 // Threads: every AEffect function (dispatcher, process*, get/setParameter) takes the plug-in mutex
-// for its whole run, so host calls, processing and the editor's SetParameterFromGUI never overlap.
-// Processing never allocates: all scratch is sized by effSetBlockSize, and longer calls are run in
-// slices of at most that size.
+// for its whole run, so host calls, processing and the editor's SetParameterFromGUI never overlap,
+// except the editor's opcodes (effEditOpen, effEditIdle, effEditClose, effEditGetRect, effIdle):
+// they run on the host's GUI thread without it, so that opening, drawing and closing the editor
+// never make processing wait. The editor runs entirely inside those calls. Host notifications the
+// editor causes (audioMasterBeginEdit, Automate, EndEdit) are sent from that thread;
+// audioMasterUpdateDisplay, which a kernel rebuild on the audio thread may request, waits for the
+// next effEditIdle or effIdle. Processing never allocates: all scratch is sized by effSetBlockSize,
+// and longer calls are run in slices of at most that size.
 #pragma once
+
+#include <atomic>
 
 #include "core/IPlugBase.h"
 #include "vst/VstAbi.h"
@@ -40,6 +47,7 @@ public:
   void BeginInformHostOfParamChange(int index) override;
   void InformHostOfParamChange(int index, double normalised) override;
   void EndInformHostOfParamChange(int index) override;
+  // Any thread: audioMasterUpdateDisplay at the host's next idle call.
   void RequestHostRefresh() override;
   int HostSamplePosition() override;
   double HostTempo() override;
@@ -71,6 +79,10 @@ public:
 private:
   // Dispatcher body; mutex held by the caller. effClose is handled by the caller.
   VstIntPtr Dispatch(int32_t opcode, int32_t index, VstIntPtr value, void* ptr, float opt);
+  // The editor's opcodes and effIdle; host GUI thread, mutex not held.
+  VstIntPtr DispatchEditor(int32_t opcode, void* ptr);
+  // Host GUI thread: a refresh requested since the last idle call.
+  void DeliverHostRefresh();
   VstIntPtr GetChunk(int32_t index, void* ptr);
   VstIntPtr SetChunk(int32_t index, VstIntPtr size, void* ptr);
   VstIntPtr String2Parameter(int32_t index, const char* text);
@@ -104,6 +116,7 @@ private:
   AEffect mAEffect;
 
   bool mMainsOn = false;
+  std::atomic<bool> mRefreshRequested{false};
   // Processing scratch, sized at construction and by effSetBlockSize; never resized while
   // processing. Stand-ins for null host buffers, and the host pointers of one slice.
   WDL_TypedBuf<double> mZeroInput;

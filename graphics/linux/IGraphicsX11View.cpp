@@ -7,14 +7,9 @@
 #include <sys/ipc.h>
 #include <sys/shm.h>
 
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <mutex>
-#include <poll.h>
-#include <thread>
-#include <unistd.h>
 #include <vector>
 
 #include "core/WDL_Mutex.h"
@@ -24,10 +19,6 @@
 
 namespace
 {
-// Longest wait for the plug-in's mutex per attempt while the view is being closed (the closing
-// thread holds it), and between attempts otherwise.
-constexpr int kMutexRetryUs = 500;
-
 // Shifts that move an 8-bit channel to the top of a visual's mask.
 int MaskShift(unsigned long mask)
 {
@@ -159,15 +150,12 @@ struct IGraphicsX11View::Impl
   bool fastPixels = false; // 32-bit 0x00RRGGBB little-endian visual: no per-channel masks
   uint32_t opaqueBits = 0; // bits outside the colour masks (alpha of a 32-bit visual), all set
 
-  int wakePipe[2] = {-1, -1};
-  std::thread thread;
-  std::atomic<bool> stop{false};
-
-  // View thread only.
-  bool windowGone = false; // destroyed with the host's parent: nothing more to show
-  bool imageReady = false; // the image holds a frame to show
-  bool needShow = false;   // the window must be repainted from the image
-  bool firstFrame = true;  // present once even when nothing is dirty
+  // Editor thread only.
+  std::vector<XEvent> events; // one idle call's events, kept to reuse its memory
+  bool windowGone = false;    // destroyed with the host's parent: nothing more to show
+  bool imageReady = false;    // the image holds a frame to show
+  bool needShow = false;      // the window must be repainted from the image
+  bool firstFrame = true;     // present once even when nothing is dirty
   IFrameClock clock;
   IClickCounter clicks;
   IPromptEditor prompt;
@@ -186,8 +174,6 @@ struct IGraphicsX11View::Impl
   void ConvertBitmap();
   void Show();
   void DrawPrompt();
-  bool LockPlug();
-  void UnlockPlug();
   void HandleEvent(XEvent* event);
   void HandleButtonPress(const XButtonEvent& e);
   void HandleKey(XKeyEvent* e);
@@ -363,22 +349,6 @@ void IGraphicsX11View::Impl::DrawPrompt()
     }
 }
 
-bool IGraphicsX11View::Impl::LockPlug()
-{
-  if (!mutex) return !stop.load();
-  for (;;)
-  {
-    if (stop.load()) return false;
-    if (mutex->TryEnter()) return true;
-    usleep(kMutexRetryUs);
-  }
-}
-
-void IGraphicsX11View::Impl::UnlockPlug()
-{
-  if (mutex) mutex->Leave();
-}
-
 void IGraphicsX11View::Impl::HandleButtonPress(const XButtonEvent& e)
 {
   const int x = e.x, y = e.y;
@@ -526,11 +496,6 @@ void IGraphicsX11View::Impl::FreeAll()
   gc = nullptr;
   window = 0;
   display = nullptr;
-  for (int& fd : wakePipe)
-  {
-    if (fd >= 0) close(fd);
-    fd = -1;
-  }
 }
 
 // ---- the view ----
@@ -591,7 +556,6 @@ IGraphicsX11View* IGraphicsX11View::Open(IGraphics* graphics, WDL_Mutex* mutex,
                        impl->visual->red_mask == 0xff0000 && impl->visual->green_mask == 0xff00 &&
                        impl->visual->blue_mask == 0xff;
     impl->font = XLoadQueryFont(display, "fixed"); // the prompt's text; none drawn without it
-    ok = pipe2(impl->wakePipe, O_CLOEXEC | O_NONBLOCK) == 0;
   }
   if (!ok)
   {
@@ -604,22 +568,15 @@ IGraphicsX11View* IGraphicsX11View::Open(IGraphics* graphics, WDL_Mutex* mutex,
   XSync(display, False);
 
   IGraphicsX11View* view = new IGraphicsX11View(impl);
+  // The window shows the editor at once, also for a host that never sends idle calls.
   impl->clock.Start(MonotonicNs());
-  impl->thread = std::thread([view] { view->Run(); });
+  view->DrawFrame();
+  if (impl->needShow) impl->Show();
   return view;
 }
 
 IGraphicsX11View::~IGraphicsX11View()
 {
-  mImpl->stop.store(true);
-  if (mImpl->wakePipe[1] >= 0)
-  {
-    const char byte = 1;
-    while (write(mImpl->wakePipe[1], &byte, 1) < 0 && errno == EINTR)
-    {
-    }
-  }
-  if (mImpl->thread.joinable()) mImpl->thread.join();
   mImpl->FreeAll();
   delete mImpl;
 }
@@ -650,49 +607,42 @@ void IGraphicsX11View::OpenPrompt(IControl* control, IParam* param)
   v.needShow = true;
 }
 
-void IGraphicsX11View::Run()
+void IGraphicsX11View::Idle()
 {
   Impl& v = *mImpl;
-  const int xfd = ConnectionNumber(v.display);
-  std::vector<XEvent> events;
-  while (!v.stop.load())
+  if (!v.display) return;
+  // Events first, so that a frame due now shows their effect. Only the last of a run of pointer
+  // moves matters.
+  std::vector<XEvent>& events = v.events;
+  events.clear();
+  while (XPending(v.display))
   {
-    // Wait for X input, the wake pipe or the next frame.
-    const int64_t waitNs = v.clock.WaitNs(MonotonicNs());
-    if (!XPending(v.display) && waitNs > 0)
-    {
-      pollfd fds[2] = {{xfd, POLLIN, 0}, {v.wakePipe[0], POLLIN, 0}};
-      const int timeoutMs = static_cast<int>((waitNs + 999999) / 1000000);
-      poll(fds, 2, timeoutMs);
-      if (fds[1].revents) break;
-    }
-    events.clear();
-    while (XPending(v.display))
-    {
-      XEvent event;
-      XNextEvent(v.display, &event);
-      // Only the last of a run of pointer moves matters.
-      if (event.type == MotionNotify && !events.empty() && events.back().type == MotionNotify)
-        events.back() = event;
-      else
-        events.push_back(event);
-    }
-    const bool frame = v.clock.Due(MonotonicNs());
-    if (events.empty() && !frame) continue;
-
-    if (!v.LockPlug()) break;
+    XEvent event;
+    XNextEvent(v.display, &event);
+    if (event.type == MotionNotify && !events.empty() && events.back().type == MotionNotify)
+      events.back() = event;
+    else
+      events.push_back(event);
+  }
+  if (!events.empty())
+  {
+    // Mouse handlers edit the band table and parameters that processing reads under the plug-in
+    // mutex: each batch of events takes it, for microseconds.
+    WDL_MutexLock lock(v.mutex);
     for (XEvent& event : events)
       if (event.xany.window == v.window) v.HandleEvent(&event);
-    if (frame)
-    {
-      IRECT dirty;
-      if (CollectRedraw(v.graphics, &dirty))
-        v.graphics->Draw(dirty);
-      else if (v.firstFrame)
-        Present(dirty);
-      v.firstFrame = false;
-    }
-    v.UnlockPlug();
-    if (v.needShow) v.Show();
   }
+  if (v.clock.Due(MonotonicNs())) DrawFrame();
+  if (v.needShow) v.Show();
+}
+
+void IGraphicsX11View::DrawFrame()
+{
+  Impl& v = *mImpl;
+  IRECT dirty;
+  if (CollectRedraw(v.graphics, &dirty))
+    v.graphics->Draw(dirty);
+  else if (v.firstFrame)
+    Present(dirty);
+  v.firstFrame = false;
 }

@@ -1,16 +1,20 @@
 // The editor's X11 view: a child window of the host's parent window, the size of the graphics
 // object, on a display connection of its own.
 //
-// Threads: Open and the destructor run on the host's editor thread (inside the VST dispatcher, with
-// the plug-in's mutex held). The view then runs one thread of its own that owns the display
-// connection: it waits for X events and for the next frame at the graphics object's rate (whether
-// or not the host sends idle calls), and touches the graphics object only while holding the
-// plug-in's mutex, which it takes without blocking so that closing never waits on it. Present and
-// OpenPrompt are called by the graphics object from that thread, under the mutex.
+// Threads: the view has no thread of its own. Every entry runs on the editor's thread, the thread
+// the host uses for the editor (the one that calls effEditOpen, effEditIdle and effEditClose, or
+// the LV2 UI's instantiate, idle and cleanup), which is the only thread that uses the connection.
+// Open, Idle and the destructor are called with no plug-in lock held. Idle handles the window's
+// events, each batch under the plug-in's mutex (mouse handlers edit state that processing reads
+// under it), then draws a frame when the frame clock says one is due, without the mutex: the frame
+// shares data with the audio thread only through the engine's own locks, so the audio thread never
+// waits for it. A host that calls Idle less often than the graphics object's frame rate gets its
+// own rate; a host that never calls it keeps the frame drawn at Open. Present and OpenPrompt are
+// called by the graphics object from within Idle.
 //
 // Pixels reach the window through MIT-SHM when the server offers it on a local connection, else
 // through XPutImage. Every X resource (window, GC, font, image, shared segment, connection) is
-// freed by the destructor.
+// freed by the destructor, on the calling thread.
 #pragma once
 
 #include <atomic>
@@ -27,16 +31,19 @@ class IGraphicsX11View
 {
 public:
   // parentWindow: the host's X11 Window id. mutex: the plug-in's (may be null when there is no
-  // plug-in). Null when no display can be opened, the parent does not exist, or the window cannot
-  // be made; nothing is left behind then.
+  // plug-in). Draws and shows the first frame. Null when no display can be opened, the parent does
+  // not exist, or the window cannot be made; nothing is left behind then.
   static IGraphicsX11View* Open(IGraphics* graphics, WDL_Mutex* mutex, unsigned long parentWindow);
   ~IGraphicsX11View();
+
+  // The host's idle call: window events, then a frame when one is due.
+  void Idle();
   IGraphicsX11View(const IGraphicsX11View&) = delete;
   IGraphicsX11View& operator=(const IGraphicsX11View&) = delete;
 
-  // View thread, mutex held: copies the graphics object's screen bitmap for the window.
+  // Within a frame: copies the graphics object's screen bitmap for the window.
   bool Present(const IRECT& rect);
-  // View thread, mutex held: opens the text prompt (Cocoa rules for list or text field).
+  // Within an event (mutex held): opens the text prompt (Cocoa rules for list or text field).
   void OpenPrompt(IControl* control, IParam* param);
 
   unsigned long Window() const;
@@ -47,7 +54,8 @@ public:
 private:
   struct Impl;
   explicit IGraphicsX11View(Impl* impl);
-  void Run();
+  // One redraw pass of the graphics object (which presents it), or the first frame's present.
+  void DrawFrame();
 
   Impl* mImpl;
   std::atomic<int64_t> mFramesPresented{0};

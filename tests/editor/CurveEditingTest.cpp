@@ -216,7 +216,8 @@ TEST_F(EditorTest, DoubleClickAddsAndRemovesBands)
   EXPECT_NEAR(Param(kParamBandFreq + 1), FreqAtX(300), FreqAtX(300) * 1e-12);
   EXPECT_NEAR(Param(kParamBandGain + 1), CurveDbAtY(150), 1e-9);
   EXPECT_EQ(Param(kParamBandSlope + 1), 0.0);
-  // The rebuild reached the knobs through the graphics object: they show the new band.
+  // The rebuild left the values for the editor, whose next pass moves the knobs to the new band.
+  Graphics()->ApplyParameterValues();
   for (int k : {kControlBandGain, kControlBandFreq, kControlBandSlope})
   {
     IControl* knob = Graphics()->GetControl(k);
@@ -376,6 +377,10 @@ TEST_F(EditorTest, RebuildAfterAnEditReachesTheKnobsAndTheHost)
   const double oldGain = gain->GetValue();
   ProcessBlock();
   EXPECT_EQ(plug->CountCalls("Refresh"), refreshes + 1);
+  // The rebuild ran on the processing thread: it never touches a control, the editor's next pass
+  // moves the knobs.
+  EXPECT_EQ(gain->GetValue(), oldGain);
+  DrawFrames(1);
   // The frequency parameter is the pointer's frequency an octave down (Transpose +12).
   EXPECT_NEAR(Param(kParamBandFreq + 2), FreqAtX(x + 40) / 2.0, FreqAtX(x + 40) * 1e-12);
   EXPECT_NEAR(Param(kParamBandGain + 2), CurveDbAtY(y - 80), 1e-9);

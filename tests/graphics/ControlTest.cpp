@@ -214,22 +214,31 @@ TEST(ParameterFlow, HostChangesReachEveryBoundControl)
   EXPECT_EQ(a->GetDefaultValue(), 0.75);
   EXPECT_EQ(b->GetValue(), 0.75);
 
+  // A value from the plug-in waits for the editor thread's next pass; the last one wins.
+  graphics->SetParameterFromPlugin(1, 0.9, true);
   graphics->SetParameterFromPlugin(1, -30.0, false); // real units
+  EXPECT_EQ(a->GetValue(), 0.75);
+  EXPECT_TRUE(graphics->ApplyParameterValues());
   EXPECT_EQ(a->GetValue(), 0.25);
   EXPECT_EQ(b->GetValue(), 0.25);
   EXPECT_EQ(other->GetValue(), 0.0);
+  EXPECT_FALSE(graphics->ApplyParameterValues()); // nothing left
   graphics->SetParameterFromPlugin(2, 0.6, true);
+  IRECT dirty;
+  graphics->CollectDirtyRect(&dirty); // a redraw pass moves the values first
   EXPECT_EQ(other->GetValue(), 0.6);
   EXPECT_EQ(a->GetValue(), 0.25);
 
   plug.GetParam(1)->mValue = 60.0;
   plug.PushParamsToEditor();
+  graphics->ApplyParameterValues();
   EXPECT_EQ(a->GetValue(), 1.0);
   EXPECT_EQ(b->GetValue(), 1.0);
   EXPECT_EQ(other->GetValue(), 0.0); // parameter 2 still holds 0 in the plug-in
 
   graphics->SetParameterFromPlugin(7, 5.0, false); // no such parameter: nothing happens
   graphics->SetParameterFromPlugin(-1, 0.5, true);
+  EXPECT_FALSE(graphics->ApplyParameterValues());
   EXPECT_EQ(a->GetValue(), 1.0);
   EXPECT_TRUE(plug.log.empty()); // values from the plug-in are never pushed back
 }

@@ -84,15 +84,30 @@ TEST_F(VstWrapper, ParameterGestureRequests)
   plug->BeginInformHostOfParamChange(9);
   plug->SetParameterFromGUI(9, 0.25);
   plug->EndInformHostOfParamChange(9);
-  plug->RequestHostRefresh();
-  ASSERT_EQ(gRequests.size(), 4u);
+  ASSERT_EQ(gRequests.size(), 3u);
   EXPECT_EQ(gRequests[0].opcode, audioMasterBeginEdit);
   EXPECT_EQ(gRequests[0].index, 9);
   EXPECT_EQ(gRequests[1].opcode, audioMasterAutomate);
   EXPECT_EQ(gRequests[1].index, 9);
   EXPECT_FLOAT_EQ(gRequests[1].opt, 0.25f);
   EXPECT_EQ(gRequests[2].opcode, audioMasterEndEdit);
+
+  // A refresh asked for on another thread (a rebuild on the audio thread) reaches the host once, at
+  // its next idle call, on the thread that makes it; other dispatcher calls do not deliver it.
+  std::thread([&] { plug->RequestHostRefresh(); }).join();
+  std::thread([&] { plug->RequestHostRefresh(); }).join();
+  AEffect* effect = plug->GetAEffect();
+  effect->dispatcher(effect, effGetProgram, 0, 0, nullptr, 0.0f);
+  ASSERT_EQ(gRequests.size(), 3u);
+  for (int32_t idle : {effEditIdle, effIdle})
+  {
+    plug->RequestHostRefresh();
+    effect->dispatcher(effect, idle, 0, 0, nullptr, 0.0f);
+    effect->dispatcher(effect, idle, 0, 0, nullptr, 0.0f);
+  }
+  ASSERT_EQ(gRequests.size(), 5u);
   EXPECT_EQ(gRequests[3].opcode, audioMasterUpdateDisplay);
+  EXPECT_EQ(gRequests[4].opcode, audioMasterUpdateDisplay);
 }
 
 TEST_F(VstWrapper, TimeInformation)

@@ -2,8 +2,10 @@
 // loaded through its VST entry point, pointer and key input through XTest and the editor window's
 // pixels read back with XGetImage.
 //
-// The tests run on one thread; the plug-in's view calls back (automation, gestures) from its own
-// thread, so the recorded requests are locked.
+// The tests' own thread is the host's GUI thread: it opens the editors and, whenever a test waits
+// (WaitUntil, SleepMs), sends effEditIdle to every open editor, in which the view handles its
+// events and draws. Requests are recorded with the thread they came from; other threads (audio)
+// may call back too, so the record is locked.
 #pragma once
 
 // GoogleTest first: Xlib defines None and Bool as macros.
@@ -17,6 +19,7 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <functional>
@@ -37,6 +40,7 @@ struct Request
   int32_t opcode;
   int32_t index;
   float opt;
+  std::thread::id thread;
 };
 
 struct Recorder
@@ -48,6 +52,14 @@ struct Recorder
     std::lock_guard<std::mutex> guard(lock);
     int n = 0;
     for (const Request& r : requests) n += r.opcode == opcode && r.index == index;
+    return n;
+  }
+  // Requests with this opcode that came from a thread other than `thread`.
+  int CountOffThread(int32_t opcode, std::thread::id thread)
+  {
+    std::lock_guard<std::mutex> guard(lock);
+    int n = 0;
+    for (const Request& r : requests) n += r.opcode == opcode && r.thread != thread;
     return n;
   }
   void Clear()
@@ -68,7 +80,7 @@ inline VstIntPtr HostCallback(AEffect*, int32_t opcode, int32_t index, VstIntPtr
 {
   {
     std::lock_guard<std::mutex> guard(Requests().lock);
-    Requests().requests.push_back({opcode, index, opt});
+    Requests().requests.push_back({opcode, index, opt, std::this_thread::get_id()});
   }
   switch (opcode)
   {
@@ -82,21 +94,43 @@ inline VstIntPtr HostCallback(AEffect*, int32_t opcode, int32_t index, VstIntPtr
   }
 }
 
-// Polls pred every 5 ms until it holds or timeoutMs pass; returns its last answer.
+// Editors opened through Instance::OpenEditor and not yet closed: the host keeps them running
+// with idle calls from its GUI thread, this one.
+inline std::vector<AEffect*>& OpenEditors()
+{
+  static std::vector<AEffect*> editors;
+  return editors;
+}
+
+inline void IdleEditors()
+{
+  for (AEffect* effect : OpenEditors())
+    effect->dispatcher(effect, effEditIdle, 0, 0, nullptr, 0.0f);
+}
+
+// Polls pred every 5 ms, with idle calls to the open editors, until it holds or timeoutMs pass;
+// returns its last answer.
 inline bool WaitUntil(const std::function<bool()>& pred, int timeoutMs = 3000)
 {
   const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
   for (;;)
   {
+    IdleEditors();
     if (pred()) return true;
     if (Clock::now() > deadline) return pred();
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
 }
 
+// Waits ms milliseconds as a host's GUI thread does: idle calls to the open editors every 5 ms.
 inline void SleepMs(int ms)
 {
-  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+  const auto end = Clock::now() + std::chrono::milliseconds(ms);
+  do
+  {
+    IdleEditors();
+    std::this_thread::sleep_until(std::min(end, Clock::now() + std::chrono::milliseconds(5)));
+  } while (Clock::now() < end);
 }
 
 // Entries in a /proc/self folder (open descriptors, threads).
@@ -320,6 +354,7 @@ public:
   ~Instance()
   {
     if (!mEffect) return;
+    ForgetEditor();
     Dispatch(effMainsChanged, 0, 0);
     Dispatch(effClose);
   }
@@ -344,10 +379,16 @@ public:
   bool HasEditor() const { return (mEffect->flags & effFlagsHasEditor) != 0; }
   bool OpenEditor(Window parent)
   {
-    return Dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(static_cast<uintptr_t>(parent))) ==
-           1;
+    const bool opened =
+        Dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(static_cast<uintptr_t>(parent))) == 1;
+    if (opened) OpenEditors().push_back(mEffect);
+    return opened;
   }
-  void CloseEditor() { Dispatch(effEditClose); }
+  void CloseEditor()
+  {
+    ForgetEditor();
+    Dispatch(effEditClose);
+  }
   void Process(int frames)
   {
     std::vector<float> in0(frames, 0.1f), in1(frames, -0.1f), out0(frames), out1(frames);
@@ -357,6 +398,17 @@ public:
   }
 
 private:
+  void ForgetEditor()
+  {
+    auto& editors = OpenEditors();
+    for (size_t i = 0; i < editors.size(); ++i)
+      if (editors[i] == mEffect)
+      {
+        editors.erase(editors.begin() + static_cast<long>(i));
+        break;
+      }
+  }
+
   AEffect* mEffect = nullptr;
 };
 } // namespace x11test
