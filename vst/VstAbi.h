@@ -126,6 +126,7 @@ enum VstHostOpcode : int32_t
   audioMasterGetTime = 7,
   audioMasterProcessEvents = 8,
   audioMasterIOChanged = 13,
+  audioMasterSizeWindow = 15,
   audioMasterGetProductString = 33,
   audioMasterGetVendorVersion = 34,
   audioMasterUpdateDisplay = 42,
