@@ -1,13 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <dirent.h>
 #include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -257,6 +261,44 @@ TEST(TarvexPlugin, FallsBackToConfigUnderHomeAndCreatesTheFolder)
   rmdir((home + "/.config").c_str());
   rmdir(home.c_str());
   if (!savedHome.empty()) setenv("HOME", savedHome.c_str(), 1);
+}
+
+// Every instance and process shares the file: while two instances write it over and over on two
+// threads, a reader only ever finds one whole file or the other, and no writer's temporary file is
+// left behind.
+TEST(TarvexPlugin, PreferencesAreNeverReadHalfWritten)
+{
+  PrefsFolder prefs;
+  auto first = Make(), second = Make();
+  first->GetParam(kParamResolution)->mValue = 2.5;
+  second->GetParam(kParamResolution)->mValue = 7.5;
+  ASSERT_TRUE(WritePrefs(*first));
+  std::atomic<int> writing{2};
+  auto writer = [&writing](const IPlugBase* plug)
+  {
+    for (int i = 0; i < 400; ++i) WritePrefs(*plug);
+    writing.fetch_sub(1);
+  };
+  std::thread a(writer, first.get()), b(writer, second.get());
+  int reads = 0, torn = 0;
+  while (writing.load() > 0 || reads < 100)
+  {
+    const std::string text = prefs.Read();
+    ++reads;
+    const bool whole = text.rfind("Tarvex Prefs 1.0\nResolution ", 0) == 0 &&
+                       text.find("\nColour gain 1\n") == text.size() - 15 &&
+                       std::count(text.begin(), text.end(), '\n') == 6;
+    torn += !whole;
+  }
+  a.join();
+  b.join();
+  EXPECT_EQ(torn, 0) << "of " << reads << " reads";
+  DIR* folder = opendir(prefs.mPath.c_str());
+  ASSERT_NE(folder, nullptr);
+  int files = 0;
+  while (dirent* entry = readdir(folder)) files += entry->d_name[0] != '.';
+  closedir(folder);
+  EXPECT_EQ(files, 1) << "temporary files left behind";
 }
 
 TEST(TarvexPlugin, PreferencesAreWrittenFortyFramesAfterTheLastChange)

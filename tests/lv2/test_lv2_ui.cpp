@@ -22,6 +22,9 @@ struct UiHost
   std::vector<std::pair<uint32_t, float>> writes;
   std::vector<std::pair<uint32_t, bool>> touches;
   int resizeW = 0, resizeH = 0;
+  // Writes and touches must come from the UI thread, the test's own.
+  std::thread::id uiThread = std::this_thread::get_id();
+  int callsElsewhere = 0;
 
   static void Write(LV2UI_Controller c, uint32_t port, uint32_t size, uint32_t format,
                     const void* buffer)
@@ -30,12 +33,14 @@ struct UiHost
     if (size != sizeof(float) || format != 0) return;
     std::lock_guard<std::mutex> guard(h->lock);
     h->writes.push_back({port, *static_cast<const float*>(buffer)});
+    h->callsElsewhere += std::this_thread::get_id() != h->uiThread;
   }
   static void Touch(LV2UI_Feature_Handle handle, uint32_t port, bool grabbed)
   {
     auto* h = static_cast<UiHost*>(handle);
     std::lock_guard<std::mutex> guard(h->lock);
     h->touches.push_back({port, grabbed});
+    h->callsElsewhere += std::this_thread::get_id() != h->uiThread;
   }
   static int Resize(LV2UI_Feature_Handle handle, int w, int hgt)
   {
@@ -171,6 +176,7 @@ TEST_P(Lv2Ui, KnobDragComesBackThroughWrite)
       ASSERT_EQ(mHost.touches.size(), 2u);
       EXPECT_EQ(mHost.touches.front(), std::make_pair(port, true));
       EXPECT_EQ(mHost.touches.back(), std::make_pair(port, false));
+      EXPECT_EQ(mHost.callsElsewhere, 0);
     }
     if (access)
     {
