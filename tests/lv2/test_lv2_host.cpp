@@ -218,6 +218,31 @@ TEST(Lv2Host, StateRestoresIntoASecondInstance)
             LV2_STATE_ERR_NO_FEATURE);
 }
 
+// Quiet input near the bottom of the float range: no subnormal float reaches the output ports,
+// while the signal above FLT_MIN still comes through.
+TEST(Lv2Host, QuietInputGivesNoSubnormalOutput)
+{
+  Instance plug;
+  ASSERT_TRUE(plug);
+  std::vector<float> l, r;
+  Noise(l, r, 44100);
+  for (size_t i = 0; i < l.size(); ++i)
+  {
+    l[i] *= 1e-37f; // peak 5e-38: a quarter of the samples lie below FLT_MIN (1.2e-38)
+    r[i] *= 1e-37f;
+  }
+  plug.Process(l, r, 512);
+  int subnormal = 0, normal = 0;
+  for (const std::vector<float>* out : {&l, &r})
+    for (float v : *out)
+    {
+      subnormal += std::fpclassify(v) == FP_SUBNORMAL;
+      normal += std::fpclassify(v) == FP_NORMAL;
+    }
+  EXPECT_EQ(subnormal, 0) << "of " << 2 * l.size();
+  EXPECT_GT(normal, static_cast<int>(l.size())); // about three quarters after the latency
+}
+
 // Hosts that omit features, connect nothing, or run at unusual rates and blocks.
 TEST(Lv2Host, BadInputRunsOrRefusesCleanly)
 {
