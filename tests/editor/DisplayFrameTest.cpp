@@ -165,6 +165,40 @@ TEST_F(EditorTest, RealisedResponseFollowsABoostedBand)
   EXPECT_NEAR(State().bandTable[3].pointScreenX, 475.2, 0.05);
 }
 
+// Once the transport stops the display clears the spectrum, and the colour field goes black: also
+// when Colour Gain was 0 while the audio played and is raised afterwards.
+TEST_F(EditorTest, StoppedTransportClearsTheSpectrumField)
+{
+  // Pixels of the plot below the curve and the band rings (window rows 300 to 543) that are not
+  // black; the grid and the handles have faded out.
+  const auto lit = [&]
+  {
+    int count = 0;
+    for (int y = 300; y < 32 + kPlotSize; ++y)
+      for (int x = 32; x < 32 + kPlotSize; ++x)
+        count += Pixel(x, y)[1] || Pixel(x, y)[2] || Pixel(x, y)[3];
+    return count;
+  };
+  for (double gainWhilePlaying : {1.0, 0.0})
+  {
+    SCOPED_TRACE(testing::Message() << "Colour Gain " << gainWhilePlaying << " while playing");
+    Recreate();
+    State().revealTimer = kRevealTimerEnd;
+    SetParam(kParamColourGain, gainWhilePlaying);
+    DrawFrames(1); // the capture runs while the display draws
+    for (int i = 0; i < 8; ++i) ProcessBlock(1000.0, 0.5);
+    DrawFrames(2);
+    if (gainWhilePlaying > 0.0)
+    {
+      EXPECT_GT(lit(), 1000); // the sine's colour below the curve
+    }
+    DrawFrames(17); // 16 frames without audio, then the clear
+    SetParam(kParamColourGain, 1.0);
+    DrawFrames(1);
+    EXPECT_EQ(lit(), 0);
+  }
+}
+
 // Colour of the field: the hue weights, the two energy terms and the inverted schemes.
 TEST(SpectrumField, ColoursFromEnergyAndScheme)
 {
