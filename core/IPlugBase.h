@@ -171,7 +171,9 @@ public:
   void BindInputBuffers(int first, int count, double** buffers);
   void BindOutputBuffers(int first, int count, float** buffers);
   void BindOutputBuffers(int first, int count, double** buffers);
-  // Audio thread. float: runs the engine, then stores (or adds) each connected output as float.
+  // Audio thread. float: runs the engine, then stores (or adds) each connected output as float,
+  // values below FLT_MIN in magnitude as 0 (no subnormal float leaves the plug-in). double: the
+  // engine's own output, computed with subnormal doubles flushed to zero.
   void RunEngine(float, int nFrames);
   void RunEngineAdding(float, int nFrames);
   void RunEngine(double, int nFrames);

@@ -10,6 +10,7 @@
 #include "editor/Panel.h"
 #include "engine/InstanceState.h"
 #include "engine/SharedFlags.h"
+#include "engine/TarvexEngine.h"
 #include "graphics/IControl.h"
 #include "graphics/IGraphics.h"
 
@@ -272,10 +273,16 @@ void DoubleClickInPlot(InstanceState& s, int x, int y)
   {
     // Gain Scale 0 flattens every band, so the pointer's level cannot be turned into a gain: the
     // new band lies on the flat curve, 0 dB and 0 dB per octave, at the pointer's frequency. The
-    // rebuild keeps gain and slope values while Gain Scale is 0.
+    // rebuild keeps gain and slope values while Gain Scale is 0, so the table takes the gain and
+    // slope those values give here; the band's old table gain may be the floor of a "-INF" gain,
+    // which would keep the curve silent at the point while the readout says 0 dB.
     WDL_MutexLock lock(s.plug->GetMutex());
     if (IParam* p = s.plug->GetParam(kParamBandGain + off)) p->mValue = 0.0;
     if (IParam* p = s.plug->GetParam(kParamBandSlope + off)) p->mValue = 0.0;
+    BandPoint fromParams[kBandCount];
+    BandsFromParams(*s.plug, fromParams);
+    record.gain = fromParams[off].gain;
+    record.slope = fromParams[off].slope;
   }
   s.view.ripplePhase = 0.0;
   SelectBand(s, off);

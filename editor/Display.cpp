@@ -174,8 +174,10 @@ void TakeNewCurve(InstanceState& s)
 
 void DrawSpectrumLayer(InstanceState& s)
 {
-  if (LoadShared(s.colourGain) == 0.0) return;
+  // The realised response line reads kernelColumns whatever Colour Gain is; only the colour field
+  // and the input analysis that feeds nothing else are skipped at 0.
   if (LoadFlag(s.kernelChanged)) KernelResponseColumns(s, kPlotSize);
+  if (LoadShared(s.colourGain) == 0.0) return;
   if (LoadFlag(s.captureChanged)) AnalyseCapture(s, kPlotSize);
   DrawSpectrumField(s, kPlotSize, LoadFlag(s.colourScheme));
 }

@@ -56,7 +56,8 @@ void DrawDisplayFrame(InstanceState& state);
 void ClearCanvas(InstanceState& state);
 // Copies a new curve (under curveLock) and converts it to rows.
 void TakeNewCurve(InstanceState& state);
-// Runs the analyses whose inputs changed, then paints the colour field (Colour Gain not 0).
+// Runs the kernel response analysis when the kernel changed; with Colour Gain not 0 also the input
+// analysis when new audio arrived, then paints the colour field.
 void DrawSpectrumLayer(InstanceState& state);
 // Blends the grid into the plot, fading with revealTimer.
 void BlendGridPicture(InstanceState& state);

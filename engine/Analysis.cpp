@@ -195,8 +195,11 @@ void RunDisplayIdleRule(InstanceState& s)
   SemLockRelease(s.dspLock);
   if (idle != kIdleHandled)
   {
-    std::memset(s.spectrumColumns[0], 0, sizeof(double) * kDisplayColumns);
-    std::memset(s.spectrumColumns[1], 0, sizeof(double) * kDisplayColumns);
+    // Left, right and the sum the colour field draws: the spectrum leaves the screen. An analysis
+    // still pending (Colour Gain 0 skips it) would bring the stopped audio back.
+    StoreFlag(s.captureChanged, 0);
+    for (int k = 0; k < 3; ++k)
+      std::memset(s.spectrumColumns[k], 0, sizeof(double) * kDisplayColumns);
     // Only the current capture length: every reader stops there and the analysis rewrites it
     // before reading, so values a longer capture left behind can never be seen; clearing the
     // whole array would only make its untouched pages resident.

@@ -20,5 +20,6 @@ bool AnalyseCapture(InstanceState& state, int columns);
 void KernelResponseColumns(InstanceState& state, int columns);
 
 // Display thread, once per frame before the frame takes drawLock: after 16 frames without a process
-// call, performs pending kernel rebuilds itself (under dspLock) and clears the spectrum once.
+// call, performs pending kernel rebuilds itself (under dspLock) and clears the spectrum once (the
+// three spectrumColumns arrays, the capture spectra and a pending input analysis).
 void RunDisplayIdleRule(InstanceState& state);

@@ -168,7 +168,12 @@ bool StereoTransformPays(int n)
 void RunBlockStep(IPlugBase& plug, TarvexEngine& e, InstanceState& s, int channels)
 {
   const int n = e.mFftSize;
-  const bool kernelChanged = RebuildKernelIfChanged(plug, s);
+  // A rebuild cross-fades from the kernel that was playing; before the first block since the last
+  // reset none was (settings restored before the first block, or changed with Resolution), and the
+  // new kernel applies from the first sample.
+  const bool rebuilt = RebuildKernelIfChanged(plug, s);
+  const bool kernelChanged = rebuilt && e.mBlockConvolved;
+  e.mBlockConvolved = true;
   if (channels == 2 && StereoTransformPays(n))
     ConvolveStereoBlock(e, s, kernelChanged);
   else
@@ -396,6 +401,7 @@ void ConfigureDsp(IPlugBase& plug, TarvexEngine& e, InstanceState& s, int hostBl
   e.mInputFill = 0;
   e.mCarryCount = 0;
   e.mReadPos = 0;
+  e.mBlockConvolved = false;
   e.mFftSize = n;
   e.mKernelLength = l;
   e.mBlockSize = n - l + 1;

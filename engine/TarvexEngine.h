@@ -58,6 +58,9 @@ struct TarvexEngine
   int32_t mWriteOffset; // distance from the read position to where the next block result starts
   int32_t mRingSize;    // B + N
   int32_t mReadPos;     // next ring position to play out
+  // A block has been convolved since construction or the last reset. Until then the ring holds
+  // nothing of an earlier kernel, so a pending rebuild takes over without a cross-fade.
+  bool mBlockConvolved;
   DspExtents mExtents;
 };
 
@@ -103,7 +106,9 @@ bool TryResetDsp(IPlugBase& plug, TarvexEngine& engine, InstanceState& state, in
 // longer than B runs as consecutive runs of at most B frames, with the output of a host that sent
 // those runs one by one, so the latency depends only on Resolution, Input Buffer Size and the
 // sample rate. Non-finite input samples are taken as silence. Runs with subnormal numbers flushed
-// to zero (the caller's floating-point control word is restored on return).
+// to zero (the caller's floating-point control word is restored on return). A kernel rebuild
+// cross-fades over one block from the kernel that was playing; the first block after construction
+// or a reset has none to fade from and uses the settings it finds from its first sample.
 void ProcessEngineFrames(IPlugBase& plug, TarvexEngine& engine, InstanceState& state,
                          double** inputs, double** outputs, int frames);
 

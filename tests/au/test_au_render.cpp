@@ -235,6 +235,38 @@ TEST_F(AuRender, BypassCopiesTheInputExactly)
   EXPECT_NE(processed[0], source.channel[0]); // delayed by the latency: not a copy
 }
 
+// Quiet input near the bottom of the float range, processed and bypassed: no subnormal float
+// leaves the unit (the bypass copies the input otherwise exactly), while the signal above FLT_MIN
+// still comes through.
+TEST_F(AuRender, QuietInputGivesNoSubnormalOutput)
+{
+  const int frames = 44100;
+  CallbackSource source;
+  for (int c = 0; c < 2; ++c)
+  {
+    source.channel[c] = Noise(frames, 31 + c);
+    for (float& v : source.channel[c]) v *= 1e-37f; // peak 5e-38: a quarter below FLT_MIN
+  }
+  for (bool bypassed : {false, true})
+  {
+    SCOPED_TRACE(bypassed ? "bypassed" : "processed");
+    Unit unit;
+    ASSERT_TRUE(unit);
+    Play(unit, source, 512);
+    ASSERT_EQ(unit.SetValue<UInt32>(kAudioUnitProperty_BypassEffect, 0, 0, bypassed), noErr);
+    const Stereo out = RenderSlices(unit, frames, 512);
+    int subnormal = 0, normal = 0;
+    for (const std::vector<float>& channel : out)
+      for (float v : channel)
+      {
+        subnormal += std::fpclassify(v) == FP_SUBNORMAL;
+        normal += std::fpclassify(v) == FP_NORMAL;
+      }
+    EXPECT_EQ(subnormal, 0) << "of " << 2 * frames;
+    EXPECT_GT(normal, frames); // about three quarters, after the latency when processed
+  }
+}
+
 TEST_F(AuRender, BufferlessAndInPlaceOutputsGetTheSameResult)
 {
   const int frames = 6000, slice = 500;

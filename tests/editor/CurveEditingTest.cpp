@@ -280,6 +280,37 @@ TEST_F(EditorTest, DoubleClickAddWithGainScaleZeroKeepsTheOtherBands)
   EXPECT_EQ(Param(kParamBandSlope), 6.0);
 }
 
+// A band whose gain was "-INF" before it was switched off, added again at Gain Scale 0: its
+// gain and slope read 0 dB and 0 dB per octave, and the curve is what those values give (every
+// band at Overall Gain), not silent at the new point.
+TEST_F(EditorTest, DoubleClickAddWithGainScaleZeroDrawsWhatItsParametersGive)
+{
+  SetParam(kParamBandOn + 1, 0.0);
+  SetParam(kParamBandGain + 1, kCurveDbFloor);
+  SetParam(kParamBandSlope + 1, 24.0);
+  SetParam(kParamOverallGain, -6.0);
+  SetParam(kParamGainScale, 0.0);
+  ProcessBlock();
+  DrawFrames(1);
+  DoubleClick(300, 150);
+  ProcessBlock();
+  ASSERT_EQ(Param(kParamBandOn + 1), 1.0);
+  EXPECT_EQ(Param(kParamBandGain + 1), 0.0);
+  EXPECT_EQ(Param(kParamBandSlope + 1), 0.0);
+  BandPoint fromParams[kBandCount];
+  BandsFromParams(*plug, fromParams);
+  for (int b = 0; b < kBandCount; ++b)
+  {
+    EXPECT_EQ(State().bandTable[b].gain, fromParams[b].gain) << b;
+    EXPECT_EQ(State().bandTable[b].slope, fromParams[b].slope) << b;
+  }
+  // Flat at -6 dB through the new point (column 268): equal gains and zero slopes make the
+  // segments constant up to rounding (1e-15); silence there would read 0.
+  const double flat = std::pow(10.0, -6.0 / 20.0);
+  for (int column : {0, 200, 268, 511})
+    EXPECT_NEAR(State().displayCurve[511 - column], flat, 1e-12) << column;
+}
+
 // Hover texts: frequency and true dB under the pointer; four characters without decimals from
 // 100 Hz, one decimal below; the bottom row prints minus infinity as the C library does. Outside
 // the plot the label is emptied. Hovering changes no parameter.

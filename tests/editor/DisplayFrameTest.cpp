@@ -70,6 +70,20 @@ TEST_F(GoldenFrameTest, EachColourSchemeWithASine)
   }
 }
 
+// Colour Gain 0 switches the colour field off, not the realised response: a short kernel under a
+// bass cut and a boost departs from the curve in the bass, drawn dashed over black while a sine
+// plays.
+TEST_F(GoldenFrameTest, ColourGainZeroKeepsTheRealisedResponse)
+{
+  SetParam(kParamColourGain, 0.0);
+  SetParam(kParamResolution, 0.2);
+  SetParam(kParamBandGain + 0, kCurveDbFloor);
+  SetParam(kParamBandGain + 1, 12.0);
+  ProcessBlock();
+  DrawWithSine();
+  Check("colour-gain-0");
+}
+
 TEST_F(GoldenFrameTest, GrabWithItsLabel)
 {
   DrawFrames(1);
@@ -163,6 +177,86 @@ TEST_F(EditorTest, RealisedResponseFollowsABoostedBand)
   for (int b = 0; b < 4; ++b) EXPECT_NEAR(State().bandTable[b].pointScreenY, 270.25, 0.01);
   EXPECT_NEAR(State().bandTable[0].pointScreenX, 134.6, 0.05);
   EXPECT_NEAR(State().bandTable[3].pointScreenX, 475.2, 0.05);
+}
+
+// The realised response follows the kernel at Colour Gain 0 too, whether it was 0 from the start
+// or set to 0 before the kernel changed. Without audio the colour field is black at any gain, so
+// the plot must match the one drawn at Colour Gain 1 pixel for pixel.
+TEST_F(EditorTest, RealisedResponseIsDrawnAtColourGainZero)
+{
+  struct Drawn
+  {
+    std::vector<double> columns;
+    std::vector<uint8_t> plot;
+  };
+  // Short kernel and a boost, then a bass cut: the response departs from the curve in the bass.
+  const auto draw = [&](double gainFirst, double gainThen)
+  {
+    Recreate();
+    State().revealTimer = kRevealTimerEnd; // no grid, no handles
+    SetParam(kParamColourGain, gainFirst);
+    SetParam(kParamResolution, 0.2);
+    SetParam(kParamBandGain + 1, 12.0);
+    ProcessBlock();
+    DrawFrames(3);
+    SetParam(kParamColourGain, gainThen);
+    SetParam(kParamBandGain + 0, kCurveDbFloor);
+    ProcessBlock();
+    DrawFrames(3);
+    Drawn d;
+    d.columns.assign(State().kernelColumns, State().kernelColumns + kPlotSize);
+    for (int y = 32; y < 32 + kPlotSize; ++y)
+      for (int x = 32; x < 32 + kPlotSize; ++x)
+        for (int c = 1; c <= 3; ++c) d.plot.push_back(Pixel(x, y)[c]);
+    return d;
+  };
+  const Drawn reference = draw(1.0, 1.0);
+  // The departure is real: the 205-tap kernel cannot follow the cut down to the 20 Hz column
+  // (0.65 where the curve is silent), so dashes are drawn there.
+  ASSERT_GT(reference.columns[511], 0.1);
+  ASSERT_LT(State().displayCurve[511], 1e-3);
+  for (const auto& gains : {std::make_pair(0.0, 0.0), std::make_pair(1.0, 0.0)})
+  {
+    SCOPED_TRACE(testing::Message() << "Colour Gain " << gains.first << ", then " << gains.second);
+    const Drawn d = draw(gains.first, gains.second);
+    EXPECT_EQ(State().kernelChanged, 0);
+    EXPECT_EQ(d.columns, reference.columns); // the same analysis of the same kernel
+    EXPECT_TRUE(d.plot == reference.plot);
+  }
+}
+
+// Once the transport stops the display clears the spectrum, and the colour field goes black: also
+// when Colour Gain was 0 while the audio played and is raised afterwards.
+TEST_F(EditorTest, StoppedTransportClearsTheSpectrumField)
+{
+  // Pixels of the plot below the curve and the band rings (window rows 300 to 543) that are not
+  // black; the grid and the handles have faded out.
+  const auto lit = [&]
+  {
+    int count = 0;
+    for (int y = 300; y < 32 + kPlotSize; ++y)
+      for (int x = 32; x < 32 + kPlotSize; ++x)
+        count += Pixel(x, y)[1] || Pixel(x, y)[2] || Pixel(x, y)[3];
+    return count;
+  };
+  for (double gainWhilePlaying : {1.0, 0.0})
+  {
+    SCOPED_TRACE(testing::Message() << "Colour Gain " << gainWhilePlaying << " while playing");
+    Recreate();
+    State().revealTimer = kRevealTimerEnd;
+    SetParam(kParamColourGain, gainWhilePlaying);
+    DrawFrames(1); // the capture runs while the display draws
+    for (int i = 0; i < 8; ++i) ProcessBlock(1000.0, 0.5);
+    DrawFrames(2);
+    if (gainWhilePlaying > 0.0)
+    {
+      EXPECT_GT(lit(), 1000); // the sine's colour below the curve
+    }
+    DrawFrames(17); // 16 frames without audio, then the clear
+    SetParam(kParamColourGain, 1.0);
+    DrawFrames(1);
+    EXPECT_EQ(lit(), 0);
+  }
 }
 
 // Colour of the field: the hue weights, the two energy terms and the inverted schemes.

@@ -143,16 +143,19 @@ TEST_F(EngineHandoff, IdleDisplayTakesOverRebuildsAndClearsTheSpectrumOnce)
   auto plug = MakeTarvex();
   InstanceState& s = *plug->State();
   Stereo in(4000);
-  for (int i = 0; i < 4000; ++i) in.left[i] = std::sin(i * 0.1);
+  for (int i = 0; i < 4000; ++i) in.left[i] = in.right[i] = std::sin(i * 0.1);
   Process(*plug, in, 4000);
   AnalyseCapture(s, kDisplayColumns);
-  ASSERT_GT(s.spectrumColumns[0][300], 0.0);
+  // Left, right and the sum the colour field draws.
+  for (int k = 0; k < 3; ++k) ASSERT_GT(s.spectrumColumns[k][300], 0.0) << k;
   for (int frame = 0; frame < 16; ++frame) RunDisplayIdleRule(s);
   EXPECT_EQ(s.idleFrames, 16);
-  EXPECT_GT(s.spectrumColumns[0][300], 0.0); // not yet idle long enough
+  EXPECT_GT(s.spectrumColumns[2][300], 0.0); // not yet idle long enough
   RunDisplayIdleRule(s);
   EXPECT_EQ(s.idleFrames, 1000);
-  EXPECT_EQ(s.spectrumColumns[0][300], 0.0);
+  for (int k = 0; k < 3; ++k)
+    for (int c = 0; c < kDisplayColumns; ++c)
+      ASSERT_EQ(s.spectrumColumns[k][c], 0.0) << "array " << k << ", column " << c;
 
   // Transport stopped: a parameter change reaches the kernel through the display.
   s.kernelChanged = 0;

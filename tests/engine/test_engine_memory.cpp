@@ -142,9 +142,10 @@ TEST_F(EngineMemory, OnlyThePagesTheDefaultsUseAreResident)
   ASSERT_TRUE(plug);
   const Stereo in = TestSignal(512 * 100);
   StreamFixed(*plug, in, 512);
-  // A reset at unchanged sizes, then a band change (a rebuild with cross-fade): the clearing and
-  // the synthesis stay within the sizes in use.
+  // A reset at unchanged sizes, then a band change while audio runs (a rebuild with cross-fade):
+  // the clearing and the synthesis stay within the sizes in use.
   Apply(*plug, kDefaults);
+  StreamFixed(*plug, in, 512);
   SetParam(*plug, kParamBandGain + 1, 6.0);
   StreamFixed(*plug, in, 512);
   TarvexEngine& e = plug->Engine();

@@ -61,7 +61,14 @@ TEST(EngineRealtime, KernelRebuildsAndResetsOnTheAudioThreadAllocateNothing)
     SetParam(*plug, kParamBandGain + 2, 9.0);
     SetParam(*plug, kParamResolution, 2.0); // reset at the next call
     AllocationCounter counter;
-    run(30); // the reset, then blocks with the pending rebuild and cross-fade
+    run(20); // the reset, then the first block with the pending rebuild (no cross-fade after a
+             // reset)
+    EXPECT_EQ(counter.Count(), 0);
+  }
+  {
+    SetParam(*plug, kParamBandGain + 2, -3.0);
+    AllocationCounter counter;
+    run(10); // a rebuild with cross-fade (blocks of 4350)
     EXPECT_EQ(counter.Count(), 0);
   }
   EXPECT_EQ(plug->Engine().mKernelLength, 2051);
