@@ -30,6 +30,7 @@ void CreateEditor(IPlugBase& plug, InstanceState& s, const char* bundleID)
 {
   EditorViewState& v = s.view;
   std::memset(&v, 0, sizeof(v)); // a reused slot keeps nothing of its last owner's editor
+  for (int32_t& index : v.gestureParams) index = -1;
 
   for (const KnobLayout& knob : kKnobLayout)
   {

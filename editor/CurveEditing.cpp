@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
 #include "core/IParam.h"
 #include "core/IPlugBase.h"
@@ -33,11 +34,110 @@ void RestartRevealIfStopped(InstanceState& s)
   if (LoadShared(s.revealTimer) == 0.0) StoreShared(s.revealTimer, kRevealTimerStart);
 }
 
-void FlagDisplayEdit(InstanceState& s)
+// An edit in the plot becomes a parameter change at once, as a knob turn does: the band
+// parameters take the values the table gives (the conversion the kernel rebuild uses for edits in
+// the display), the host hears each one that changed, the knobs follow at the next frame and the
+// rebuild is flagged as for any parameter change. So the host records the edit (automation write,
+// touch and latch), and no later press, knob or host change can undo it before the rebuild.
+// Editor thread, from a mouse handler; the view holds the plug-in mutex.
+void CommitPlotEdit(InstanceState& s)
 {
-  // editedInDisplay before paramsChanged: the rebuild sees the pending change with its source.
-  StoreFlag(s.editedInDisplay, 1);
-  StoreFlag(s.paramsChanged, 1);
+  IPlugBase* plug = s.plug;
+  if (!plug)
+  {
+    // editedInDisplay before paramsChanged: the rebuild sees the pending change with its source.
+    StoreFlag(s.editedInDisplay, 1);
+    StoreFlag(s.paramsChanged, 1);
+    return;
+  }
+  WDL_MutexLock lock(plug->GetMutex());
+  double values[kParamGainScale + 1], lo[kParamGainScale + 1], hi[kParamGainScale + 1];
+  for (int i = 0; i <= kParamGainScale; ++i)
+  {
+    const IParam* p = plug->GetParam(i);
+    values[i] = p ? p->Value() : 0.0;
+    lo[i] = p ? p->mMin : 0.0;
+    hi[i] = p ? p->mMax : 0.0;
+  }
+  ParamValuesFromBands(s.bandTable, values, lo, hi);
+  for (int i = 0; i < kBandParamCount; ++i)
+  {
+    IParam* p = plug->GetParam(i);
+    if (!p || p->Value() == values[i]) continue;
+    p->mValue = values[i];
+    const double normalised = p->ToNormalised();
+    plug->InformHostOfParamChange(i, normalised);
+    if (s.graphics) s.graphics->SetParameterFromPlugin(i, normalised, true);
+    plug->ParamChanged(i);
+  }
+}
+
+// The parameters a drag of part of band b may change: gain and frequency for the point, the slope
+// for a handle.
+int DragParams(int b, int part, int32_t* params)
+{
+  if (part == kPartPoint)
+  {
+    params[0] = kParamBandGain + b;
+    params[1] = kParamBandFreq + b;
+    return 2;
+  }
+  params[0] = kParamBandSlope + b;
+  return 1;
+}
+
+void EndDragGesture(InstanceState& s)
+{
+  for (int32_t& index : s.view.gestureParams)
+  {
+    if (index >= 0 && s.plug) s.plug->EndInformHostOfParamChange(index);
+    index = -1;
+  }
+}
+
+void BeginDragGesture(InstanceState& s, int b, int part)
+{
+  EndDragGesture(s); // a press after a lost release closes what it left open
+  int32_t params[2];
+  const int n = DragParams(b, part, params);
+  for (int i = 0; i < n; ++i)
+  {
+    s.view.gestureParams[i] = params[i];
+    if (s.plug) s.plug->BeginInformHostOfParamChange(params[i]);
+  }
+}
+
+// A double-click's whole change as one gesture of every band parameter it changes.
+void CommitAsOneGesture(InstanceState& s)
+{
+  IPlugBase* plug = s.plug;
+  double before[kBandParamCount];
+  for (int i = 0; i < kBandParamCount; ++i)
+  {
+    const IParam* p = plug ? plug->GetParam(i) : nullptr;
+    before[i] = p ? p->Value() : 0.0;
+  }
+  // Begin for every parameter that will change: the conversion is run once to know which.
+  bool changes[kBandParamCount] = {};
+  if (plug)
+  {
+    double values[kParamGainScale + 1], lo[kParamGainScale + 1], hi[kParamGainScale + 1];
+    for (int i = 0; i <= kParamGainScale; ++i)
+    {
+      const IParam* p = plug->GetParam(i);
+      values[i] = p ? p->Value() : 0.0;
+      lo[i] = p ? p->mMin : 0.0;
+      hi[i] = p ? p->mMax : 0.0;
+    }
+    BandPoint table[kBandCount];
+    std::memcpy(static_cast<void*>(table), s.bandTable, sizeof(table));
+    ParamValuesFromBands(table, values, lo, hi);
+    for (int i = 0; i < kBandParamCount; ++i)
+      if ((changes[i] = values[i] != before[i])) plug->BeginInformHostOfParamChange(i);
+  }
+  CommitPlotEdit(s);
+  for (int i = 0; i < kBandParamCount; ++i)
+    if (changes[i]) plug->EndInformHostOfParamChange(i);
 }
 
 double GainScale(const InstanceState& s)
@@ -175,6 +275,7 @@ void PressInPlot(InstanceState& s, int x, int y)
   if (v.dragState != 1) return;
   ShowBandText(s, v.dragBand, v.dragPart);
   SelectBand(s, v.dragBand);
+  BeginDragGesture(s, v.dragBand, v.dragPart);
   const int params[3] = {kParamBandGain + v.dragBand, kParamBandFreq + v.dragBand,
                          kParamBandSlope + v.dragBand};
   const int knobs[3] = {kControlBandGain, kControlBandFreq, kControlBandSlope};
@@ -234,12 +335,13 @@ void DragInPlot(InstanceState& s, int x, int y)
     band.slope = slope;
   }
   ShowBandText(s, v.dragBand, v.dragPart);
-  FlagDisplayEdit(s);
+  CommitPlotEdit(s);
 }
 
 void ReleaseInPlot(InstanceState& s)
 {
   s.view.dragState = 0;
+  EndDragGesture(s);
   ClearLabel(s);
 }
 
@@ -250,7 +352,7 @@ void DoubleClickInPlot(InstanceState& s, int x, int y)
   {
     s.bandTable[band].on = 0;
     s.bandTable[band].resetFreq = -1.0;
-    FlagDisplayEdit(s);
+    CommitAsOneGesture(s);
     return;
   }
   int off = -1;
@@ -286,7 +388,7 @@ void DoubleClickInPlot(InstanceState& s, int x, int y)
   }
   s.view.ripplePhase = 0.0;
   SelectBand(s, off);
-  FlagDisplayEdit(s);
+  CommitAsOneGesture(s);
 }
 
 void HoverInPlot(InstanceState& s, int x, int y)

@@ -58,6 +58,9 @@ struct EditorViewState
   int32_t dragState;            // 1 while a point or handle is grabbed
   int32_t dragBand;
   int32_t dragPart; // BandPart
+  // Band parameters whose host gesture the current plot drag began (-1: none); its release ends
+  // them.
+  int32_t gestureParams[2];
   int32_t hoverActive;
   int32_t hoverBand;
   int32_t hoverPart;

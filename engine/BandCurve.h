@@ -57,6 +57,8 @@ enum BandParamIndex
   kParamOverallGain = 17,
   kParamGainScale = 18,
 };
+// The band parameters (on, gain, frequency and slope of the four bands) come first.
+constexpr int kBandParamCount = kParamTranspose;
 
 // Writes on, freq, gain and slope of the four records from parameter values indexed as above.
 void BandsFromParamValues(const double* paramValues, BandPoint* bandTable);

@@ -28,7 +28,6 @@ constexpr int kNiceSizes[36] = {100,   180,   240,   320,   400,   500,   720,  
 constexpr int kMinBlockSize = 128;
 // Longest kernel that still leaves a block of kMinBlockSize in the largest transform.
 constexpr int kMaxKernelLength = kMaxFftSize - kMinBlockSize + 1;
-constexpr int kBandParamCount = 16;
 // Parameter indices of the settings the engine reads on the audio thread.
 constexpr int kResolutionParam = 21;
 constexpr int kInputBufferSizeParam = 22;

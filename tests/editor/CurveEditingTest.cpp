@@ -392,7 +392,11 @@ TEST_F(EditorTest, StrayMouseInputChangesNothing)
 // After an edit in the plot the rebuild writes the band parameters and pushes them through the
 // graphics object into the knobs bound to them (the selected band's three, and the globals), and
 // asks the host to refresh its display.
-TEST_F(EditorTest, RebuildAfterAnEditReachesTheKnobsAndTheHost)
+// A drag in the plot is a host-recorded edit: begin-gestures for the parameters it moves at the
+// press, their values as the pointer moves, end-gestures at the release. The last values the host
+// hears are those the plug-in holds, and the curve drawn from them is the one the drag drew, so
+// replaying the host's automation gives the same curve. The knobs follow at the editor's next pass.
+TEST_F(EditorTest, PlotDragIsRecordedAsAHostGesture)
 {
   SetParam(kParamTranspose, 12.0);
   ProcessBlock();
@@ -400,27 +404,98 @@ TEST_F(EditorTest, RebuildAfterAnEditReachesTheKnobsAndTheHost)
   const BandPoint& c = State().bandTable[2];
   const int x = static_cast<int>(std::lround(c.pointScreenX));
   const int y = static_cast<int>(std::lround(c.pointScreenY));
-  const int refreshes = plug->CountCalls("Refresh");
-  DragFromTo(x, y, x + 40, y - 80);
-  // Before the rebuild the knobs still show the old values of band C.
-  IControl* gain = Graphics()->GetControl(kControlBandGain);
-  EXPECT_EQ(gain->GetParamIdx(), kParamBandGain + 2);
-  const double oldGain = gain->GetValue();
-  ProcessBlock();
-  EXPECT_EQ(plug->CountCalls("Refresh"), refreshes + 1);
-  // The rebuild ran on the processing thread: it never touches a control, the editor's next pass
-  // moves the knobs.
-  EXPECT_EQ(gain->GetValue(), oldGain);
-  DrawFrames(1);
-  // The frequency parameter is the pointer's frequency an octave down (Transpose +12).
-  EXPECT_NEAR(Param(kParamBandFreq + 2), FreqAtX(x + 40) / 2.0, FreqAtX(x + 40) * 1e-12);
-  EXPECT_NEAR(Param(kParamBandGain + 2), CurveDbAtY(y - 80), 1e-9);
-  EXPECT_NE(gain->GetValue(), oldGain);
-  for (int k : {kControlBandGain, kControlBandFreq, kControlBandSlope, kControlTranspose,
-                kControlOverallGain, kControlGainScale})
+  plug->mCalls.clear();
+  Down(x, y);
+  Drag(x + 20, y - 40);
+  Drag(x + 40, y - 80);
+  Up(x + 40, y - 80);
+  const int gain = kParamBandGain + 2, freq = kParamBandFreq + 2;
+  std::vector<std::string> order;
+  for (const auto& call : plug->mCalls)
+    if (call.name != "Refresh") order.push_back(call.name + " " + std::to_string(call.index));
+  // The press also puts the band's values on its knobs, which may send them again: between the
+  // begins and the ends there are only values of these two, at least one per move.
+  ASSERT_GE(order.size(), 8u);
+  EXPECT_EQ(order[0], "Begin " + std::to_string(gain));
+  EXPECT_EQ(order[1], "Begin " + std::to_string(freq));
+  EXPECT_EQ(order[order.size() - 2], "End " + std::to_string(gain));
+  EXPECT_EQ(order.back(), "End " + std::to_string(freq));
+  int informs[2] = {0, 0};
+  for (size_t i = 2; i + 2 < order.size(); ++i)
   {
-    IControl* knob = Graphics()->GetControl(k);
-    EXPECT_DOUBLE_EQ(knob->GetValue(), plug->GetParam(knob->GetParamIdx())->ToNormalised()) << k;
+    informs[0] += order[i] == "Inform " + std::to_string(gain);
+    informs[1] += order[i] == "Inform " + std::to_string(freq);
+    EXPECT_EQ(order[i].rfind("Inform ", 0), 0u) << order[i];
+  }
+  EXPECT_GE(informs[0], 2);
+  EXPECT_GE(informs[1], 2);
+  // The last value sent for each is the parameter's value now; the frequency is the pointer's an
+  // octave down (Transpose +12). 1e-12 relative: one pow and one log of difference.
+  for (int index : {gain, freq})
+  {
+    double last = -1.0;
+    for (const auto& call : plug->mCalls)
+      if (call.name == "Inform" && call.index == index) last = call.value;
+    EXPECT_DOUBLE_EQ(last, plug->GetParam(index)->ToNormalised()) << index;
+  }
+  EXPECT_NEAR(Param(freq), FreqAtX(x + 40) / 2.0, FreqAtX(x + 40) * 1e-12);
+  EXPECT_NEAR(Param(gain), CurveDbAtY(y - 80), 1e-9);
+
+  // The rebuild draws the curve of those parameters: the same as a fresh instance given them.
+  IControl* gainKnob = Graphics()->GetControl(kControlBandGain);
+  ProcessBlock();
+  DrawFrames(1);
+  EXPECT_DOUBLE_EQ(gainKnob->GetValue(), plug->GetParam(gain)->ToNormalised());
+  std::vector<double> dragged(State().displayCurveCopy, State().displayCurveCopy + kPlotSize);
+  std::vector<double> values;
+  for (int i = 0; i < kTarvexParamCount; ++i) values.push_back(Param(i));
+  Recreate();
+  for (int i = 0; i < kTarvexParamCount; ++i) SetParam(i, values[i]);
+  ProcessBlock();
+  DrawFrames(1);
+  for (int col = 0; col < kPlotSize; ++col)
+    ASSERT_NEAR(State().displayCurveCopy[col], dragged[static_cast<size_t>(col)], 1e-9) << col;
+}
+
+// Whatever the user did last wins: a press on another point, a knob turn or a double-click right
+// after a drag, before any rebuild, keeps the drag.
+TEST_F(EditorTest, NothingUndoesAPlotEditBeforeTheRebuild)
+{
+  const struct
+  {
+    const char* what;
+    int next; // 0: press band C's point, 1: turn the Overall Gain knob, 2: host sets band D's gain
+  } cases[] = {{"press on another point", 0}, {"knob turn", 1}, {"host change", 2}};
+  for (const auto& k : cases)
+  {
+    SCOPED_TRACE(k.what);
+    Recreate();
+    ProcessBlock();
+    DrawFrames(1);
+    const BandPoint& a = State().bandTable[0];
+    const int x = static_cast<int>(std::lround(a.pointScreenX));
+    const int y = static_cast<int>(std::lround(a.pointScreenY));
+    DragFromTo(x, y, x + 30, y - 60);
+    const double gain = Param(kParamBandGain), freq = Param(kParamBandFreq);
+    EXPECT_GT(gain, 5.0);
+    if (k.next == 0)
+    {
+      const BandPoint& c = State().bandTable[2];
+      Down(static_cast<int>(std::lround(c.pointScreenX)),
+           static_cast<int>(std::lround(c.pointScreenY)));
+      Up(static_cast<int>(std::lround(c.pointScreenX)),
+         static_cast<int>(std::lround(c.pointScreenY)));
+    }
+    else if (k.next == 1)
+      DragFromTo(648, 162, 648, 150); // Overall Gain
+    else
+      SetParam(kParamBandGain + 3, -6.0);
+    ProcessBlock();
+    DrawFrames(1);
+    EXPECT_EQ(Param(kParamBandGain), gain);
+    EXPECT_EQ(Param(kParamBandFreq), freq);
+    // The band table, and so the curve, keeps band A where the drag left it.
+    EXPECT_NEAR(State().bandTable[0].freq, freq, freq * 1e-12);
   }
 }
 

@@ -191,6 +191,43 @@ TEST_P(Lv2Ui, KnobDragComesBackThroughWrite)
   }
 }
 
+// A band point dragged in the plot: ui:touch begins for its gain and frequency ports, their values
+// through write as it moves, touch ends at the release; the last gain written is the plug-in's.
+TEST_P(Lv2Ui, PlotDragComesBackAsATouchGesture)
+{
+  const bool access = GetParam();
+  LV2UI_Handle ui = Open(access);
+  ASSERT_NE(ui, nullptr);
+  const uint32_t gainPort = lv2test::kFirstParam + 5, freqPort = lv2test::kFirstParam + 9;
+  // Band B at its default 370 Hz and 0 dB: x from the log position, y from the 0 dB row.
+  const int x = 32 + static_cast<int>(511.0 * std::log(370.0 / 20.0) / std::log(1000.0) + 0.5);
+  const int y = 32 + 511 - static_cast<int>(511.0 * 68.68588963806504 / 128.68588963806504 + 0.5);
+  Idle(ui); // a frame, so the points have their positions
+  mSession.Drag(x, y, x + 20, y - 60, 6);
+  ASSERT_TRUE(WaitUntil(
+      [&]
+      {
+        Idle(ui);
+        std::lock_guard<std::mutex> guard(mHost.lock);
+        return mHost.touches.size() >= 4;
+      }))
+      << "no complete gesture";
+  std::lock_guard<std::mutex> guard(mHost.lock);
+  const std::vector<std::pair<uint32_t, bool>> expected = {
+      {gainPort, true}, {freqPort, true}, {gainPort, false}, {freqPort, false}};
+  EXPECT_EQ(mHost.touches, expected);
+  float lastGain = NAN;
+  for (const auto& w : mHost.writes)
+    if (w.first == gainPort) lastGain = w.second;
+  EXPECT_GT(lastGain, 10.0f); // 60 rows up from 0 dB, about +15 dB
+  if (access)
+  {
+    EXPECT_FLOAT_EQ(SavedValue(5), lastGain);
+  }
+  EXPECT_EQ(mHost.callsElsewhere, 0);
+  mDescriptor->cleanup(ui);
+}
+
 INSTANTIATE_TEST_SUITE_P(InstanceAccess, Lv2Ui, ::testing::Values(true, false),
                          [](const ::testing::TestParamInfo<bool>& info)
                          { return info.param ? "WithInstanceAccess" : "PrivateEditor"; });

@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <memory>
+#include <mutex>
+#include <vector>
 
 using namespace x11test;
 
@@ -101,6 +103,52 @@ TEST_F(TarvexEditor, DoubleClickRemovesABandAndAddsOne)
   // 20 * 1000^(300/511) Hz, about 1.15 kHz.
   const double expected = 20.0 * std::pow(1000.0, 300.0 / 511.0);
   EXPECT_NEAR(std::atof(mPlug->ParamText(8).c_str()), expected, expected * 0.01); // 1 %: one column
+}
+
+// A band point dragged in the plot reaches the host as a gesture, from the host's GUI thread: begin
+// for gain and frequency, automation as it moves, end at the release, and the last value sent is
+// the one the plug-in holds. The same for the knob; the double-click sends its changes as one.
+TEST_F(TarvexEditor, PlotDragIsRecordedByTheHostOnItsGuiThread)
+{
+  constexpr int kBandBGain = 5, kBandBFreq = 9;
+  int x = 0, y = 0;
+  BandPointAtZeroDb(370.0, &x, &y); // band B at its default
+  Requests().Clear();
+  mSession.Drag(x, y, x + 20, y - 60, 6);
+  ASSERT_TRUE(WaitUntil([&] { return Requests().Count(audioMasterEndEdit, kBandBFreq) >= 1; }))
+      << "no end of gesture";
+  std::vector<Request> seen;
+  {
+    std::lock_guard<std::mutex> guard(Requests().lock);
+    seen = Requests().requests;
+  }
+  int begins = 0, ends = 0;
+  float lastGain = -1.0f;
+  for (const Request& r : seen)
+  {
+    if (r.opcode == audioMasterBeginEdit && (r.index == kBandBGain || r.index == kBandBFreq))
+    {
+      EXPECT_EQ(ends, 0) << "a begin after an end";
+      ++begins;
+    }
+    if (r.opcode == audioMasterEndEdit) ++ends;
+    if (r.opcode == audioMasterAutomate && r.index == kBandBGain)
+    {
+      EXPECT_EQ(begins, 2) << "automation outside the gesture";
+      EXPECT_EQ(ends, 0) << "automation outside the gesture";
+      lastGain = r.opt;
+    }
+  }
+  EXPECT_EQ(begins, 2);
+  EXPECT_EQ(ends, 2);
+  EXPECT_EQ(lastGain, mPlug->Get(kBandBGain)); // the value as the host will replay it
+  EXPECT_GT(mPlug->ParamText(kBandBGain).empty() ? 0.0
+                                                 : std::atof(mPlug->ParamText(kBandBGain).c_str()),
+            10.0);
+  const auto gui = std::this_thread::get_id();
+  for (int32_t opcode :
+       {audioMasterAutomate, audioMasterBeginEdit, audioMasterEndEdit, audioMasterUpdateDisplay})
+    EXPECT_EQ(Requests().CountOffThread(opcode, gui), 0) << opcode;
 }
 
 TEST_F(TarvexEditor, PromptAppliesATypedValue)
