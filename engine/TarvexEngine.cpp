@@ -495,8 +495,13 @@ void EngineHostReset(IPlugBase& plug, TarvexEngine& e, InstanceState& s)
 {
   const double rate = plug.GetSampleRate();
   if (!(rate != e.mSampleRate) || !(rate > 0.0) || !std::isfinite(rate) || !Ready(e, s)) return;
+  // The editor's frame (drawLock) and its idle rebuild (dspLock) read the rate without the mutex.
+  SemLockAcquire(s.drawLock);
+  SemLockAcquire(s.dspLock);
   e.mSampleRate = rate;
   s.sampleRate = rate;
+  SemLockRelease(s.dspLock);
+  SemLockRelease(s.drawLock);
   ResetDsp(plug, e, s, 0, ParamValue(plug, kInputBufferSizeParam),
            ParamValue(plug, kResolutionParam));
   SemLockAcquire(s.drawLock);
