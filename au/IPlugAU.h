@@ -6,7 +6,10 @@
 // Threads: the component entry takes the plug-in mutex around every selector except Open and
 // Close. The FastDispatch parameter procedures take it themselves; the FastDispatch render
 // procedure takes no lock (the engine hands off to the editor with its own locks). Render never
-// allocates: its scratch is sized by ChangeBlockSize.
+// allocates: its scratch is sized by ChangeBlockSize. The editor's gesture and value events
+// (Begin/Inform/EndInformHostOfParamChange) are sent from the editor's thread, the main thread
+// of the Cocoa and Carbon views; parameter values set by the host reach the view's knobs at its
+// next timer tick.
 #pragma once
 
 #include <vector>

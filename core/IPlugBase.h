@@ -1,10 +1,12 @@
 // Host-independent core of the plug-in object: identity, channel plumbing between host buffers and
 // the engine, parameters, presets and saved state, the attached editor graphics, and one recursive
-// mutex that serialises host calls, the editor and the audio callbacks.
+// mutex that serialises host calls, the audio callbacks and the editor's short edits.
 //
-// Class chain: IPlugBase <- a wrapper (IPlugVST, IPlugAU, or a test wrapper) <- the concrete
-// plug-in. Threads: host entries run on host threads with mMutex held by the wrapper; ProcessFrames
-// runs on the audio thread; the editor calls SetParameterFromGUI on the main thread.
+// Class chain: IPlugBase <- a wrapper (IPlugVST, IPlugAU, IPlugLV2, or a test wrapper) <- the
+// concrete plug-in. Threads: host entries run on host threads with mMutex held by the wrapper;
+// ProcessFrames runs on the audio thread; the editor runs on the host's GUI thread and takes mMutex
+// only for short work (a batch of mouse events, SetParameterFromGUI), never for a whole frame, for
+// opening or for closing. Parameter values may be read without the mutex (IParam's SharedDouble).
 #pragma once
 
 #include <cstdint>
@@ -94,11 +96,15 @@ public:
 
   // ---- virtual operations, in slot order ----
   virtual ~IPlugBase();
+  // Host thread, mutex taken.
   virtual void HostReset();
+  // Any thread that changed the parameter, mutex taken; only sets flags and values.
   virtual void ParamChanged(int index);
   // Audio thread. Base: copies input i to output i for every input channel, zero-fills other
   // outputs.
   virtual void ProcessFrames(double** inputs, double** outputs, int nFrames);
+  // Host GUI thread, mutex held by the wrapper for the call only (the view itself opens and closes
+  // without it).
   virtual void EditorOpened() {}
   virtual void EditorClosed() {}
   virtual void UnusedHook7() {}
@@ -110,9 +116,13 @@ public:
   {
     return UnserializeParams(chunk, start);
   }
+  // Host GUI thread (the editor's gestures and edits), mutex held: the wrapper tells the host at
+  // once (VST, Audio Unit) or queues it for the UI's idle call (LV2).
   virtual void BeginInformHostOfParamChange(int index) = 0;
   virtual void InformHostOfParamChange(int index, double normalised) = 0;
   virtual void EndInformHostOfParamChange(int index) = 0;
+  // Any thread, the audio thread included, lock-free: the host is asked to re-read the parameters
+  // from its own thread later (VST at the next idle call, LV2 in the UI's idle).
   virtual void RequestHostRefresh() = 0;
   virtual int HostSamplePosition() = 0;
   virtual double HostTempo() = 0;
@@ -151,9 +161,12 @@ public:
   // ---- parameters ----
   int NParams() const { return mParams.GetSize(); }
   IParam* GetParam(int index) const { return mParams.Get(index); }
-  // Editor thread: sets a parameter from a normalised value and tells host and engine.
+  // Editor thread: sets a parameter from a normalised value and tells host and engine; takes the
+  // mutex for that short work.
   void SetParameterFromGUI(int index, double normalised);
+  // Caller holds the mutex.
   void NotifyAllParams();
+  // Any thread, caller holds the mutex: the values reach the knobs at the editor's next frame.
   void PushParamsToEditor();
   IGraphics* GetGUI() const { return mGraphics; }
 

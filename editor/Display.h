@@ -5,9 +5,11 @@
 // (0 at the bottom) is RowFromCurveDb(g, 512, unclamped) of a curve-dB value g, at window y =
 // plotTop + 511 - r.
 //
-// Threads: the editor thread. DrawDisplayFrame takes drawLock for the painting (steps 3 to 14) and,
-// through the analyses and the idle rule, the locks those name; it never allocates. The frame steps
-// are public so that benchmarks can time each layer; they expect drawLock held.
+// Threads: the editor thread, without the plug-in mutex. DrawDisplayFrame takes drawLock for the
+// painting (steps 3 to 14) and, through the analyses and the idle rule, the locks those name
+// (dspLock only without waiting, or while the host is not processing); so processing never waits
+// for a frame. It never allocates. The frame steps are public so that benchmarks can time each
+// layer; they expect drawLock held.
 #pragma once
 
 #include <cstdint>

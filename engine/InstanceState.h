@@ -3,8 +3,9 @@
 // every field it uses.
 //
 // Flags are set by their writer and cleared by their reader. The audio thread and the editor reach
-// shared arrays only under the engine's locks; the fields below marked (main) are touched only by
-// host calls under the plug-in mutex and by the editor thread.
+// shared arrays only under the engine's locks. The fields marked (main) are written by host calls
+// under the plug-in mutex and used by the editor thread, which draws without the mutex: the scalar
+// ones are read and written with SharedFlags.h's atomic accesses, the label text under drawLock.
 #pragma once
 
 #include <cstdint>

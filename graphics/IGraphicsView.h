@@ -4,8 +4,8 @@
 // frame clock that turns dirty controls into a redraw, double-clicks by timing, and the text
 // prompt's geometry, editing and result.
 //
-// Threads: plain value code; the functions that take an IGraphics run where the view may touch the
-// graphics object (the editor's thread, or any thread holding the plug-in's mutex).
+// Threads: plain value code; the functions that take an IGraphics run on the editor's thread (the
+// host's GUI thread), the only thread that touches the graphics object.
 #pragma once
 
 #include <cstdint>
