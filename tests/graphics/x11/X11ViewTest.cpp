@@ -109,7 +109,8 @@ protected:
   Window mParent = 0, mEditor = 0;
 };
 
-// No effEditIdle is ever sent in these tests: the view redraws at its own frame rate.
+// The view runs only in the host's calls: WaitUntil and SleepMs send effEditIdle, as a host's GUI
+// thread does; input and frames are handled there.
 TEST_P(X11View, WindowIsTheEditorSizeAndShowsTheBitmap)
 {
   XWindowAttributes attributes;
@@ -124,8 +125,12 @@ TEST_P(X11View, WindowIsTheEditorSizeAndShowsTheBitmap)
   EXPECT_EQ(rect->bottom - rect->top, kHeight);
 
   EXPECT_TRUE(WaitUntil([&] { return ShowsExpected(); }));
-  // A host-side change reaches the window by the view's own timer.
-  mPlug->Set(kParamKnob, 0.9f);
+  // A change from another host thread waits for the next idle call: the view has no thread that
+  // could draw it, and nothing is drawn off the host's GUI thread.
+  const std::vector<uint32_t> before = mSession.Capture(mEditor, kWidth, kHeight);
+  std::thread([&] { mPlug->Set(kParamKnob, 0.9f); }).join();
+  std::this_thread::sleep_for(std::chrono::milliseconds(100)); // six frame periods, no idle call
+  EXPECT_EQ(mSession.Capture(mEditor, kWidth, kHeight), before);
   EXPECT_TRUE(WaitUntil([&] { return ShowsExpected(); }));
   EXPECT_EQ(mSession.Capture(mEditor, kWidth, kHeight)[120 * kWidth + 120],
             ValuePixel(static_cast<double>(0.9f), 0x20)); // the value as the host set it
