@@ -6,8 +6,8 @@
 // Threads: ProcessEngineFrames runs on the audio thread and takes the instance's dspLock; resets
 // take drawLock then dspLock. Construction, destruction and host notifications run under the
 // plug-in mutex. The editor's thread uses the engine without the mutex, through these locks only
-// (RebuildKernelIfChanged in the idle rule, the hand-off copies). The engine never allocates in steady-state processing; buffers are created at
-// construction and never resized.
+// (RebuildKernelIfChanged in the idle rule, the hand-off copies). The engine never allocates in
+// steady-state processing; buffers are created at construction and never resized.
 #pragma once
 
 #include <cstdint>
