@@ -125,6 +125,11 @@ bool RebuildKernelIfChanged(IPlugBase& plug, InstanceState& state);
 
 // Band table from the current parameter values.
 void BandsFromParams(const IPlugBase& plug, BandPoint* bandTable);
+// The band parameter values (the first kBandParamCount of values, which holds kParamGainScale + 1)
+// that the band table gives, in the conversion the rebuild uses after an edit in the display; the
+// globals in values are the parameters' own. Writes no parameter; may lower a band's freq to 20 kHz
+// before Transpose as that conversion does.
+void BandParamValuesFromTable(const IPlugBase& plug, BandPoint* bandTable, double* values);
 // Band parameters from the band table after an edit in the display; updates the editor's knobs when
 // graphics exist and asks the host to refresh its parameter display.
 void ParamsFromBands(IPlugBase& plug, InstanceState& state);
