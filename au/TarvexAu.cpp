@@ -2,8 +2,8 @@
 // (the Carbon view component). Any host thread for the first, the main thread for the second.
 #include "au/AUViewFactories.h"
 #include "au/IPlugAU.h"
-#include "engine/Tarvex.h"
 #include "graphics/LICE_Resources.h"
+#include "plugin/Tarvex.h"
 
 #define TARVEX_EXPORT extern "C" __attribute__((visibility("default")))
 

@@ -1,6 +1,6 @@
 // The VST build's entry points: "VSTPluginMain" and "main" (the same function under the name older
 // Linux hosts look for). Any host thread; constructions are serialised by a process-wide mutex.
-#include "engine/Tarvex.h"
+#include "plugin/Tarvex.h"
 #include "vst/IPlugVST.h"
 
 #define TARVEX_EXPORT extern "C" __attribute__((visibility("default")))

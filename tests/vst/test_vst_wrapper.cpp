@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "engine/Tarvex.h"
+#include "plugin/Tarvex.h"
 #include "tests/vst/RecordingGraphics.h"
 #include "vst/IPlugVST.h"
 
