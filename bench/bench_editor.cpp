@@ -12,15 +12,16 @@
 #include <unistd.h>
 #include <vector>
 
+#include "dsp/Analysis.h"
+#include "dsp/SemLock.h"
+#include "dsp/SharedFlags.h"
 #include "editor/Display.h"
+#include "editor/EditorViewState.h"
 #include "editor/Panel.h"
 #include "editor/SpectrumField.h"
-#include "engine/Analysis.h"
-#include "engine/SemLock.h"
-#include "engine/SharedFlags.h"
-#include "engine/Tarvex.h"
 #include "graphics/IGraphics.h"
 #include "graphics/LICE_Resources.h"
+#include "plugin/Tarvex.h"
 #include "tests/support/IPlugTestWrapper.h"
 
 namespace
@@ -139,7 +140,7 @@ void BM_EditorLayer(benchmark::State& state)
                                 "panel",
                                 "label"};
   state.SetLabel(names[layer]);
-  if (layer == kLayerGrid) state.counters["grid_pixels"] = s.view.gridPixelCount;
+  if (layer == kLayerGrid) state.counters["grid_pixels"] = s.view->gridPixelCount;
   for (auto _ : state)
   {
     SemLockAcquire(s.drawLock);

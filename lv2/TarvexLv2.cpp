@@ -17,12 +17,12 @@
 #include <lv2/instance-access/instance-access.h>
 #include <lv2/ui/ui.h>
 
-#include "engine/Tarvex.h"
 #include "graphics/IGraphics.h"
 #include "graphics/LICE_Resources.h"
 #include "lv2/IPlugLV2.h"
 #include "lv2/Lv2Ports.h"
 #include "lv2/TarvexParamTable.h"
+#include "plugin/Tarvex.h"
 #ifdef TARVEX_HAVE_X11
 #include "graphics/linux/IGraphicsX11View.h"
 #endif

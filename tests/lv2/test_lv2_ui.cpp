@@ -13,7 +13,6 @@ using namespace x11test;
 
 namespace
 {
-constexpr int kOverallGain = 17;
 constexpr int kOverallGainX = 648, kOverallGainY = 162; // knob centre; the knob is 50 x 50
 
 struct UiHost
@@ -152,14 +151,15 @@ TEST_P(Lv2Ui, KnobDragComesBackThroughWrite)
     // Host automation of Overall Gain to -30 dB, then 25 pixels up on a 50-pixel knob with gearing
     // 4: +0.125 of the 120 dB range, +15 dB.
     const float automated = -30.0f;
-    mDescriptor->port_event(ui, lv2test::kFirstParam + kOverallGain, sizeof(float), 0, &automated);
+    mDescriptor->port_event(ui, lv2test::kFirstParam + kParamOverallGain, sizeof(float), 0,
+                            &automated);
     if (access)
     {
-      EXPECT_FLOAT_EQ(SavedValue(kOverallGain), automated);
+      EXPECT_FLOAT_EQ(SavedValue(kParamOverallGain), automated);
     }
     SleepMs(100);
     mSession.Drag(kOverallGainX, kOverallGainY, kOverallGainX, kOverallGainY - 25, 5);
-    const uint32_t port = lv2test::kFirstParam + kOverallGain;
+    const uint32_t port = lv2test::kFirstParam + kParamOverallGain;
     ASSERT_TRUE(WaitUntil(
         [&]
         {
@@ -180,7 +180,7 @@ TEST_P(Lv2Ui, KnobDragComesBackThroughWrite)
     }
     if (access)
     {
-      EXPECT_NEAR(SavedValue(kOverallGain), automated + 15.0f, 1e-3);
+      EXPECT_NEAR(SavedValue(kParamOverallGain), automated + 15.0f, 1e-3);
     }
     EXPECT_EQ(Idle(ui), 0);
     mDescriptor->cleanup(ui);

@@ -10,12 +10,13 @@
 #include <mutex>
 #include <vector>
 
+#include "dsp/ParamIndex.h"
+
 using namespace x11test;
 
 namespace
 {
 // Parameter indices and panel positions of the Tarvex editor.
-constexpr int kBandAOn = 0, kOverallGain = 17;
 constexpr int kOverallGainX = 648, kOverallGainY = 162; // knob centre; the knob is 50 x 50
 constexpr int kPlotLeft = 32, kPlotTop = 32;            // the 512 x 512 plot's top-left pixel
 
@@ -81,28 +82,31 @@ protected:
 
 TEST_F(TarvexEditor, KnobDragRaisesOverallGain)
 {
-  const float before = mPlug->Get(kOverallGain);
+  const float before = mPlug->Get(kParamOverallGain);
   // 25 pixels up on a 50-pixel knob with gearing 4: +0.125.
   mSession.Drag(kOverallGainX, kOverallGainY, kOverallGainX, kOverallGainY - 25, 5);
-  ASSERT_TRUE(WaitUntil([&] { return Requests().Count(audioMasterEndEdit, kOverallGain) >= 1; }));
-  EXPECT_NEAR(mPlug->Get(kOverallGain), before + 0.125f, 1e-6); // float parameter precision
+  ASSERT_TRUE(
+      WaitUntil([&] { return Requests().Count(audioMasterEndEdit, kParamOverallGain) >= 1; }));
+  EXPECT_NEAR(mPlug->Get(kParamOverallGain), before + 0.125f, 1e-6); // float parameter precision
 }
 
 TEST_F(TarvexEditor, DoubleClickRemovesABandAndAddsOne)
 {
   int x = 0, y = 0;
   BandPointAtZeroDb(80.0, &x, &y); // band A at its default
-  ASSERT_GT(mPlug->Get(kBandAOn), 0.5f);
+  ASSERT_GT(mPlug->Get(kParamBandOn), 0.5f);
   mSession.Click(x, y);
   mSession.Click(x, y);
-  ASSERT_TRUE(WaitUntil([&] { return mPlug->Get(kBandAOn) < 0.5f; })) << "band A was not removed";
+  ASSERT_TRUE(WaitUntil([&] { return mPlug->Get(kParamBandOn) < 0.5f; }))
+      << "band A was not removed";
   // An empty spot of the plot: the first band that is off (A) comes back there.
   mSession.Click(kPlotLeft + 300, kPlotTop + 150);
   mSession.Click(kPlotLeft + 300, kPlotTop + 150);
-  ASSERT_TRUE(WaitUntil([&] { return mPlug->Get(kBandAOn) > 0.5f; })) << "no band was added";
+  ASSERT_TRUE(WaitUntil([&] { return mPlug->Get(kParamBandOn) > 0.5f; })) << "no band was added";
   // 20 * 1000^(300/511) Hz, about 1.15 kHz.
   const double expected = 20.0 * std::pow(1000.0, 300.0 / 511.0);
-  EXPECT_NEAR(std::atof(mPlug->ParamText(8).c_str()), expected, expected * 0.01); // 1 %: one column
+  EXPECT_NEAR(std::atof(mPlug->ParamText(kParamBandFreq).c_str()), expected,
+              expected * 0.01); // 1 %: one column
 }
 
 // A band point dragged in the plot reaches the host as a gesture, from the host's GUI thread: begin
@@ -157,7 +161,7 @@ TEST_F(TarvexEditor, PromptAppliesATypedValue)
   SleepMs(200);
   mSession.Type("-3");
   mSession.Key(XK_Return);
-  ASSERT_TRUE(WaitUntil([&] { return mPlug->ParamText(kOverallGain) == "-3.00"; }))
-      << mPlug->ParamText(kOverallGain);
+  ASSERT_TRUE(WaitUntil([&] { return mPlug->ParamText(kParamOverallGain) == "-3.00"; }))
+      << mPlug->ParamText(kParamOverallGain);
 }
 } // namespace

@@ -2,22 +2,24 @@
 // tests Tarvex<IPlugTestWrapper>. A wrapper provides `InstanceInfo` (what it needs from its host at
 // creation) and a constructor Wrapper(const InstanceInfo&, <the IPlugBase constructor arguments>).
 //
-// The class only glues the plug-in base to the engine: the engine and its shared state are plain
-// records and functions of the engine library.
+// The class only glues the plug-in base to the DSP (dsp/, through its PlugDspHost), the instance
+// layer (engine/) and the editor (editor/): the engine and its shared state are plain records and
+// functions of those libraries.
 #pragma once
 
 #include <cstdio>
 #include <cstring>
 
 #include "core/IPlugBase.h"
+#include "dsp/TarvexEngine.h"
 #include "editor/CreateEditor.h"
 #include "engine/InstanceState.h"
 #include "engine/InstanceTable.h"
 #include "engine/Prefs.h"
-#include "engine/TarvexEngine.h"
 #include "engine/TarvexParams.h"
 #include "graphics/IGraphics.h"
 #include "graphics/LICE_Resources.h"
+#include "plugin/PlugDspHost.h"
 
 // Bundle whose pictures the editor loads; other wrappers may name their own by specialisation.
 template <class Wrapper> struct TarvexEditorBundle
@@ -34,7 +36,8 @@ public:
   explicit Tarvex(const InstanceInfo& info)
       : Wrapper(info, kTarvexParamCount, kTarvexChannelIO, kTarvexPresetCount, kTarvexEffectName,
                 kTarvexProductName, kTarvexMakerName, kTarvexVersion, kTarvexUniqueID,
-                kTarvexMakerID, kTarvexInitialLatency, 0, false, false)
+                kTarvexMakerID, kTarvexInitialLatency, 0, false, false),
+        mDspHost(*this)
   {
     WDL_MutexLock lock(this->GetMutex());
     mInstanceNumber = TakeInstanceSlot(this, &mInstanceState);
@@ -42,14 +45,14 @@ public:
     InitTarvexParams(*this);
     InitSlot();
     CreateEditor(*this, *mInstanceState, TarvexEditorBundle<Wrapper>::kID);
-    mEngineReady = CreateEngine(*this, mEngine, *mInstanceState);
+    mEngineReady = CreateEngine(mDspHost, mEngine, *mInstanceState);
     ReadPrefs(*this, *mInstanceState);
     this->PushParamsToEditor(); // the knobs start from the values read from the file
     // No view is open during construction: the knobs take them now.
     if (IGraphics* gui = this->GetGUI()) gui->ApplyParameterValues();
     if (mEngineReady)
     {
-      ConfigureDsp(*this, mEngine, *mInstanceState, 0,
+      ConfigureDsp(mDspHost, mEngine, *mInstanceState, 0,
                    this->GetParam(kParamInputBufferSize)->mValue,
                    this->GetParam(kParamResolution)->mValue);
     }
@@ -59,6 +62,7 @@ public:
   {
     WDL_MutexLock lock(this->GetMutex());
     if (mInstanceState) DestroyEngine(mEngine, *mInstanceState);
+    mDspHost.Attach(nullptr);
     ReleaseInstanceSlot(mInstanceState);
     mInstanceState = nullptr;
   }
@@ -66,7 +70,7 @@ public:
   void HostReset() override
   {
     WDL_MutexLock lock(this->GetMutex());
-    if (mInstanceState && mEngineReady) EngineHostReset(*this, mEngine, *mInstanceState);
+    if (mInstanceState && mEngineReady) EngineHostReset(mDspHost, mEngine, *mInstanceState);
   }
 
   // Audio thread. Without an engine (no slot, or memory exhausted at construction) outputs silence.
@@ -74,7 +78,7 @@ public:
   {
     if (mInstanceState && mEngineReady)
     {
-      ProcessEngineFrames(*this, mEngine, *mInstanceState, inputs, outputs, nFrames);
+      ProcessEngineFrames(mDspHost, mEngine, *mInstanceState, inputs, outputs, nFrames);
       return;
     }
     if (!outputs) return;
@@ -100,6 +104,7 @@ private:
   void InitSlot()
   {
     InstanceState& s = *mInstanceState;
+    mDspHost.Attach(&s);
     s.paramsChanged = 0;
     s.editedInDisplay = 0;
     s.resetRequested = 0;
@@ -110,11 +115,13 @@ private:
     s.prefsDirty = 0;
     s.revealTimer = 1e-7;
     s.selectedBand = 0;
+    s.view = nullptr;
     snprintf(s.labelLineText, sizeof(s.labelLineText), "Instance #%d", mInstanceNumber);
   }
 
   int mInstanceNumber = -1;
   InstanceState* mInstanceState = nullptr;
+  PlugDspHost mDspHost;
   TarvexEngine mEngine{};
   bool mEngineReady = false;
 };
