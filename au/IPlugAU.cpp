@@ -918,96 +918,14 @@ void IPlugAU::NotifyPropertyListeners(AudioUnitPropertyID propID, AudioUnitScope
 ComponentResult IPlugAU::SetProperty(AudioUnitPropertyID propID, AudioUnitScope scope,
                                      AudioUnitElement element, const void* data, UInt32 size)
 {
-  // Every writable property carries a record; check it before anyone is told.
-  UInt32 needed = 0;
-  switch (propID)
-  {
-  case kAudioUnitProperty_ClassInfo:
-    needed = sizeof(CFPropertyListRef);
-    break;
-  case kAudioUnitProperty_MakeConnection:
-    needed = sizeof(AudioUnitConnection);
-    break;
-  case kAudioUnitProperty_SampleRate:
-    needed = sizeof(Float64);
-    break;
-  case kAudioUnitProperty_StreamFormat:
-    needed = sizeof(AudioStreamBasicDescription);
-    break;
-  case kAudioUnitProperty_MaximumFramesPerSlice:
-  case kAudioUnitProperty_BypassEffect:
-    needed = sizeof(UInt32);
-    break;
-  case kAudioUnitProperty_SetRenderCallback:
-    needed = sizeof(AURenderCallbackStruct);
-    break;
-  case kAudioUnitProperty_HostCallbacks:
-    needed = 1; // a prefix of HostCallbackInfo
-    break;
-  case kAudioUnitProperty_CurrentPreset:
-  case kAudioUnitProperty_PresentPreset:
-    needed = sizeof(SInt32); // the preset number leads the record
-    break;
-  default:
-    NotifyPropertyListeners(propID, scope, 0);
-    return kAudioUnitErr_InvalidProperty;
-  }
-  if (!data) return kAudio_ParamError;
-  if (size < needed) return kAudioUnitErr_InvalidPropertyValue;
-
+  const Properties::Record* property = Properties::Find(propID);
+  const Properties::Writing* write = property && property->write.set ? &property->write : nullptr;
+  // A writable property's record is checked before anyone is told.
+  if (write && !data) return kAudio_ParamError;
+  if (write && size < write->size) return kAudioUnitErr_InvalidPropertyValue;
   NotifyPropertyListeners(propID, scope, 0);
-  switch (propID)
-  {
-  case kAudioUnitProperty_ClassInfo:
-    return SetClassInfo(Read<CFPropertyListRef>(data));
-  case kAudioUnitProperty_MakeConnection:
-    return MakeConnection(scope, static_cast<const AudioUnitConnection*>(data));
-  case kAudioUnitProperty_SampleRate:
-  {
-    const Float64 rate = Read<Float64>(data);
-    if (!(rate > 0.0) || !std::isfinite(rate)) return kAudioUnitErr_InvalidPropertyValue;
-    StoreSampleRate(rate);
-    HostReset();
-    return noErr;
-  }
-  case kAudioUnitProperty_StreamFormat:
-  {
-    const AudioStreamBasicDescription format = Read<AudioStreamBasicDescription>(data);
-    return SetStreamFormat(scope, element, &format);
-  }
-  case kAudioUnitProperty_MaximumFramesPerSlice:
-  {
-    const UInt32 frames = Read<UInt32>(data);
-    if (frames < 1 || frames > static_cast<UInt32>(kMaxFramesPerSlice))
-      return kAudioUnitErr_InvalidPropertyValue;
-    ChangeBlockSize(static_cast<int>(frames));
-    HostReset();
-    return noErr;
-  }
-  case kAudioUnitProperty_BypassEffect:
-    if (!IsGlobal(scope)) return kAudioUnitErr_InvalidProperty;
-    mBypassed = Read<UInt32>(data) != 0;
-    HostReset();
-    return noErr;
-  case kAudioUnitProperty_SetRenderCallback:
-    return SetRenderCallback(scope, element, static_cast<const AURenderCallbackStruct*>(data));
-  case kAudioUnitProperty_HostCallbacks:
-    if (!IsGlobal(scope)) return kAudioUnitErr_InvalidProperty;
-    memset(&mHostCallbacks, 0, sizeof(mHostCallbacks));
-    memcpy(&mHostCallbacks, data, size < sizeof(mHostCallbacks) ? size : sizeof(mHostCallbacks));
-    return noErr;
-  case kAudioUnitProperty_CurrentPreset:
-  case kAudioUnitProperty_PresentPreset:
-  {
-    // A negative number names a user preset the host restored itself: nothing to apply.
-    const SInt32 number = Read<SInt32>(data);
-    if (number < 0) return noErr;
-    return ApplyPreset(number) ? ComponentResult(noErr)
-                               : ComponentResult(kAudioUnitErr_InvalidPropertyValue);
-  }
-  default:
-    return kAudioUnitErr_InvalidProperty;
-  }
+  if (!write || !Properties::InScopes(write->scopes, scope)) return kAudioUnitErr_InvalidProperty;
+  return write->set(*this, scope, element, data, size);
 }
 
 // ---- buses and connections ----
