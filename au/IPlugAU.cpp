@@ -568,15 +568,15 @@ struct IPlugAU::Properties
     }
     return noErr;
   }
-  static ComponentResult SetConnection(IPlugAU& plug, AudioUnitScope scope, AudioUnitElement,
+  static ComponentResult SetConnection(IPlugAU& plug, AudioUnitScope, AudioUnitElement,
                                        const void* data, UInt32)
   {
-    return plug.MakeConnection(scope, static_cast<const AudioUnitConnection*>(data));
+    return plug.MakeConnection(static_cast<const AudioUnitConnection*>(data));
   }
-  static ComponentResult SetRenderCallback(IPlugAU& plug, AudioUnitScope scope,
-                                           AudioUnitElement element, const void* data, UInt32)
+  static ComponentResult SetRenderCallback(IPlugAU& plug, AudioUnitScope, AudioUnitElement element,
+                                           const void* data, UInt32)
   {
-    return plug.SetRenderCallback(scope, element, static_cast<const AURenderCallbackStruct*>(data));
+    return plug.SetRenderCallback(element, static_cast<const AURenderCallbackStruct*>(data));
   }
   // The FastDispatch procedure an element names, or null.
   static void* FastDispatchProc(AudioUnitElement element)
@@ -1001,12 +1001,10 @@ ComponentResult IPlugAU::SetStreamFormat(AudioUnitScope scope, AudioUnitElement 
   return accepted ? ComponentResult(noErr) : ComponentResult(kAudioUnitErr_InvalidProperty);
 }
 
-ComponentResult IPlugAU::MakeConnection(AudioUnitScope scope, const AudioUnitConnection* data)
+ComponentResult IPlugAU::MakeConnection(const AudioUnitConnection* data)
 {
   const AudioUnitConnection connection = Read<AudioUnitConnection>(data);
-  if ((!IsGlobal(scope) && scope != kAudioUnitScope_Input) ||
-      connection.destInputNumber >= mInBuses.size())
-    return kAudioUnitErr_InvalidProperty;
+  if (connection.destInputNumber >= mInBuses.size()) return kAudioUnitErr_InvalidProperty;
   InputConnection& record = mInputConnections[connection.destInputNumber];
   record = InputConnection();
   if (connection.sourceAudioUnit)
@@ -1042,11 +1040,10 @@ ComponentResult IPlugAU::MakeConnection(AudioUnitScope scope, const AudioUnitCon
   return noErr;
 }
 
-ComponentResult IPlugAU::SetRenderCallback(AudioUnitScope scope, AudioUnitElement element,
+ComponentResult IPlugAU::SetRenderCallback(AudioUnitElement element,
                                            const AURenderCallbackStruct* data)
 {
-  if (scope != kAudioUnitScope_Input || element >= mInBuses.size())
-    return kAudioUnitErr_InvalidProperty;
+  if (element >= mInBuses.size()) return kAudioUnitErr_InvalidProperty;
   const AURenderCallbackStruct callback = Read<AURenderCallbackStruct>(data);
   InputConnection& record = mInputConnections[element];
   record = InputConnection();

@@ -154,8 +154,9 @@ private:
   void ClearConnections();
   ComponentResult SetStreamFormat(AudioUnitScope scope, AudioUnitElement element,
                                   const AudioStreamBasicDescription* format);
-  ComponentResult MakeConnection(AudioUnitScope scope, const AudioUnitConnection* connection);
-  ComponentResult SetRenderCallback(AudioUnitScope scope, AudioUnitElement element,
+  // The property table checked the scope of these two.
+  ComponentResult MakeConnection(const AudioUnitConnection* connection);
+  ComponentResult SetRenderCallback(AudioUnitElement element,
                                     const AURenderCallbackStruct* callback);
   ComponentResult GetParameterInfo(AudioUnitElement element, AudioUnitParameterInfo* info);
   ComponentResult GetParameter(AudioUnitParameterID paramID, AudioUnitScope scope,
