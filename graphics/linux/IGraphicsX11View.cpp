@@ -640,9 +640,9 @@ void IGraphicsX11View::DrawFrame()
 {
   Impl& v = *mImpl;
   IRECT dirty;
-  if (CollectRedraw(v.graphics, &dirty))
-    v.graphics->Draw(dirty);
-  else if (v.firstFrame)
-    Present(dirty);
+  if (CollectRedraw(v.graphics, &dirty)) v.graphics->Draw(dirty);
+  // The first frame is drawn within Open, before the graphics object knows this view, so its
+  // present does not reach the view: it is presented here, drawn or not.
+  if (v.firstFrame && !v.imageReady) Present(dirty);
   v.firstFrame = false;
 }

@@ -381,7 +381,10 @@ public:
   {
     const bool opened =
         Dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(static_cast<uintptr_t>(parent))) == 1;
-    if (opened) OpenEditors().push_back(mEffect);
+    // A reopening without a close keeps one entry, which CloseEditor removes.
+    auto& editors = OpenEditors();
+    if (opened && std::find(editors.begin(), editors.end(), mEffect) == editors.end())
+      editors.push_back(mEffect);
     return opened;
   }
   void CloseEditor()
