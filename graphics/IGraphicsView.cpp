@@ -2,11 +2,13 @@
 
 #include <climits>
 #include <cmath>
+#include <cstring>
 #include <ctime>
 
 #include "core/IParam.h"
 #include "graphics/IControl.h"
 #include "graphics/IGraphics.h"
+#include "graphics/LICE_Bitmap.h"
 
 namespace
 {
@@ -72,6 +74,166 @@ IViewRect EditorRectToTopLeft(const IRECT& rect)
   r.w = rect.R - rect.L;
   r.h = rect.B - rect.T;
   return r;
+}
+
+// ---- scale factor ----
+
+namespace
+{
+constexpr double kDpiAtScale1 = 96.0; // the X default; Xft.dpi 192 is a 2x screen
+
+bool IsBlank(char c)
+{
+  return c == ' ' || c == '\t' || c == '\r';
+}
+
+bool IsDigit(char c)
+{
+  return c >= '0' && c <= '9';
+}
+
+// [begin, end) without blanks at either end.
+void Trim(const char** begin, const char** end)
+{
+  while (*begin < *end && IsBlank(**begin)) ++*begin;
+  while (*end > *begin && IsBlank((*end)[-1])) --*end;
+}
+
+// "digits[.digits]" exactly, in any locale; -1 for anything else. Long numbers may reach infinity.
+double ParseDecimal(const char* begin, const char* end)
+{
+  const char* p = begin;
+  double value = 0.0;
+  int digits = 0;
+  for (; p < end && IsDigit(*p); ++p, ++digits) value = value * 10.0 + (*p - '0');
+  if (p < end && *p == '.')
+  {
+    double unit = 0.1;
+    for (++p; p < end && IsDigit(*p); ++p, ++digits, unit *= 0.1) value += (*p - '0') * unit;
+  }
+  return (digits > 0 && p == end) ? value : -1.0;
+}
+} // namespace
+
+int WholeViewScale(double factor)
+{
+  if (!(factor > 0.0)) return 0; // NaN, zero, negative
+  return factor < 1.5 ? 1 : kMaxViewScale;
+}
+
+int ViewScaleFromGdkScale(const char* value)
+{
+  if (!value) return 0;
+  const char* begin = value;
+  const char* end = value + strlen(value);
+  Trim(&begin, &end);
+  if (begin == end) return 0;
+  int factor = 0; // saturates at the largest factor, so any length is read without overflow
+  for (const char* p = begin; p < end; ++p)
+  {
+    if (!IsDigit(*p)) return 0;
+    factor = factor * 10 + (*p - '0');
+    if (factor > kMaxViewScale) factor = kMaxViewScale + 1;
+  }
+  return factor < 1 ? 0 : (factor > kMaxViewScale ? kMaxViewScale : factor);
+}
+
+double XftDpiFromResources(const char* resources)
+{
+  if (!resources) return 0.0;
+  static const char kName[] = "Xft.dpi";
+  double dpi = 0.0;
+  for (const char* line = resources; *line;)
+  {
+    const char* lineEnd = strchr(line, '\n');
+    if (!lineEnd) lineEnd = line + strlen(line);
+    const char* colon = static_cast<const char*>(memchr(line, ':', lineEnd - line));
+    if (colon)
+    {
+      const char *name = line, *nameEnd = colon;
+      Trim(&name, &nameEnd);
+      if (nameEnd - name == static_cast<long>(sizeof(kName) - 1) &&
+          !memcmp(name, kName, sizeof(kName) - 1))
+      {
+        const char *value = colon + 1, *valueEnd = lineEnd;
+        Trim(&value, &valueEnd);
+        const double v = ParseDecimal(value, valueEnd);
+        dpi = v > 0.0 ? v : 0.0; // a later line replaces an earlier one, a bad one included
+      }
+    }
+    line = *lineEnd ? lineEnd + 1 : lineEnd;
+  }
+  return dpi;
+}
+
+int ViewScaleFromDpi(double dpi)
+{
+  return WholeViewScale(dpi / kDpiAtScale1);
+}
+
+IViewScale ChooseViewScale(double hostScale, const char* gdkScale, const char* resources)
+{
+  IViewScale scale;
+  if (const int host = WholeViewScale(hostScale))
+    scale = IViewScale{host, kViewScaleHost};
+  else if (const int gdk = ViewScaleFromGdkScale(gdkScale))
+    scale = IViewScale{gdk, kViewScaleGdkScale};
+  else if (const int xft = ViewScaleFromDpi(XftDpiFromResources(resources)))
+    scale = IViewScale{xft, kViewScaleXftDpi};
+  return scale;
+}
+
+int WindowToEditor(int v, int scale)
+{
+  if (scale <= 1) return v;
+  return v >= 0 ? v / scale : -((-(v + 1)) / scale) - 1;
+}
+
+IRECT EditorToWindow(const IRECT& rect, int scale)
+{
+  if (scale <= 1) return rect;
+  return IRECT(rect.L * scale, rect.T * scale, rect.R * scale, rect.B * scale);
+}
+
+void ExpandBitmapToXrgb(const unsigned char* src, int srcRowSpan, int width, int height, int scale,
+                        uint32_t opaqueBits, unsigned char* dst, int dstBytesPerLine)
+{
+  if (!src || !dst || width <= 0 || height <= 0) return;
+  const size_t srcStride = static_cast<size_t>(srcRowSpan) * 4;
+  const size_t dstStride = static_cast<size_t>(dstBytesPerLine);
+  if (scale <= 1)
+  {
+    for (int y = 0; y < height; ++y)
+    {
+      const unsigned char* p = src + y * srcStride;
+      unsigned char* d = dst + y * dstStride;
+      for (int x = 0; x < width; ++x, p += 4, d += 4)
+      {
+        const uint32_t v = (static_cast<uint32_t>(p[LICE_PIXEL_R]) << 16) |
+                           (static_cast<uint32_t>(p[LICE_PIXEL_G]) << 8) | p[LICE_PIXEL_B] |
+                           opaqueBits;
+        memcpy(d, &v, 4); // little-endian words, as the callers' images hold them
+      }
+    }
+    return;
+  }
+  // Scale 2: each pixel twice along the row (one 64-bit word), then the row once more below.
+  const size_t rowBytes = static_cast<size_t>(width) * 8;
+  for (int y = 0; y < height; ++y)
+  {
+    const unsigned char* p = src + y * srcStride;
+    unsigned char* d = dst + 2 * y * dstStride;
+    unsigned char* first = d;
+    for (int x = 0; x < width; ++x, p += 4, d += 8)
+    {
+      const uint64_t v = (static_cast<uint32_t>(p[LICE_PIXEL_R]) << 16) |
+                         (static_cast<uint32_t>(p[LICE_PIXEL_G]) << 8) | p[LICE_PIXEL_B] |
+                         opaqueBits;
+      const uint64_t pair = v | (v << 32);
+      memcpy(d, &pair, 8);
+    }
+    memcpy(first + dstStride, first, rowBytes);
+  }
 }
 
 IMouseState MouseStateFromCocoa(uint64_t flags, bool rightButtonEvent)
