@@ -1,9 +1,11 @@
 // The views' scale factor for high-density screens: the decision from the host's factor, GDK_SCALE
-// and Xft.dpi, window to editor coordinates and the 2 x 2 pixel blocks of the image.
+// and Xft.dpi, window to editor coordinates, the 2 x 2 pixel blocks of the image, and the factor
+// the Linux graphics object reports before its view opens.
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 #include <random>
 #include <string>
@@ -11,6 +13,7 @@
 
 #include "graphics/IGraphicsView.h"
 #include "graphics/LICE_Bitmap.h"
+#include "tests/graphics/GraphicsTestSupport.h"
 
 namespace
 {
@@ -220,4 +223,66 @@ TEST(ViewScale, ImagePixelsAreBlocksOfTheBitmapPixels)
   EXPECT_EQ(untouched, std::vector<unsigned char>(64, kUntouched));
 }
 
+// Sets an environment variable for a scope, restoring what was there.
+class ScopedEnv
+{
+public:
+  ScopedEnv(const char* name, const char* value) : mName(name)
+  {
+    const char* old = getenv(name);
+    mHad = old != nullptr;
+    if (mHad) mOld = old;
+    if (value)
+      setenv(name, value, 1);
+    else
+      unsetenv(name);
+  }
+  ~ScopedEnv()
+  {
+    if (mHad)
+      setenv(mName.c_str(), mOld.c_str(), 1);
+    else
+      unsetenv(mName.c_str());
+  }
+
+private:
+  std::string mName, mOld;
+  bool mHad = false;
+};
+
+#ifdef TARVEX_HAVE_X11
+// Before any view opens, the Linux graphics object decides its factor once per opening, so the
+// size a host asks for is the size of the window that opens. No display here: the host's factor
+// and GDK_SCALE decide without one.
+TEST(ViewScale, GraphicsDecideOncePerOpeningAndFollowANewHostFactor)
+{
+  ScopedEnv noDisplay("DISPLAY", nullptr);
+  ScopedEnv gdk("GDK_SCALE", "2");
+  TestPlug plug;
+  RecordingGraphics graphics(&plug, 752, 576, 60);
+  EXPECT_EQ(graphics.HostScale(), 0.0);
+  EXPECT_EQ(graphics.ViewScale(), 2);
+  setenv("GDK_SCALE", "1", 1);
+  EXPECT_EQ(graphics.ViewScale(), 2); // decided for the next opening
+  graphics.CloseView();               // a close forgets it
+  EXPECT_EQ(graphics.ViewScale(), 1);
+  graphics.SetHostScale(2.0); // a new host factor is decided afresh, before GDK_SCALE
+  EXPECT_EQ(graphics.ViewScale(), 2);
+  graphics.SetHostScale(1.0);
+  setenv("GDK_SCALE", "2", 1);
+  EXPECT_EQ(graphics.ViewScale(), 1);
+  for (double none : {0.0, -3.0, kNaN}) // none given: GDK_SCALE again
+  {
+    graphics.SetHostScale(none);
+    EXPECT_EQ(graphics.HostScale(), 0.0) << none;
+    EXPECT_EQ(graphics.ViewScale(), 2) << none;
+  }
+  // No source at all, and no display for Xft.dpi: 1, and nothing is settled yet.
+  unsetenv("GDK_SCALE");
+  graphics.CloseView();
+  EXPECT_EQ(graphics.ViewScale(), 1);
+  setenv("GDK_SCALE", "2", 1);
+  EXPECT_EQ(graphics.ViewScale(), 2);
+}
+#endif
 } // namespace
