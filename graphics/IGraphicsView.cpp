@@ -4,6 +4,9 @@
 #include <cmath>
 #include <cstring>
 #include <ctime>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "core/IParam.h"
 #include "graphics/IControl.h"
@@ -195,45 +198,118 @@ IRECT EditorToWindow(const IRECT& rect, int scale)
   return IRECT(rect.L * scale, rect.T * scale, rect.R * scale, rect.B * scale);
 }
 
+namespace
+{
+static_assert(LICE_PIXEL_A == 0 && LICE_PIXEL_R == 1 && LICE_PIXEL_G == 2 && LICE_PIXEL_B == 3,
+              "the conversion reverses the bytes of each A R G B pixel");
+
+uint32_t XrgbOf(const unsigned char* p, uint32_t opaqueBits)
+{
+  return (static_cast<uint32_t>(p[LICE_PIXEL_R]) << 16) |
+         (static_cast<uint32_t>(p[LICE_PIXEL_G]) << 8) | p[LICE_PIXEL_B] | opaqueBits;
+}
+
+#if defined(__SSE2__)
+// Four pixels' A R G B bytes (little-endian words 0xBBGGRRAA) to 0x00RRGGBB | opaque: the bytes of
+// each word reversed (16-bit halves swapped, then the bytes of each half), the top byte replaced.
+__m128i XrgbOf4(__m128i pixels, __m128i rgbMask, __m128i opaque)
+{
+  __m128i t = _mm_shufflehi_epi16(_mm_shufflelo_epi16(pixels, 0xB1), 0xB1);
+  t = _mm_or_si128(_mm_slli_epi16(t, 8), _mm_srli_epi16(t, 8));
+  return _mm_or_si128(_mm_and_si128(t, rgbMask), opaque);
+}
+#endif
+
+#if defined(__SSE2__)
+// 16 bytes at p: streamed past the caches when p is aligned (kStream), else an ordinary store.
+template <bool kStream> void Store16(unsigned char* p, __m128i v)
+{
+  if (kStream)
+    _mm_stream_si128(reinterpret_cast<__m128i*>(p), v);
+  else
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
+}
+
+// Whole groups of four pixels of a row; returns how many pixels it took.
+template <int kScale, bool kStream>
+int ExpandGroups(const unsigned char* src, int width, uint32_t opaqueBits, unsigned char* row0,
+                 unsigned char* row1)
+{
+  const __m128i rgbMask = _mm_set1_epi32(0x00ffffff);
+  const __m128i opaque = _mm_set1_epi32(static_cast<int>(opaqueBits));
+  int x = 0;
+  for (; x + 4 <= width; x += 4)
+  {
+    const __m128i v =
+        XrgbOf4(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 4 * x)), rgbMask, opaque);
+    if (kScale == 1)
+      Store16<kStream>(row0 + 4 * x, v);
+    else
+    {
+      const __m128i first = _mm_unpacklo_epi32(v, v), second = _mm_unpackhi_epi32(v, v);
+      Store16<kStream>(row0 + 8 * x, first);
+      Store16<kStream>(row0 + 8 * x + 16, second);
+      Store16<kStream>(row1 + 8 * x, first);
+      Store16<kStream>(row1 + 8 * x + 16, second);
+    }
+  }
+  return x;
+}
+#endif
+
+// One source row into kScale image rows, each pixel kScale times along them. At scale 2 the
+// image (4 times the bitmap, 7 MB for the editor) is streamed to memory when its rows are
+// aligned: the stores then need no reads of lines that are not in the caches.
+template <int kScale>
+void ExpandRow(const unsigned char* src, int width, uint32_t opaqueBits, unsigned char* row0,
+               unsigned char* row1)
+{
+  int x = 0;
+#if defined(__SSE2__)
+  const bool aligned =
+      kScale == 2 &&
+      ((reinterpret_cast<uintptr_t>(row0) | reinterpret_cast<uintptr_t>(row1)) & 15) == 0;
+  x = aligned ? ExpandGroups<kScale, true>(src, width, opaqueBits, row0, row1)
+              : ExpandGroups<kScale, false>(src, width, opaqueBits, row0, row1);
+#endif
+  for (; x < width; ++x)
+  {
+    const uint64_t v = XrgbOf(src + 4 * x, opaqueBits);
+    if (kScale == 1)
+    {
+      const uint32_t word = static_cast<uint32_t>(v);
+      memcpy(row0 + 4 * x, &word, 4); // little-endian words, as the callers' images hold them
+    }
+    else
+    {
+      const uint64_t pair = v | (v << 32);
+      memcpy(row0 + 8 * x, &pair, 8);
+      memcpy(row1 + 8 * x, &pair, 8);
+    }
+  }
+}
+} // namespace
+
 void ExpandBitmapToXrgb(const unsigned char* src, int srcRowSpan, int width, int height, int scale,
                         uint32_t opaqueBits, unsigned char* dst, int dstBytesPerLine)
 {
   if (!src || !dst || width <= 0 || height <= 0) return;
   const size_t srcStride = static_cast<size_t>(srcRowSpan) * 4;
   const size_t dstStride = static_cast<size_t>(dstBytesPerLine);
-  if (scale <= 1)
-  {
-    for (int y = 0; y < height; ++y)
-    {
-      const unsigned char* p = src + y * srcStride;
-      unsigned char* d = dst + y * dstStride;
-      for (int x = 0; x < width; ++x, p += 4, d += 4)
-      {
-        const uint32_t v = (static_cast<uint32_t>(p[LICE_PIXEL_R]) << 16) |
-                           (static_cast<uint32_t>(p[LICE_PIXEL_G]) << 8) | p[LICE_PIXEL_B] |
-                           opaqueBits;
-        memcpy(d, &v, 4); // little-endian words, as the callers' images hold them
-      }
-    }
-    return;
-  }
-  // Scale 2: each pixel twice along the row (one 64-bit word), then the row once more below.
-  const size_t rowBytes = static_cast<size_t>(width) * 8;
   for (int y = 0; y < height; ++y)
   {
-    const unsigned char* p = src + y * srcStride;
-    unsigned char* d = dst + 2 * y * dstStride;
-    unsigned char* first = d;
-    for (int x = 0; x < width; ++x, p += 4, d += 8)
+    const unsigned char* row = src + y * srcStride;
+    if (scale <= 1)
+      ExpandRow<1>(row, width, opaqueBits, dst + y * dstStride, nullptr);
+    else
     {
-      const uint64_t v = (static_cast<uint32_t>(p[LICE_PIXEL_R]) << 16) |
-                         (static_cast<uint32_t>(p[LICE_PIXEL_G]) << 8) | p[LICE_PIXEL_B] |
-                         opaqueBits;
-      const uint64_t pair = v | (v << 32);
-      memcpy(d, &pair, 8);
+      unsigned char* top = dst + 2 * y * dstStride;
+      ExpandRow<2>(row, width, opaqueBits, top, top + dstStride);
     }
-    memcpy(first + dstStride, first, rowBytes);
   }
+#if defined(__SSE2__)
+  _mm_sfence(); // streamed stores are in memory before the image is handed on
+#endif
 }
 
 IMouseState MouseStateFromCocoa(uint64_t flags, bool rightButtonEvent)

@@ -3,10 +3,12 @@
 // the Linux graphics object reports before its view opens.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -164,62 +166,82 @@ TEST(ViewScale, WindowCoordinatesToTheEditor)
   EXPECT_EQ(EditorToWindow(IRECT(1, 2, 3, 4), 1), IRECT(1, 2, 3, 4));
 }
 
-// A bitmap with padded rows and random pixels, converted at scale 1 and 2 into an image with
-// padded rows: every window pixel is its editor pixel's colour, nothing past the rows is written.
+// Bitmaps with padded rows and random pixels, converted at scale 1 and 2 into images with padded
+// rows: every window pixel is its editor pixel's colour and nothing past the rows is written.
+// Widths of whole groups of four pixels and with the rest of a group (the SSE2 path and the
+// pixel-by-pixel one).
 TEST(ViewScale, ImagePixelsAreBlocksOfTheBitmapPixels)
 {
-  constexpr int kW = 7, kH = 5, kSpan = 9; // pixels; span > width: padding in the bitmap too
+  constexpr int kH = 5;
   constexpr unsigned char kUntouched = 0xab;
   std::mt19937 rng(5);
-  std::vector<unsigned char> bitmap(static_cast<size_t>(kSpan) * kH * 4);
-  for (unsigned char& b : bitmap) b = static_cast<unsigned char>(rng());
-  auto expected = [&](int x, int y, uint32_t opaque) -> uint32_t
+  for (int width : {1, 3, 4, 7, 8, 13})
   {
-    const unsigned char* p = &bitmap[(static_cast<size_t>(y) * kSpan + x) * 4];
-    return (uint32_t(p[LICE_PIXEL_R]) << 16 | uint32_t(p[LICE_PIXEL_G]) << 8 | p[LICE_PIXEL_B]) |
-           opaque;
-  };
-  for (int scale : {1, 2})
-    for (uint32_t opaque : {0u, 0xff000000u})
+    const int span = width + 2; // padding in the bitmap too
+    std::vector<unsigned char> bitmap(static_cast<size_t>(span) * kH * 4);
+    for (unsigned char& b : bitmap) b = static_cast<unsigned char>(rng());
+    auto expected = [&](int x, int y, uint32_t opaque) -> uint32_t
     {
-      SCOPED_TRACE("scale " + std::to_string(scale) + ", opaque bits " + std::to_string(opaque));
-      const int bytesPerLine = kW * scale * 4 + 12;
-      // One more row than the picture needs: it must stay untouched.
-      std::vector<unsigned char> image(static_cast<size_t>(bytesPerLine) * (kH * scale + 1),
-                                       kUntouched);
-      ExpandBitmapToXrgb(bitmap.data(), kSpan, kW, kH, scale, opaque, image.data(), bytesPerLine);
-      auto mismatches = [&]
+      const unsigned char* p = &bitmap[(static_cast<size_t>(y) * span + x) * 4];
+      return (uint32_t(p[LICE_PIXEL_R]) << 16 | uint32_t(p[LICE_PIXEL_G]) << 8 | p[LICE_PIXEL_B]) |
+             opaque;
+    };
+    for (int scale : {1, 2})
+      for (bool aligned : {false, true})
       {
-        int n = 0;
-        for (int y = 0; y < kH * scale + 1; ++y)
-          for (int byte = 0; byte < bytesPerLine; ++byte)
-          {
-            const unsigned char got = image[static_cast<size_t>(y) * bytesPerLine + byte];
-            if (y >= kH * scale || byte >= kW * scale * 4)
+        const uint32_t opaque = aligned ? 0xff000000u : 0u;
+        SCOPED_TRACE("width " + std::to_string(width) + ", scale " + std::to_string(scale) +
+                     (aligned ? ", rows on 16-byte boundaries, opaque bits" : ", rows anywhere"));
+        // Rows that start on 16-byte boundaries take the streamed stores at scale 2.
+        const int bytesPerLine =
+            aligned ? (width * scale * 4 + 12 + 15) / 16 * 16 : width * scale * 4 + 12;
+        // One more row than the picture needs: it must stay untouched.
+        const size_t bytes = static_cast<size_t>(bytesPerLine) * (kH * scale + 1);
+        std::unique_ptr<unsigned char, void (*)(void*)> buffer(
+            static_cast<unsigned char*>(aligned_alloc(64, (bytes + 63) / 64 * 64 + 64)), free);
+        unsigned char* image = buffer.get() + (aligned ? 0 : 4);
+        std::fill(image, image + bytes, kUntouched);
+        ExpandBitmapToXrgb(bitmap.data(), span, width, kH, scale, opaque, image, bytesPerLine);
+        auto mismatches = [&]
+        {
+          int n = 0;
+          for (int y = 0; y < kH * scale + 1; ++y)
+            for (int byte = 0; byte < bytesPerLine; ++byte)
             {
-              n += got != kUntouched;
-              continue;
+              const unsigned char got = image[static_cast<size_t>(y) * bytesPerLine + byte];
+              if (y >= kH * scale || byte >= width * scale * 4)
+              {
+                n += got != kUntouched;
+                continue;
+              }
+              const uint32_t word = expected(byte / 4 / scale, y / scale, opaque);
+              n += got != static_cast<unsigned char>(word >> (8 * (byte % 4))); // little-endian
             }
-            const uint32_t word = expected(byte / 4 / scale, y / scale, opaque);
-            n += got != static_cast<unsigned char>(word >> (8 * (byte % 4))); // little-endian
-          }
-        return n;
-      };
-      EXPECT_EQ(mismatches(), 0);
-      // The comparison sees a single wrong byte (a check that can fail).
-      image[static_cast<size_t>(bytesPerLine) * (kH * scale - 1) + 5] ^= 1;
-      EXPECT_EQ(mismatches(), 1);
-    }
+          return n;
+        };
+        EXPECT_EQ(mismatches(), 0);
+        // The comparison sees a single wrong byte (a check that can fail).
+        image[static_cast<size_t>(bytesPerLine) * (kH * scale - 1) + 1] ^= 1;
+        EXPECT_EQ(mismatches(), 1);
+      }
+  }
   // Scales outside 1..2 are the nearer of them.
-  std::vector<unsigned char> two(kW * 2 * 4 * kH * 2), other(two.size());
-  ExpandBitmapToXrgb(bitmap.data(), kSpan, kW, kH, 2, 0, two.data(), kW * 2 * 4);
-  ExpandBitmapToXrgb(bitmap.data(), kSpan, kW, kH, 7, 0, other.data(), kW * 2 * 4);
-  EXPECT_EQ(other, two);
+  constexpr int kW = 7;
+  std::vector<unsigned char> bitmap(kW * kH * 4);
+  for (unsigned char& b : bitmap) b = static_cast<unsigned char>(rng());
+  std::vector<unsigned char> one(kW * 4 * kH), zero(one.size());
+  ExpandBitmapToXrgb(bitmap.data(), kW, kW, kH, 1, 0, one.data(), kW * 4);
+  ExpandBitmapToXrgb(bitmap.data(), kW, kW, kH, 0, 0, zero.data(), kW * 4);
+  EXPECT_EQ(zero, one);
+  std::vector<unsigned char> two(kW * 2 * 4 * kH * 2), seven(two.size());
+  ExpandBitmapToXrgb(bitmap.data(), kW, kW, kH, 2, 0, two.data(), kW * 2 * 4);
+  ExpandBitmapToXrgb(bitmap.data(), kW, kW, kH, 7, 0, seven.data(), kW * 2 * 4);
+  EXPECT_EQ(seven, two);
   // Nothing is written for an empty or missing picture.
   std::vector<unsigned char> untouched(64, kUntouched);
-  ExpandBitmapToXrgb(nullptr, kSpan, kW, kH, 1, 0, untouched.data(), 16);
-  ExpandBitmapToXrgb(bitmap.data(), kSpan, 0, kH, 2, 0, untouched.data(), 16);
-  ExpandBitmapToXrgb(bitmap.data(), kSpan, kW, -1, 2, 0, untouched.data(), 16);
+  ExpandBitmapToXrgb(nullptr, kW, kW, kH, 1, 0, untouched.data(), 16);
+  ExpandBitmapToXrgb(bitmap.data(), kW, 0, kH, 2, 0, untouched.data(), 16);
+  ExpandBitmapToXrgb(bitmap.data(), kW, kW, -1, 2, 0, untouched.data(), 16);
   EXPECT_EQ(untouched, std::vector<unsigned char>(64, kUntouched));
 }
 
