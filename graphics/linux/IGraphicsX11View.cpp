@@ -155,6 +155,9 @@ struct IGraphicsX11View::Impl
   XImage* image = nullptr;
   XShmSegmentInfo shm{};
   bool useShm = false;
+  int shmCompletion = -1;       // the event type of a finished XShmPutImage
+  bool putInFlight = false;     // the server may still be reading the shared image
+  unsigned long putSerial = 0;  // request number of the last XShmPutImage
   std::vector<char> imageBytes; // XPutImage path: the image's pixels (not owned by the XImage)
   int redShift = 0, greenShift = 0, blueShift = 0;
   bool fastPixels = false; // 32-bit 0x00RRGGBB little-endian visual: no per-channel masks
@@ -181,6 +184,10 @@ struct IGraphicsX11View::Impl
            PlaceChannel(rgb & 0xff, blueShift, visual->blue_mask) | opaqueBits;
   }
   void FreeImage();
+  // A ShmCompletion event.
+  void PutCompleted(const XEvent& event);
+  // Before the shared image is written again: returns once the server has read it.
+  void AwaitPut();
   void ConvertBitmap();
   void Show();
   // An event's window position in editor pixels.
@@ -221,6 +228,7 @@ bool IGraphicsX11View::Impl::CreateImage()
           if (attached && ErrorsOn(display) == errors)
           {
             useShm = true;
+            shmCompletion = XShmGetEventBase(display) + ShmCompletion;
             return true;
           }
           if (attached) XShmDetach(display, &shm);
@@ -271,11 +279,27 @@ void IGraphicsX11View::Impl::FreeImage()
   useShm = false;
 }
 
+void IGraphicsX11View::Impl::PutCompleted(const XEvent& event)
+{
+  // Only the last put's completion frees the image; an earlier one's may come after a new put.
+  if (event.xany.window == window && event.xany.serial >= putSerial) putInFlight = false;
+}
+
+void IGraphicsX11View::Impl::AwaitPut()
+{
+  if (!putInFlight) return;
+  // The completion event has not been seen yet: once a round trip is over, the server has
+  // handled the put, which it does in one go.
+  XSync(display, False);
+  putInFlight = false;
+}
+
 void IGraphicsX11View::Impl::ConvertBitmap()
 {
   LICE_IBitmap* bitmap = graphics ? graphics->GetDrawBitmap() : nullptr;
   const unsigned char* src = bitmap ? bitmap->PixelData() : nullptr;
   if (!image || !src) return;
+  AwaitPut();
   const int w = bitmap->Width() < width ? bitmap->Width() : width;
   const int h = bitmap->Height() < height ? bitmap->Height() : height;
   const int span = bitmap->RowSpan();
@@ -312,14 +336,19 @@ void IGraphicsX11View::Impl::Show()
   needShow = false;
   if (!imageReady || windowGone) return;
   if (useShm)
+  {
+    // The server copies the shared image while this thread goes on (4 times the pixels at scale
+    // 2); its completion event, or a round trip, tells when the image may be written again.
+    putSerial = NextRequest(display);
     XShmPutImage(display, window, gc, image, 0, 0, 0, 0, static_cast<unsigned>(windowWidth),
-                 static_cast<unsigned>(windowHeight), False);
+                 static_cast<unsigned>(windowHeight), True);
+    putInFlight = true;
+  }
   else
     XPutImage(display, window, gc, image, 0, 0, 0, 0, static_cast<unsigned>(windowWidth),
               static_cast<unsigned>(windowHeight));
   DrawPrompt();
-  // The shared image may be rewritten after this: wait until the server has read it.
-  XSync(display, False);
+  XFlush(display);
 }
 
 void IGraphicsX11View::Impl::DrawPrompt()
@@ -670,7 +699,11 @@ void IGraphicsX11View::Idle()
   {
     XEvent event;
     XNextEvent(v.display, &event);
-    if (event.type == MotionNotify && !events.empty() && events.back().type == MotionNotify)
+    // A finished put concerns only the view: taken here, without the plug-in mutex, which the
+    // other events need.
+    if (event.type == v.shmCompletion)
+      v.PutCompleted(event);
+    else if (event.type == MotionNotify && !events.empty() && events.back().type == MotionNotify)
       events.back() = event;
     else
       events.push_back(event);

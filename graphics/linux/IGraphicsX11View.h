@@ -16,7 +16,9 @@
 // called by the graphics object from within Idle.
 //
 // Pixels reach the window through MIT-SHM when the server offers it on a local connection, else
-// through XPutImage. Every X resource (window, GC, font, image, shared segment, connection) is
+// through XPutImage. The server's copy of a shared image runs while the host's thread goes on; the
+// image is not written again before the copy's completion event (or a round trip) says it is
+// over. Every X resource (window, GC, font, image, shared segment, connection) is
 // freed by the destructor, on the calling thread.
 #pragma once
 
@@ -59,8 +61,9 @@ public:
   // Within an event (mutex held): opens the text prompt (Cocoa rules for list or text field).
   void OpenPrompt(IControl* control, IParam* param);
 
-  // Repaints the window from the image (and the prompt over it) and waits until the server has
-  // read it. Idle does this after every frame and for exposures; public for benchmarks.
+  // Repaints the window from the image (and the prompt over it). With MIT-SHM the server reads the
+  // image after this returns; the next frame's Present waits for that only if it is not over yet.
+  // Idle does this after every frame and for exposures; public for benchmarks.
   void Show();
 
   unsigned long Window() const;
