@@ -16,6 +16,7 @@
 #include "graphics/IGraphicsView.h"
 #include "graphics/LICE_Bitmap.h"
 #include "tests/graphics/GraphicsTestSupport.h"
+#include "tests/support/ScopedEnv.h"
 
 namespace
 {
@@ -244,33 +245,6 @@ TEST(ViewScale, ImagePixelsAreBlocksOfTheBitmapPixels)
   ExpandBitmapToXrgb(bitmap.data(), kW, kW, -1, 2, 0, untouched.data(), 16);
   EXPECT_EQ(untouched, std::vector<unsigned char>(64, kUntouched));
 }
-
-// Sets an environment variable for a scope, restoring what was there.
-class ScopedEnv
-{
-public:
-  ScopedEnv(const char* name, const char* value) : mName(name)
-  {
-    const char* old = getenv(name);
-    mHad = old != nullptr;
-    if (mHad) mOld = old;
-    if (value)
-      setenv(name, value, 1);
-    else
-      unsetenv(name);
-  }
-  ~ScopedEnv()
-  {
-    if (mHad)
-      setenv(mName.c_str(), mOld.c_str(), 1);
-    else
-      unsetenv(mName.c_str());
-  }
-
-private:
-  std::string mName, mOld;
-  bool mHad = false;
-};
 
 #ifdef TARVEX_HAVE_X11
 // Before any view opens, the Linux graphics object decides its factor once per opening, so the

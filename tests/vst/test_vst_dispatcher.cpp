@@ -1,8 +1,7 @@
 // The dispatcher as hosts use it: identity, parameters, chunks, programs, canDo, pins, speakers.
 #include <cmath>
-#include <cstdlib>
-#include <string>
 
+#include "tests/support/ScopedEnv.h"
 #include "tests/vst/VstTestHost.h"
 
 using namespace vsttest;
@@ -314,33 +313,6 @@ TEST(VstCanDo, AnswersAndCapabilities)
   EXPECT_EQ(canDo(""), 0);
   EXPECT_EQ(plug.Dispatch(effCanDo, 0, 0, nullptr), 0);
 }
-
-// Sets an environment variable (null: unsets it) for a scope.
-class ScopedEnv
-{
-public:
-  ScopedEnv(const char* name, const char* value) : mName(name)
-  {
-    const char* old = getenv(name);
-    mHad = old != nullptr;
-    if (mHad) mOld = old;
-    if (value)
-      setenv(name, value, 1);
-    else
-      unsetenv(name);
-  }
-  ~ScopedEnv()
-  {
-    if (mHad)
-      setenv(mName.c_str(), mOld.c_str(), 1);
-    else
-      unsetenv(mName.c_str());
-  }
-
-private:
-  std::string mName, mOld;
-  bool mHad = false;
-};
 
 TEST(VstEditor, EditorFlagAgreesWithTheEditorOpcodes)
 {

@@ -30,6 +30,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/ScopedEnv.h"
 #include "tools/x11/XvfbServer.h"
 #include "vst/VstAbi.h"
 
@@ -169,39 +170,6 @@ inline int CountOwnShmSegments()
   fclose(f);
   return n;
 }
-
-// Sets an environment variable (null: unsets it) until the end of the scope, then restores it.
-class ScopedEnv
-{
-public:
-  ScopedEnv(const char* name, const char* value) : mName(name)
-  {
-    const char* old = getenv(name);
-    mHad = old != nullptr;
-    if (mHad) mOld = old;
-    Set(value);
-  }
-  ~ScopedEnv()
-  {
-    if (mHad)
-      setenv(mName.c_str(), mOld.c_str(), 1);
-    else
-      unsetenv(mName.c_str());
-  }
-  void Set(const char* value)
-  {
-    if (value)
-      setenv(mName.c_str(), value, 1);
-    else
-      unsetenv(mName.c_str());
-  }
-  ScopedEnv(const ScopedEnv&) = delete;
-  ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-  std::string mName, mOld;
-  bool mHad = false;
-};
 
 // A private X server and the host's own connection to it. DISPLAY points at it while it runs;
 // GDK_SCALE is unset meanwhile, so that an editor's scale factor comes only from what a test asks
