@@ -1,6 +1,7 @@
 // The dispatcher as hosts use it: identity, parameters, chunks, programs, canDo, pins, speakers.
 #include <cmath>
 
+#include "tests/support/ScopedEnv.h"
 #include "tests/vst/VstTestHost.h"
 
 using namespace vsttest;
@@ -328,6 +329,9 @@ TEST(VstCanDo, AnswersAndCapabilities)
 
 TEST(VstEditor, EditorFlagAgreesWithTheEditorOpcodes)
 {
+  // No display and no GDK_SCALE: the editor's size at scale 1 (VstEditor.SizeBeforeOpening).
+  ScopedEnv noDisplay("DISPLAY", nullptr);
+  ScopedEnv noGdkScale("GDK_SCALE", nullptr);
   Instance plug;
   ASSERT_TRUE(plug);
   ERect* rect = nullptr;
@@ -346,6 +350,34 @@ TEST(VstEditor, EditorFlagAgreesWithTheEditorOpcodes)
   EXPECT_EQ(rect->bottom - rect->top, 576);
   EXPECT_EQ(rect->right - rect->left, 752);
   EXPECT_EQ(plug.Dispatch(effEditGetRect, 0, 0, nullptr), 0);
+}
+
+// Hosts ask for the size before effEditOpen: GDK_SCALE decides it without a display (the display's
+// Xft.dpi, when GDK_SCALE does not decide, is checked with a server in graphics-x11-view).
+TEST(VstEditor, SizeBeforeOpeningFollowsGdkScale)
+{
+  ScopedEnv noDisplay("DISPLAY", nullptr);
+  const struct
+  {
+    const char* gdkScale;
+    int scale;
+  } cases[] = {{nullptr, 1}, {"1", 1}, {"2", 2},  {"3", 2},   {"99999999999999999999", 2},
+               {"abc", 1},   {"0", 1}, {"-1", 1}, {"2.6", 1}, {"", 1}};
+  for (const auto& c : cases)
+  {
+    SCOPED_TRACE(c.gdkScale ? c.gdkScale : "unset");
+    ScopedEnv gdkScale("GDK_SCALE", c.gdkScale);
+    Instance plug;
+    ASSERT_TRUE(plug);
+    if (!(plug->flags & effFlagsHasEditor)) GTEST_SKIP() << "no editor in this build";
+    ERect* rect = nullptr;
+    ASSERT_EQ(plug.Dispatch(effEditGetRect, 0, 0, &rect), 1);
+    ASSERT_NE(rect, nullptr);
+    EXPECT_EQ(rect->top, 0);
+    EXPECT_EQ(rect->left, 0);
+    EXPECT_EQ(rect->right, 752 * c.scale);
+    EXPECT_EQ(rect->bottom, 576 * c.scale);
+  }
 }
 
 TEST(VstPins, PropertiesOfTheStereoPair)
