@@ -418,8 +418,12 @@ void ConfigureDsp(IPlugBase& plug, TarvexEngine& e, InstanceState& s, int hostBl
   e.mWriteOffset = e.mBlockSize;
   e.mRingSize = e.mBlockSize + n;
   NoteUsedLengths(e);
+  // Tables for the new N now, so that the first block finds its plans set up. (A reset may run on
+  // the audio thread: setting up allocates nothing, see fftp_prepare.)
   e.mConvPlan->initialised = 0;
   e.mStereoPlan->initialised = 0;
+  fftp_prepare(e.mConvPlan, n);
+  if (StereoTransformPays(n)) fftp_prepare(e.mStereoPlan, n, true);
   plug.ReportLatency(e.mLatency);
 }
 
@@ -628,6 +632,10 @@ bool CreateEngine(IPlugBase& plug, TarvexEngine& e, InstanceState& s)
   e.mCarryCapacity = kEngineArrayLength;
   e.mConvPlan = fftp_plan();
   e.mStereoPlan = fftp_plan();
+  // Kernel syntheses and channel-by-channel convolution both run under the dsp lock with real
+  // transforms of N points: one plan (and one pair of work arrays) serves both.
+  e.synth.plan = e.mConvPlan;
+  e.synth.ownsPlan = false;
 
   bool ok = s.captureWindow && s.analysisPlan && s.kernelColumns && s.displayCurve &&
             s.displayCurveCopy && s.kernelLock && s.curveLock && s.drawLock && s.dspLock &&
