@@ -28,10 +28,11 @@ enum FftDirection
 // responsibility).
 //
 // Twiddle tables are read-only and shared: every plan of the process set up for the same length
-// and kind (real, or FftConvolveStereo's complex) points at one copy, created by the first plan
-// that needs it and freed with the last plan holding it. Setting up a plan for a length no other
-// plan holds allocates and fills the tables (and takes a process-wide mutex): do it off the audio
-// thread, with fftp_prepare at reset, so that the audio thread finds the plan set up.
+// and kind (real, or FftConvolveStereo's complex) points at one copy, made by the first plan that
+// needs it and given up with the last plan holding it. Setting up never allocates (each plan brings
+// room for one set when created), but it takes a process-wide mutex and, for a length no other
+// plan holds, fills the tables (milliseconds at the largest lengths): the engine does it at reset
+// with fftp_prepare, so that steady-state blocks find their plans set up.
 struct FftPlan
 {
   const double* master; // the shared twiddle tables of the length (null until set up)
@@ -46,9 +47,8 @@ FftPlan* fftp_plan();
 void fftp_plan_free(FftPlan* plan); // lets go of the shared tables
 
 // Sets the plan up for real transforms of length n (stereo: FftConvolveStereo's of length n) now,
-// so that the next fftp (or FftConvolveStereo) of that length neither allocates nor locks. Any
-// thread but the audio thread; the plan must not be in use. False when n does not fit a plan or
-// memory is short.
+// so that the next fftp (or FftConvolveStereo) of that length neither fills tables nor locks. The
+// plan must not be in use on another thread. False when n does not fit a plan.
 bool fftp_prepare(FftPlan* plan, int n, bool stereo = false);
 
 // Forward: treat `source` as consumed (callers must not rely on its contents afterwards). Backward:

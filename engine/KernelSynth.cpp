@@ -51,7 +51,11 @@ bool KernelSynthInit(KernelSynth* synth, int kernelLength, int fftSize)
   synth->previous = CreateEngineArray();
   synth->delaySpectrum = CreateEngineArray();
   synth->window = CreateEngineArray();
-  synth->scratch = CreateEngineArray();
+  if (!synth->scratch)
+  {
+    synth->scratch = CreateEngineArray();
+    synth->ownsScratch = true;
+  }
   if (!synth->plan)
   {
     synth->plan = fftp_plan();
@@ -87,7 +91,9 @@ void KernelSynthFree(KernelSynth* synth)
   FreeEngineArray(synth->previous);
   FreeEngineArray(synth->delaySpectrum);
   FreeEngineArray(synth->window);
-  FreeEngineArray(synth->scratch);
+  if (synth->ownsScratch) FreeEngineArray(synth->scratch);
+  synth->scratch = nullptr;
+  synth->ownsScratch = false;
   synth->usedLength = 0;
   if (synth->plan && synth->ownsPlan) fftp_plan_free(synth->plan);
   synth->plan = nullptr;

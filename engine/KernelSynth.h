@@ -25,8 +25,11 @@ struct KernelSynth
   // one; an owner may instead lend a plan of its own that no other thread uses during syntheses
   // (the engine lends its convolution plan: both run under the dsp lock, at the same length).
   FftPlan* plan;
-  bool ownsPlan;   // the plan is the synth's own, freed by KernelSynthFree
-  double* scratch; // out-of-place transform target, so a rebuild allocates nothing
+  bool ownsPlan; // the plan is the synth's own, freed by KernelSynthFree
+  // Out-of-place transform target (N values), so a rebuild allocates nothing; lent like the plan
+  // (the engine lends its transform output array, idle between block steps).
+  double* scratch;
+  bool ownsScratch;
   // High-water mark of spectrum, previous and delaySpectrum: values from index 0 that may be
   // non-zero since the last reset (the largest N used). A reset clears exactly these.
   int32_t usedLength;

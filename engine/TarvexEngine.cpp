@@ -632,10 +632,13 @@ bool CreateEngine(IPlugBase& plug, TarvexEngine& e, InstanceState& s)
   e.mCarryCapacity = kEngineArrayLength;
   e.mConvPlan = fftp_plan();
   e.mStereoPlan = fftp_plan();
-  // Kernel syntheses and channel-by-channel convolution both run under the dsp lock with real
-  // transforms of N points: one plan (and one pair of work arrays) serves both.
+  // Kernel syntheses and block steps both run under the dsp lock, with real transforms of N
+  // points: one plan (and its pair of work arrays) serves both, and the block step's transform
+  // output, which holds nothing between block steps, is the synthesis's scratch.
   e.synth.plan = e.mConvPlan;
   e.synth.ownsPlan = false;
+  e.synth.scratch = e.mWork;
+  e.synth.ownsScratch = false;
 
   bool ok = s.captureWindow && s.analysisPlan && s.kernelColumns && s.displayCurve &&
             s.displayCurveCopy && s.kernelLock && s.curveLock && s.drawLock && s.dspLock &&
