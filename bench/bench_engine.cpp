@@ -3,6 +3,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -91,6 +92,58 @@ void BM_ProcessResolution8Buffer3(benchmark::State& state)
   ProcessSecond(state, 8.0, 3.0);
 }
 
+// The limiter's cost at defaults: the same stereo noise (peaks near 0.5) through a limiter at 0 dB,
+// which it never reaches (idle), and at -12 dB, which it exceeds in every block (engaged).
+void ProcessNoise(benchmark::State& state, double limiterDb)
+{
+  auto plug = MakeInstance(1.0, 1.0);
+  plug->GetParam(kParamLimiter)->mValue = limiterDb;
+  const int frames = kHostBlock * kCallsPerSecond;
+  std::vector<double> inL(frames), inR(frames), outL(frames), outR(frames);
+  uint32_t seed = 12345;
+  const auto noise = [&seed]
+  {
+    seed = seed * 1664525u + 1013904223u;
+    return (static_cast<double>(seed >> 8) / 16777216.0 - 0.5) * 0.9;
+  };
+  for (int i = 0; i < frames; ++i)
+  {
+    inL[i] = noise();
+    inR[i] = noise();
+  }
+  auto run = [&]
+  {
+    for (int k = 0; k < kCallsPerSecond; ++k)
+    {
+      double* ins[2] = {inL.data() + k * kHostBlock, inR.data() + k * kHostBlock};
+      double* outs[2] = {outL.data() + k * kHostBlock, outR.data() + k * kHostBlock};
+      plug->ProcessFrames(ins, outs, kHostBlock);
+    }
+  };
+  run();
+  double peak = 0;
+  for (int i = 0; i < frames; ++i) peak = std::fmax(peak, std::fabs(inL[i]));
+  for (auto _ : state)
+  {
+    run();
+    benchmark::DoNotOptimize(outL.data());
+    benchmark::ClobberMemory();
+  }
+  state.counters["input_peak"] = peak;
+  state.counters["cpu_ms_per_audio_s"] =
+      benchmark::Counter(frames / kRate / 1000.0, benchmark::Counter::kIsIterationInvariantRate |
+                                                      benchmark::Counter::kInvert);
+}
+
+void BM_ProcessLimiterIdle(benchmark::State& state)
+{
+  ProcessNoise(state, 0.0);
+}
+void BM_ProcessLimiterEngaged(benchmark::State& state)
+{
+  ProcessNoise(state, -12.0);
+}
+
 void KernelRebuild(benchmark::State& state, double resolution, double inputBufferSize)
 {
   auto plug = MakeInstance(resolution, inputBufferSize);
@@ -161,6 +214,8 @@ void BM_ResidentMemoryPerInstance(benchmark::State& state)
 
 BENCHMARK(BM_ProcessDefaults)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ProcessResolution8Buffer3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ProcessLimiterIdle)->Iterations(100)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ProcessLimiterEngaged)->Iterations(100)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_KernelRebuildDefaults)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_KernelRebuildN64000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ResidentMemoryPerInstance)->Iterations(1)->Unit(benchmark::kMillisecond);

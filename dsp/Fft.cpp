@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <new>
 
 #include <immintrin.h>
 
@@ -101,9 +103,6 @@ constexpr double kRootSin[11][10] = {
 // Room for the tables of a plan: every n with 2n + 15 <= kFftPlanWorkLength fits (a test checks
 // all).
 constexpr ptrdiff_t kFftPlanTableLength = kFftPlanWorkLength + 2048;
-// After the tables, the master array keeps the StagePlan of the last length it ran.
-constexpr ptrdiff_t kFftPlanMasterLength =
-    kFftPlanTableLength + (sizeof(StagePlan) + sizeof(double) - 1) / sizeof(double);
 
 // Rough cost per point of one stage of each kernel radix: a pass over the data (loads and stores)
 // plus the butterfly's and the twiddles' arithmetic, in flop-like units; 2 and 3 weighted up from
@@ -522,6 +521,122 @@ bool FitsPlan(int n)
   return 2 * static_cast<int64_t>(n) + 15 <= kFftPlanWorkLength;
 }
 
+// Twiddle tables are read-only once filled and depend on the length and the kind of transform
+// alone, so every plan of the process with the same length and kind shares one set. A set lives in
+// a block of its own: the header below, then room for the largest tables. Every plan brings one
+// block when it is created and takes one away when it is freed; a set no plan holds any more goes
+// back to the spare blocks. Each plan holds at most one set, so there are never more live sets than
+// plans, and a plan that needs a new set always finds a spare block: setting up allocates nothing
+// and can run at a reset on the audio thread.
+struct SharedTables
+{
+  StagePlan stages;
+  int refs;           // plans holding the set; 0 for a spare block
+  SharedTables* next; // in gLiveTables or gSpareTables
+  double* Tables() { return reinterpret_cast<double*>(this + 1); }
+};
+static_assert(sizeof(SharedTables) % alignof(double) == 0, "tables follow the header");
+constexpr size_t kTableBlockBytes = sizeof(SharedTables) + sizeof(double) * kFftPlanTableLength;
+
+std::mutex gTablesMutex;              // guards both lists and every refs
+SharedTables* gLiveTables = nullptr;  // sets held by plans
+SharedTables* gSpareTables = nullptr; // blocks no plan holds
+
+// A new plan's block, added to the spares. False when memory is short.
+bool AddSpareBlock()
+{
+  void* p = AllocateZeroed(kTableBlockBytes);
+  if (!p) return false;
+  SharedTables* block = new (p) SharedTables{};
+  std::lock_guard<std::mutex> lock(gTablesMutex);
+  block->next = gSpareTables;
+  gSpareTables = block;
+  return true;
+}
+
+// A freed plan's block, taken from the spares (there is one: live sets <= plans left).
+void RemoveSpareBlock()
+{
+  SharedTables* block = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(gTablesMutex);
+    block = gSpareTables;
+    if (block) gSpareTables = block->next;
+  }
+  if (block) FreeZeroed(block, kTableBlockBytes);
+}
+
+// With gTablesMutex held: one holder fewer; a set left without holders becomes a spare block, its
+// table pages handed back to the system (a spare costs no memory).
+void ReleaseLocked(SharedTables* set)
+{
+  if (!set || --set->refs > 0) return;
+  for (SharedTables** link = &gLiveTables; *link; link = &(*link)->next)
+    if (*link == set)
+    {
+      *link = set->next;
+      break;
+    }
+  DiscardPages(set->Tables(), sizeof(double) * kFftPlanTableLength);
+  set->next = gSpareTables;
+  gSpareTables = set;
+}
+
+// With gTablesMutex held: the set of n points (a complex transform when `complex`) with one more
+// holder, filled into a spare block when no plan holds it yet. Null only if no block is spare.
+SharedTables* AcquireLocked(int n, bool complex)
+{
+  for (SharedTables* set = gLiveTables; set; set = set->next)
+    if (set->stages.n == n && set->stages.complex == complex)
+    {
+      ++set->refs;
+      return set;
+    }
+  SharedTables* set = gSpareTables;
+  if (!set) return nullptr;
+  gSpareTables = set->next;
+  MakeStagePlan(n, &set->stages, complex);
+  FillTables(set->stages, set->Tables());
+  set->refs = 1;
+  set->next = gLiveTables;
+  gLiveTables = set;
+  return set;
+}
+
+// Points the plan at the shared set for n (complex or real) and marks it set up. The set it held
+// is kept when it is the right one, else let go of first (so that its block can serve).
+bool AttachTables(FftPlan* plan, int n, bool complex)
+{
+  SharedTables* held = static_cast<SharedTables*>(const_cast<void*>(plan->shared));
+  if (!held || held->stages.n != n || held->stages.complex != complex)
+  {
+    std::lock_guard<std::mutex> lock(gTablesMutex);
+    ReleaseLocked(held);
+    held = AcquireLocked(n, complex);
+    plan->shared = held;
+    plan->master = held ? held->Tables() : nullptr;
+  }
+  if (!held)
+  {
+    plan->initialised = 0;
+    return false;
+  }
+  FactorLength(n, plan->factors);
+  plan->initialised = 1;
+  return true;
+}
+
+// The plan's tables for n, set up first when the owner cleared `initialised` or the plan holds
+// another length's or kind's.
+SharedTables* PlanTables(FftPlan* plan, int n, bool complex)
+{
+  SharedTables* t = static_cast<SharedTables*>(const_cast<void*>(plan->shared));
+  if (t && plan->initialised && t->stages.n == n && t->stages.complex == complex) return t;
+  return AttachTables(plan, n, complex)
+             ? static_cast<SharedTables*>(const_cast<void*>(plan->shared))
+             : nullptr;
+}
+
 } // namespace
 
 int FftSetInstructionSet(int set)
@@ -549,13 +664,15 @@ FftPlan* fftp_plan()
 {
   FftPlan* plan = static_cast<FftPlan*>(std::calloc(1, sizeof(FftPlan)));
   if (!plan) return nullptr;
-  // Fresh zero pages: only what the lengths in use touch becomes resident.
-  plan->master = static_cast<double*>(AllocateZeroed(sizeof(double) * kFftPlanMasterLength));
+  // Fresh zero pages: only what the lengths in use touch becomes resident. The tables are shared
+  // (AttachTables).
   plan->work = static_cast<double*>(AllocateZeroed(sizeof(double) * kFftPlanWorkLength));
   plan->scratch = static_cast<double*>(AllocateZeroed(sizeof(double) * kFftPlanWorkLength));
-  if (!plan->master || !plan->work || !plan->scratch)
+  if (!plan->work || !plan->scratch || !AddSpareBlock())
   {
-    fftp_plan_free(plan);
+    FreeZeroed(plan->work, sizeof(double) * kFftPlanWorkLength);
+    FreeZeroed(plan->scratch, sizeof(double) * kFftPlanWorkLength);
+    std::free(plan);
     return nullptr;
   }
   return plan;
@@ -564,7 +681,11 @@ FftPlan* fftp_plan()
 void fftp_plan_free(FftPlan* plan)
 {
   if (!plan) return;
-  FreeZeroed(plan->master, sizeof(double) * kFftPlanMasterLength);
+  {
+    std::lock_guard<std::mutex> lock(gTablesMutex);
+    ReleaseLocked(static_cast<SharedTables*>(const_cast<void*>(plan->shared)));
+  }
+  RemoveSpareBlock();
   FreeZeroed(plan->work, sizeof(double) * kFftPlanWorkLength);
   FreeZeroed(plan->scratch, sizeof(double) * kFftPlanWorkLength);
   std::free(plan);
@@ -584,17 +705,9 @@ void fftp(double* source, double* destination, int n, int direction, FftPlan* pl
     destination[0] = source[0];
     return;
   }
-  // The stage plan follows from n alone; it is cached for speed, never trusted for another n.
-  StagePlan& stages = *reinterpret_cast<StagePlan*>(plan->master + kFftPlanTableLength);
-  if (stages.complex) plan->initialised = 0; // the tables are a complex transform's
-  if (stages.n != n || stages.complex) MakeStagePlan(n, &stages);
-  if (!plan->initialised)
-  {
-    FillTables(stages, plan->master);
-    FactorLength(n, plan->factors);
-    plan->initialised = 1;
-  }
-  Transform(stages, plan->master, source, destination, direction, plan->work, plan->scratch);
+  SharedTables* t = PlanTables(plan, n, false);
+  if (!t) return;
+  Transform(t->stages, t->Tables(), source, destination, direction, plan->work, plan->scratch);
 }
 
 void FftConvolveStereo(const double* const in[2], double* const out[2], const double* kernel, int n,
@@ -602,16 +715,15 @@ void FftConvolveStereo(const double* const in[2], double* const out[2], const do
 {
   if (n < 2 || !FitsPlan(n) || !in || !out || !kernel || !plan) return;
   if (!in[0] || !in[1] || !out[0] || !out[1]) return;
-  StagePlan& stages = *reinterpret_cast<StagePlan*>(plan->master + kFftPlanTableLength);
-  if (!stages.complex) plan->initialised = 0; // the tables are a real transform's
-  if (stages.n != n || !stages.complex) MakeStagePlan(n, &stages, true);
-  if (!plan->initialised)
-  {
-    FillTables(stages, plan->master);
-    FactorLength(n, plan->factors);
-    plan->initialised = 1;
-  }
-  Stereo(stages, plan->master, in, out, kernel, plan->work, plan->scratch);
+  SharedTables* t = PlanTables(plan, n, true);
+  if (!t) return;
+  Stereo(t->stages, t->Tables(), in, out, kernel, plan->work, plan->scratch);
+}
+
+bool fftp_prepare(FftPlan* plan, int n, bool stereo)
+{
+  if (!plan || n < 1 || !FitsPlan(n) || (stereo && n < 2)) return false;
+  return AttachTables(plan, n, stereo);
 }
 
 void fftp_once(double* source, double* destination, int n, int direction)

@@ -26,17 +26,30 @@ enum FftDirection
 // A cached set-up for one length. It does not record that length: its owner clears `initialised`
 // whenever the length changes. Created by fftp_plan, released by fftp_plan_free (owner's
 // responsibility).
+//
+// Twiddle tables are read-only and shared: every plan of the process set up for the same length
+// and kind (real, or FftConvolveStereo's complex) points at one copy, made by the first plan that
+// needs it and given up with the last plan holding it. Setting up never allocates (each plan brings
+// room for one set when created), but it takes a process-wide mutex and, for a length no other
+// plan holds, fills the tables (milliseconds at the largest lengths): the engine does it at reset
+// with fftp_prepare, so that steady-state blocks find their plans set up.
 struct FftPlan
 {
-  double* master;      // at least kFftPlanWorkLength doubles: the twiddle tables of the length
-  double* work;        // kFftPlanWorkLength doubles: transform scratch
+  const double* master; // the shared twiddle tables of the length (null until set up)
+  double* work;         // kFftPlanWorkLength doubles: transform scratch
   int32_t factors[64]; // n, number of factors, the factors (4, 2, 3, 5, 7, 9, ... order; a 2 first)
-  int32_t initialised; // set once master holds the twiddles
+  int32_t initialised; // set once master holds the twiddles of the plan's length
   double* scratch;     // kFftPlanWorkLength doubles: second transform scratch
+  const void* shared;  // the shared set master belongs to (one reference held)
 };
 
 FftPlan* fftp_plan();
-void fftp_plan_free(FftPlan* plan);
+void fftp_plan_free(FftPlan* plan); // lets go of the shared tables
+
+// Sets the plan up for real transforms of length n (stereo: FftConvolveStereo's of length n) now,
+// so that the next fftp (or FftConvolveStereo) of that length neither fills tables nor locks. The
+// plan must not be in use on another thread. False when n does not fit a plan.
+bool fftp_prepare(FftPlan* plan, int n, bool stereo = false);
 
 // Forward: treat `source` as consumed (callers must not rely on its contents afterwards). Backward:
 // `source` is left unchanged. source == destination is allowed. A negative n, or one with 2n + 15

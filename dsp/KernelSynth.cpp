@@ -28,7 +28,7 @@ void BuildDelaySpectrum(KernelSynth* synth, int kernelLength, int fftSize)
   double* delay = synth->delaySpectrum;
   delay[kernelLength / 2] = 1.0;
   // The plan's flag is clear here (fresh plan or just reset), so it is set up for fftSize.
-  fftp(delay, synth->scratch, fftSize, kFftForward, synth->forwardPlan);
+  fftp(delay, synth->scratch, fftSize, kFftForward, synth->plan);
   const double dc = synth->scratch[0];
   for (int j = 0; j < fftSize; ++j) delay[j] = dc != 0.0 ? synth->scratch[j] / dc : 0.0;
 }
@@ -51,11 +51,18 @@ bool KernelSynthInit(KernelSynth* synth, int kernelLength, int fftSize)
   synth->previous = CreateEngineArray();
   synth->delaySpectrum = CreateEngineArray();
   synth->window = CreateEngineArray();
-  synth->scratch = CreateEngineArray();
-  synth->forwardPlan = fftp_plan();
-  synth->inversePlan = fftp_plan();
+  if (!synth->scratch)
+  {
+    synth->scratch = CreateEngineArray();
+    synth->ownsScratch = true;
+  }
+  if (!synth->plan)
+  {
+    synth->plan = fftp_plan();
+    synth->ownsPlan = true;
+  }
   if (!synth->spectrum || !synth->previous || !synth->delaySpectrum || !synth->window ||
-      !synth->scratch || !synth->forwardPlan || !synth->inversePlan)
+      !synth->scratch || !synth->plan)
   {
     KernelSynthFree(synth);
     return false;
@@ -73,8 +80,7 @@ void KernelSynthReset(KernelSynth* synth, int kernelLength, int fftSize)
   extent = synth->usedLength;
   ClearToExtent(synth->previous, extent);
   ClearToExtent(synth->delaySpectrum, synth->usedLength);
-  synth->forwardPlan->initialised = 0;
-  synth->inversePlan->initialised = 0;
+  synth->plan->initialised = 0;
   BuildDelaySpectrum(synth, kernelLength, fftSize);
   BlackmanWindow(synth->window, kernelLength);
 }
@@ -85,12 +91,13 @@ void KernelSynthFree(KernelSynth* synth)
   FreeEngineArray(synth->previous);
   FreeEngineArray(synth->delaySpectrum);
   FreeEngineArray(synth->window);
-  FreeEngineArray(synth->scratch);
+  if (synth->ownsScratch) FreeEngineArray(synth->scratch);
+  synth->scratch = nullptr;
+  synth->ownsScratch = false;
   synth->usedLength = 0;
-  if (synth->forwardPlan) fftp_plan_free(synth->forwardPlan);
-  if (synth->inversePlan) fftp_plan_free(synth->inversePlan);
-  synth->forwardPlan = nullptr;
-  synth->inversePlan = nullptr;
+  if (synth->plan && synth->ownsPlan) fftp_plan_free(synth->plan);
+  synth->plan = nullptr;
+  synth->ownsPlan = false;
 }
 
 void SynthesizeKernel(KernelSynth* synth, BandPoint* bandTable, BandPoint* sortedPoints,
@@ -147,10 +154,10 @@ void SynthesizeKernel(KernelSynth* synth, BandPoint* bandTable, BandPoint* sorte
   // transforms run out of place through scratch; the results equal those of in-place calls.
   HalfComplexMultiply(synth->delaySpectrum, spectrum, spectrum, n);
   double* scratch = synth->scratch;
-  fftp(spectrum, scratch, n, kFftBackward, synth->inversePlan);
+  fftp(spectrum, scratch, n, kFftBackward, synth->plan);
   for (int j = 0; j < kernelLength; ++j) spectrum[j] = scratch[j] * synth->window[j];
   ZeroValues(spectrum + kernelLength, n - kernelLength);
-  fftp(spectrum, scratch, n, kFftForward, synth->forwardPlan);
+  fftp(spectrum, scratch, n, kFftForward, synth->plan);
   std::memcpy(spectrum, scratch, sizeof(double) * n);
 }
 

@@ -21,9 +21,15 @@ struct KernelSynth
       previous; // kernel spectrum before the latest rebuild, filled by the caller for cross-fades
   double* delaySpectrum; // unit-magnitude spectrum of a delay of L/2 samples
   double* window;        // Blackman window of length L
-  FftPlan* forwardPlan;
-  FftPlan* inversePlan;
-  double* scratch; // out-of-place transform target, so a rebuild allocates nothing
+  // Both directions, one transform at a time. Null before the first synthesis, which then creates
+  // one; an owner may instead lend a plan of its own that no other thread uses during syntheses
+  // (the engine lends its convolution plan: both run under the dsp lock, at the same length).
+  FftPlan* plan;
+  bool ownsPlan; // the plan is the synth's own, freed by KernelSynthFree
+  // Out-of-place transform target (N values), so a rebuild allocates nothing; lent like the plan
+  // (the engine lends its transform output array, idle between block steps).
+  double* scratch;
+  bool ownsScratch;
   // High-water mark of spectrum, previous and delaySpectrum: values from index 0 that may be
   // non-zero since the last reset (the largest N used). A reset clears exactly these.
   int32_t usedLength;
@@ -33,7 +39,7 @@ struct KernelSynth
 // exhausted (the synth is then left without arrays).
 bool KernelSynthInit(KernelSynth* synth, int kernelLength, int fftSize);
 // Prepares an existing synth for new L and N: zeroes spectrum, previous and delaySpectrum (every
-// value written since the last reset), rebuilds delaySpectrum and window and clears both plans'
+// value written since the last reset), rebuilds delaySpectrum and window and clears the plan's
 // flags. Nothing is released or recreated.
 void KernelSynthReset(KernelSynth* synth, int kernelLength, int fftSize);
 // Releases everything the synth owns; the synth reads as never initialised afterwards.

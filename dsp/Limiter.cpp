@@ -42,6 +42,127 @@ void PeakOf(const double* x, int count, double& peak, bool& allFinite)
     peak = a > peak ? a : peak;
   }
 }
+// The body of the per-sample loop for frame i of every channel: today's formulas, evaluated
+// literally.
+inline void LimitFrame(double* const* outputs, int channels, int i, double t,
+                       double secondsPerFrame, double& envelope, double& time, double& light)
+{
+  for (int c = 0; c < channels; ++c)
+  {
+    double x = outputs[c][i];
+    if (!std::isfinite(x))
+    {
+      outputs[c][i] = 0.0;
+      continue;
+    }
+    const double a = std::fabs(x);
+    if (a - t > light) light = a - t;
+    if (a <= t && envelope <= t) continue;
+    if (c == 0) time += secondsPerFrame;
+    if (a > envelope)
+    {
+      envelope = a;
+      time = 0.0;
+    }
+    const double e = envelope;
+    if (e > t)
+    {
+      if (time <= kHoldSeconds)
+      {
+        x = x * t / e;
+      }
+      else
+      {
+        const double r =
+            (0.5 * std::cos((time - kHoldSeconds) * kReleaseRadiansPerSecond) + 0.5) * (e - t) + t;
+        if (2.0 * std::fabs(x) > r)
+        {
+          envelope = r;
+          time = 0.0;
+        }
+        x = x * t / r;
+      }
+    }
+    if (time > kEnvelopeLifeSeconds) envelope = 0.0;
+    outputs[c][i] = x;
+  }
+}
+
+// Frames of a hold that can run without the per-sample loop: from frame `from`, while every sample
+// is finite and no louder than the envelope and the timer stays within the hold. There each sample
+// is only scaled by threshold / envelope and the timer advances by one frame per frame.
+//
+// The timer must come out bit for bit as the per-frame sum time += secondsPerFrame: it decides the
+// frame the release starts on. Within one binade [2^m, 2^(m+1)) of time every double is a multiple
+// of the same ulp, so each rounded sum adds the same step (secondsPerFrame rounded to that ulp;
+// unless it lies exactly halfway, then the rounding depends on time's last bit), and k frames add
+// exactly k steps. A run therefore ends where time would leave its binade, and none starts at
+// time 0 or at a halfway step.
+//
+// Returns the frames done (0 when none can be); time and light are advanced past them.
+int HoldRun(double* const* outputs, int channels, int from, int frames, double t, double envelope,
+            double secondsPerFrame, double& time, double& light)
+{
+  if (!(time > 0.0) || !(time <= kHoldSeconds)) return 0;
+  int exponent = 0;
+  std::frexp(time, &exponent); // time = f * 2^exponent, 0.5 <= f < 1
+  const double binadeEnd = std::ldexp(1.0, exponent);
+  const double ulp = std::ldexp(1.0, exponent - 53);
+  const double step = (time + secondsPerFrame) - time; // exact: both multiples of ulp
+  if (!(step > 0.0) || std::fabs(secondsPerFrame - step) == 0.5 * ulp) return 0;
+  const double timeLimit = binadeEnd < kHoldSeconds ? binadeEnd : kHoldSeconds; // time < or <=
+  const auto fits = [&](int k)
+  {
+    const double after = time + k * step; // exact while it stays in the binade
+    return after < binadeEnd && after <= timeLimit;
+  };
+  int count = frames - from;
+  const double estimate = (timeLimit - time) / step;
+  if (estimate < count) count = estimate < 0.0 ? 0 : static_cast<int>(estimate) + 1;
+  while (count > 0 && !fits(count)) --count;
+  if (count <= 0) return 0;
+
+  // Chunks short enough to stay in the first-level cache between the check and the scaling.
+  constexpr int kChunk = 64;
+  const double gain = t / envelope; // one rounding more than x * t / envelope per sample
+  double peak = 0.0;
+  int done = 0;
+  while (done < count)
+  {
+    const int start = from + done;
+    int length = count - done < kChunk ? count - done : kChunk;
+    double chunkPeak = 0.0;
+    bool allFinite = true;
+    for (int c = 0; c < channels; ++c) PeakOf(outputs[c] + start, length, chunkPeak, allFinite);
+    if (!allFinite || chunkPeak > envelope)
+    {
+      // Shorten the chunk to the frames before the first one the per-sample loop must see.
+      int ok = 0;
+      for (; ok < length; ++ok)
+      {
+        bool quiet = true;
+        for (int c = 0; c < channels; ++c)
+          quiet = quiet && std::fabs(outputs[c][start + ok]) <= envelope;
+        if (!quiet) break;
+      }
+      length = ok;
+      chunkPeak = 0.0;
+      for (int c = 0; c < channels; ++c) PeakOf(outputs[c] + start, length, chunkPeak, allFinite);
+    }
+    for (int c = 0; c < channels; ++c)
+    {
+      double* x = outputs[c] + start;
+      for (int j = 0; j < length; ++j) x[j] *= gain;
+    }
+    if (chunkPeak > peak) peak = chunkPeak;
+    done += length;
+    if (length < kChunk) break;
+  }
+  // The largest overshoot is that of the largest magnitude (a - t is monotonic in a).
+  if (done > 0 && peak - t > light) light = peak - t;
+  time += done * step;
+  return done;
+}
 } // namespace
 
 double LimiterThreshold(double limiterDb)
@@ -69,47 +190,23 @@ void ApplyLimiter(double* const* outputs, int channels, int frames, double thres
     }
   }
   const double secondsPerFrame = 1.0 / sampleRate;
-  for (int i = 0; i < frames; ++i)
+  // Local copies: stores to the outputs cannot alias them.
+  double env = envelope, tm = time, lt = light;
+  for (int i = 0; i < frames;)
   {
-    for (int c = 0; c < channels; ++c)
+    if (env > t)
     {
-      double x = outputs[c][i];
-      if (!std::isfinite(x))
+      const int done = HoldRun(outputs, channels, i, frames, t, env, secondsPerFrame, tm, lt);
+      if (done > 0)
       {
-        outputs[c][i] = 0.0;
+        i += done;
         continue;
       }
-      const double a = std::fabs(x);
-      if (a - t > light) light = a - t;
-      if (a <= t && envelope <= t) continue;
-      if (c == 0) time += secondsPerFrame;
-      if (a > envelope)
-      {
-        envelope = a;
-        time = 0.0;
-      }
-      const double e = envelope;
-      if (e > t)
-      {
-        if (time <= kHoldSeconds)
-        {
-          x = x * t / e;
-        }
-        else
-        {
-          const double r =
-              (0.5 * std::cos((time - kHoldSeconds) * kReleaseRadiansPerSecond) + 0.5) * (e - t) +
-              t;
-          if (2.0 * std::fabs(x) > r)
-          {
-            envelope = r;
-            time = 0.0;
-          }
-          x = x * t / r;
-        }
-      }
-      if (time > kEnvelopeLifeSeconds) envelope = 0.0;
-      outputs[c][i] = x;
     }
+    LimitFrame(outputs, channels, i, t, secondsPerFrame, env, tm, lt);
+    ++i;
   }
+  envelope = env;
+  time = tm;
+  light = lt;
 }

@@ -384,8 +384,12 @@ void ConfigureDsp(DspHost& host, TarvexEngine& e, DspState& s, int hostBlock,
   e.mWriteOffset = e.mBlockSize;
   e.mRingSize = e.mBlockSize + n;
   NoteUsedLengths(e);
+  // Tables for the new N now, so that the first block finds its plans set up. (A reset may run on
+  // the audio thread: setting up allocates nothing, see fftp_prepare.)
   e.mConvPlan->initialised = 0;
   e.mStereoPlan->initialised = 0;
+  fftp_prepare(e.mConvPlan, n);
+  if (StereoTransformPays(n)) fftp_prepare(e.mStereoPlan, n, true);
   host.ReportLatency(e.mLatency);
 }
 
@@ -594,6 +598,13 @@ bool CreateEngine(DspHost& host, TarvexEngine& e, DspState& s)
   e.mCarryCapacity = kEngineArrayLength;
   e.mConvPlan = fftp_plan();
   e.mStereoPlan = fftp_plan();
+  // Kernel syntheses and block steps both run under the dsp lock, with real transforms of N
+  // points: one plan (and its pair of work arrays) serves both, and the block step's transform
+  // output, which holds nothing between block steps, is the synthesis's scratch.
+  e.synth.plan = e.mConvPlan;
+  e.synth.ownsPlan = false;
+  e.synth.scratch = e.mWork;
+  e.synth.ownsScratch = false;
 
   bool ok = s.captureWindow && s.analysisPlan && s.kernelColumns && s.displayCurve &&
             s.displayCurveCopy && s.kernelLock && s.curveLock && s.drawLock && s.dspLock &&

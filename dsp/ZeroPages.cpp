@@ -1,7 +1,9 @@
 #include "dsp/ZeroPages.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <sys/mman.h>
+#include <unistd.h>
 
 #if defined(__SANITIZE_ADDRESS__)
 #define TARVEX_ASAN 1
@@ -39,5 +41,18 @@ void FreeZeroed(void* block, size_t bytes)
   std::free(block);
 #else
   FreeZeroPages(block, bytes);
+#endif
+}
+
+void DiscardPages(void* start, size_t bytes)
+{
+#if defined(TARVEX_ASAN)
+  (void)start;
+  (void)bytes;
+#else
+  const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+  const uintptr_t begin = (reinterpret_cast<uintptr_t>(start) + page - 1) & ~(page - 1);
+  const uintptr_t end = (reinterpret_cast<uintptr_t>(start) + bytes) & ~(page - 1);
+  if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_DONTNEED);
 #endif
 }

@@ -18,3 +18,8 @@ void FreeZeroPages(void* block, size_t bytes);
 // checked. Release with FreeZeroed and the same byte count; null is allowed.
 void* AllocateZeroed(size_t bytes);
 void FreeZeroed(void* block, size_t bytes);
+
+// Hands the whole pages inside [start, start + bytes) of a block from AllocateZeroed back to the
+// system: they stop costing memory and read as zero when next touched. Under AddressSanitizer it
+// does nothing (the contents stay). A system call, no allocation.
+void DiscardPages(void* start, size_t bytes);
