@@ -1,6 +1,7 @@
-// The Tarvex plug-in class, compiled once per wrapper: Tarvex<IPlugVST>, Tarvex<IPlugAU>, and in
-// tests Tarvex<IPlugTestWrapper>. A wrapper provides `InstanceInfo` (what it needs from its host at
-// creation) and a constructor Wrapper(const InstanceInfo&, <the IPlugBase constructor arguments>).
+// The Tarvex plug-in class, compiled once per wrapper: Tarvex<IPlugVST>, Tarvex<IPlugAU>,
+// Tarvex<IPlugLV2>, Tarvex<IPlugCLAP>, and in tests Tarvex<IPlugTestWrapper>. A wrapper provides
+// `InstanceInfo` (what it needs from its host at creation) and a constructor
+// Wrapper(const InstanceInfo&, <the IPlugBase constructor arguments>).
 //
 // The class only glues the plug-in base to the engine: the engine and its shared state are plain
 // records and functions of the engine library.
@@ -92,6 +93,7 @@ public:
   void EditorClosed() override {}
 
   int InstanceNumber() const { return mInstanceNumber; }
+  bool EngineReady() const { return mInstanceState && mEngineReady; }
   InstanceState* State() const { return mInstanceState; }
   TarvexEngine& Engine() { return mEngine; }
 

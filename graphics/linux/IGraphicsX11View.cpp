@@ -586,6 +586,11 @@ unsigned long IGraphicsX11View::Window() const
   return mImpl->window;
 }
 
+int IGraphicsX11View::ConnectionFd() const
+{
+  return ConnectionNumber(mImpl->display);
+}
+
 bool IGraphicsX11View::UsesSharedMemory() const
 {
   return mImpl->useShm;

@@ -47,6 +47,9 @@ public:
   void OpenPrompt(IControl* control, IParam* param);
 
   unsigned long Window() const;
+  // File descriptor of the view's own X connection, for hosts that watch it and call Idle when it
+  // is readable (CLAP posix-fd-support).
+  int ConnectionFd() const;
   bool UsesSharedMemory() const;
   // Frames presented so far (diagnostics and tests).
   int64_t FramesPresented() const { return mFramesPresented.load(std::memory_order_relaxed); }
