@@ -6,7 +6,8 @@
 #   make fuzz   clang libFuzzer tree, every fuzz target for FUZZ_SECONDS each
 #   make tsan   ThreadSanitizer tree, the three-thread stress test for STRESS_SECONDS
 #   make soak   plain tree, the soak run for SOAK_SECONDS (not part of CI)
-#   make install  Release build, then the LV2 bundle into ~/.lv2 (or $LV2_PATH's first folder)
+#   make install  Release build, then the LV2 bundle into ~/.lv2 (or $LV2_PATH's first folder) and
+#                 Tarvex.clap into ~/.clap (or $CLAP_PATH's first folder)
 
 JOBS ?= $(shell nproc)
 RELEASE := build/release
@@ -72,6 +73,7 @@ soak: plain
 
 install: release
 	@bash scripts/install-lv2 $(RELEASE)
+	@bash scripts/install-clap $(RELEASE)
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

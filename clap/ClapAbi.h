@@ -4,14 +4,12 @@
 // named. The thread each function runs on is noted as the standard states it:
 // [main-thread], [audio-thread], [thread-safe] (any thread).
 //
-// Every record is plain data with the natural C layout of the x86_64 ABI; the sizes and offsets a
-// host relies on are checked at the end.
+// Every record is plain data with the natural C layout of the x86_64 ABI (declared as C++, which
+// lays them out alike); the sizes and offsets a host relies on are checked at the end.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-
-extern "C" {
 
 // ---- version, ids, sizes ----
 struct clap_version_t
@@ -205,18 +203,18 @@ struct clap_plugin_t
 {
   const clap_plugin_descriptor_t* desc;
   void* plugin_data;
-  bool (*init)(const clap_plugin_t* plugin);         // [main-thread]
-  void (*destroy)(const clap_plugin_t* plugin);      // [main-thread & !active]
+  bool (*init)(const clap_plugin_t* plugin);    // [main-thread]
+  void (*destroy)(const clap_plugin_t* plugin); // [main-thread & !active]
   bool (*activate)(const clap_plugin_t* plugin, double sample_rate, uint32_t min_frames_count,
-                   uint32_t max_frames_count);       // [main-thread & !active]
-  void (*deactivate)(const clap_plugin_t* plugin);   // [main-thread & active]
+                   uint32_t max_frames_count);           // [main-thread & !active]
+  void (*deactivate)(const clap_plugin_t* plugin);       // [main-thread & active]
   bool (*start_processing)(const clap_plugin_t* plugin); // [audio-thread & active & !processing]
   void (*stop_processing)(const clap_plugin_t* plugin);  // [audio-thread & active & processing]
   void (*reset)(const clap_plugin_t* plugin);            // [audio-thread & active]
   clap_process_status (*process)(const clap_plugin_t* plugin,
                                  const clap_process_t* process); // [audio-thread & processing]
   const void* (*get_extension)(const clap_plugin_t* plugin, const char* id); // [thread-safe]
-  void (*on_main_thread)(const clap_plugin_t* plugin);                      // [main-thread]
+  void (*on_main_thread)(const clap_plugin_t* plugin);                       // [main-thread]
 };
 
 // ---- factory and entry ----
@@ -286,7 +284,7 @@ struct clap_plugin_audio_ports_config_t
 {
   uint32_t (*count)(const clap_plugin_t* plugin); // [main-thread]
   bool (*get)(const clap_plugin_t* plugin, uint32_t index,
-              clap_audio_ports_config_t* config);           // [main-thread]
+              clap_audio_ports_config_t* config);                 // [main-thread]
   bool (*select)(const clap_plugin_t* plugin, clap_id config_id); // [main-thread & !active]
 };
 
@@ -320,12 +318,12 @@ struct clap_plugin_params_t
 {
   uint32_t (*count)(const clap_plugin_t* plugin); // [main-thread]
   bool (*get_info)(const clap_plugin_t* plugin, uint32_t param_index,
-                   clap_param_info_t* param_info);                               // [main-thread]
+                   clap_param_info_t* param_info); // [main-thread]
   bool (*get_value)(const clap_plugin_t* plugin, clap_id param_id, double* out_value); // [main]
   bool (*value_to_text)(const clap_plugin_t* plugin, clap_id param_id, double value,
                         char* out_buffer, uint32_t out_buffer_capacity); // [main-thread]
-  bool (*text_to_value)(const clap_plugin_t* plugin, clap_id param_id,
-                        const char* param_value_text, double* out_value); // [main-thread]
+  bool (*text_to_value)(const clap_plugin_t* plugin, clap_id param_id, const char* param_value_text,
+                        double* out_value); // [main-thread]
   // [active ? audio-thread : main-thread]; never at the same time as process.
   void (*flush)(const clap_plugin_t* plugin, const clap_input_events_t* in,
                 const clap_output_events_t* out);
@@ -341,7 +339,7 @@ using clap_param_rescan_flags = uint32_t;
 using clap_param_clear_flags = uint32_t;
 struct clap_host_params_t
 {
-  void (*rescan)(const clap_host_t* host, clap_param_rescan_flags flags);           // [main]
+  void (*rescan)(const clap_host_t* host, clap_param_rescan_flags flags);                 // [main]
   void (*clear)(const clap_host_t* host, clap_id param_id, clap_param_clear_flags flags); // [main]
   void (*request_flush)(const clap_host_t* host); // [thread-safe, !audio-thread]
 };
@@ -412,11 +410,11 @@ struct clap_plugin_gui_t
 };
 struct clap_host_gui_t
 {
-  void (*resize_hints_changed)(const clap_host_t* host);                      // [thread-safe]
+  void (*resize_hints_changed)(const clap_host_t* host);                            // [thread-safe]
   bool (*request_resize)(const clap_host_t* host, uint32_t width, uint32_t height); // [thread-safe]
-  bool (*request_show)(const clap_host_t* host);                              // [thread-safe]
-  bool (*request_hide)(const clap_host_t* host);                              // [thread-safe]
-  void (*closed)(const clap_host_t* host, bool was_destroyed);                // [thread-safe]
+  bool (*request_show)(const clap_host_t* host);                                    // [thread-safe]
+  bool (*request_hide)(const clap_host_t* host);                                    // [thread-safe]
+  void (*closed)(const clap_host_t* host, bool was_destroyed);                      // [thread-safe]
 };
 
 // ---- extension: render ----
@@ -429,7 +427,7 @@ enum : int32_t
 using clap_plugin_render_mode = int32_t;
 struct clap_plugin_render_t
 {
-  bool (*has_hard_realtime_requirement)(const clap_plugin_t* plugin); // [main-thread]
+  bool (*has_hard_realtime_requirement)(const clap_plugin_t* plugin);     // [main-thread]
   bool (*set)(const clap_plugin_t* plugin, clap_plugin_render_mode mode); // [main-thread]
 };
 
@@ -456,7 +454,8 @@ enum : int32_t
 using clap_log_severity = int32_t;
 struct clap_host_log_t
 {
-  void (*log)(const clap_host_t* host, clap_log_severity severity, const char* msg); // [thread-safe]
+  void (*log)(const clap_host_t* host, clap_log_severity severity,
+              const char* msg); // [thread-safe]
 };
 
 // ---- extension: timer-support ----
@@ -490,7 +489,6 @@ struct clap_host_posix_fd_support_t
   bool (*modify_fd)(const clap_host_t* host, int fd, clap_posix_fd_flags_t flags);   // [main]
   bool (*unregister_fd)(const clap_host_t* host, int fd);                            // [main]
 };
-} // extern "C"
 
 // ---- feature strings of the descriptor ----
 constexpr const char CLAP_PLUGIN_FEATURE_AUDIO_EFFECT[] = "audio-effect";
@@ -501,8 +499,7 @@ constexpr const char CLAP_PLUGIN_FEATURE_MONO[] = "mono";
 // ---- layouts (x86_64) ----
 #define TARVEX_CLAP_LAYOUT(cond, what) static_assert(sizeof(void*) != 8 || (cond), what " layout")
 TARVEX_CLAP_LAYOUT(sizeof(clap_version_t) == 12, "clap_version_t");
-TARVEX_CLAP_LAYOUT(sizeof(clap_plugin_entry_t) == 40 &&
-                       offsetof(clap_plugin_entry_t, init) == 16 &&
+TARVEX_CLAP_LAYOUT(sizeof(clap_plugin_entry_t) == 40 && offsetof(clap_plugin_entry_t, init) == 16 &&
                        offsetof(clap_plugin_entry_t, get_factory) == 32,
                    "clap_plugin_entry_t");
 TARVEX_CLAP_LAYOUT(sizeof(clap_plugin_factory_t) == 24, "clap_plugin_factory_t");
@@ -590,6 +587,5 @@ TARVEX_CLAP_LAYOUT(sizeof(clap_host_gui_t) == 5 * 8, "clap_host_gui_t");
 TARVEX_CLAP_LAYOUT(sizeof(clap_plugin_render_t) == 2 * 8, "clap_plugin_render_t");
 TARVEX_CLAP_LAYOUT(sizeof(clap_host_thread_check_t) == 2 * 8, "clap_host_thread_check_t");
 TARVEX_CLAP_LAYOUT(sizeof(clap_host_timer_support_t) == 2 * 8, "clap_host_timer_support_t");
-TARVEX_CLAP_LAYOUT(sizeof(clap_host_posix_fd_support_t) == 3 * 8,
-                   "clap_host_posix_fd_support_t");
+TARVEX_CLAP_LAYOUT(sizeof(clap_host_posix_fd_support_t) == 3 * 8, "clap_host_posix_fd_support_t");
 #undef TARVEX_CLAP_LAYOUT

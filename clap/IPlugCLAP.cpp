@@ -165,8 +165,7 @@ const clap_plugin_state_t kState = {StateSave, StateLoad};
 uint32_t LatencyGet(const clap_plugin_t* plugin)
 {
   IPlugCLAP* self = Self(plugin);
-  return self && self->CalledOn(IPlugCLAP::kMainThread, "latency.get") ? self->LatencyForHost()
-                                                                        : 0;
+  return self && self->CalledOn(IPlugCLAP::kMainThread, "latency.get") ? self->LatencyForHost() : 0;
 }
 const clap_plugin_latency_t kLatency = {LatencyGet};
 
@@ -272,9 +271,9 @@ bool GuiHide(const clap_plugin_t* plugin)
   return self->GuiHide();
 }
 #undef TARVEX_GUI_SELF
-const clap_plugin_gui_t kGui = {GuiIsApiSupported, GuiPreferredApi, GuiCreate,       GuiDestroy,
-                                GuiSetScale,       GuiGetSize,      GuiCanResize,    GuiResizeHints,
-                                GuiAdjustSize,     GuiSetSize,      GuiSetParent,    GuiSetTransient,
+const clap_plugin_gui_t kGui = {GuiIsApiSupported, GuiPreferredApi, GuiCreate,    GuiDestroy,
+                                GuiSetScale,       GuiGetSize,      GuiCanResize, GuiResizeHints,
+                                GuiAdjustSize,     GuiSetSize,      GuiSetParent, GuiSetTransient,
                                 GuiSuggestTitle,   GuiShow,         GuiHide};
 
 bool AllZero(const float* data, uint32_t frames)
@@ -285,10 +284,10 @@ bool AllZero(const float* data, uint32_t frames)
 }
 } // namespace
 
-IPlugCLAP::IPlugCLAP(const InstanceInfo& info, int nParams, const char* channelIOStr,
-                     int nPresets, const char* effectName, const char* productName,
-                     const char* makerName, int version, int uniqueID, int makerID, int latency,
-                     int plugFlags, bool doesChunks, bool isInstrument)
+IPlugCLAP::IPlugCLAP(const InstanceInfo& info, int nParams, const char* channelIOStr, int nPresets,
+                     const char* effectName, const char* productName, const char* makerName,
+                     int version, int uniqueID, int makerID, int latency, int plugFlags,
+                     bool doesChunks, bool isInstrument)
     : IPlugBase(nParams, channelIOStr, nPresets, effectName, productName, makerName, version,
                 uniqueID, makerID, latency, plugFlags, doesChunks, isInstrument),
       mClapHost(info.host), mDefaults(info.defaults)
@@ -613,8 +612,8 @@ void IPlugCLAP::RunFrames(uint32_t start, uint32_t end)
     for (int c = 0; c < 2; ++c)
     {
       // Null inputs read as silence; a constant input reads its value from the stand-in.
-      mSliceIn[c] = mCallIn[c] ? mCallIn[c] + s
-                               : (mInIsConstant[c] ? mConstantBuffer[c].Get() : nullptr);
+      mSliceIn[c] =
+          mCallIn[c] ? mCallIn[c] + s : (mInIsConstant[c] ? mConstantBuffer[c].Get() : nullptr);
       mSliceOut[c] = mCallOut[c] ? mCallOut[c] + s : mDiscardOutput.Get();
     }
     BindInputBuffers(0, NInChannels(), mSliceIn, static_cast<int>(n));
@@ -636,8 +635,8 @@ clap_process_status IPlugCLAP::Process(const clap_process_t* process)
   const uint32_t channels = static_cast<uint32_t>(mChannels);
   for (uint32_t c = 0; c < 2; ++c)
   {
-    float* src = (in && in->data32 && c < in->channel_count && c < channels) ? in->data32[c]
-                                                                             : nullptr;
+    float* src =
+        (in && in->data32 && c < in->channel_count && c < channels) ? in->data32[c] : nullptr;
     mInIsConstant[c] = false;
     if (src && frames > 0 && ((in->constant_mask >> c) & 1))
     {
@@ -652,9 +651,8 @@ clap_process_status IPlugCLAP::Process(const clap_process_t* process)
       }
     }
     mCallIn[c] = src;
-    mCallOut[c] = (out && out->data32 && c < out->channel_count && c < channels)
-                      ? out->data32[c]
-                      : nullptr;
+    mCallOut[c] =
+        (out && out->data32 && c < out->channel_count && c < channels) ? out->data32[c] : nullptr;
   }
 
   // The call is cut at every event's time: the frames before it run with the values before it.
@@ -776,15 +774,15 @@ bool IPlugCLAP::ParamInfo(uint32_t index, clap_param_info_t* info)
   if (param->mType == IParam::kTypeEnum) info->flags |= CLAP_PARAM_IS_ENUM;
   snprintf(info->name, sizeof(info->name), "%s", param->NameText());
   param->GetRange(&info->min_value, &info->max_value);
-  info->default_value = mDefaults ? param->Clamped(mDefaults[index])
-                                : static_cast<double>(param->mValue);
+  info->default_value =
+      mDefaults ? param->Clamped(mDefaults[index]) : static_cast<double>(param->mValue);
   return true;
 }
 
 bool IPlugCLAP::ParamValue(clap_id id, double* value)
 {
-  const IParam* param = id < static_cast<clap_id>(NParams()) ? GetParam(static_cast<int>(id))
-                                                             : nullptr;
+  const IParam* param =
+      id < static_cast<clap_id>(NParams()) ? GetParam(static_cast<int>(id)) : nullptr;
   if (!param || !value) return false;
   *value = param->mValue;
   return true;
@@ -792,14 +790,14 @@ bool IPlugCLAP::ParamValue(clap_id id, double* value)
 
 bool IPlugCLAP::ParamValueToText(clap_id id, double value, char* out, uint32_t capacity)
 {
-  const IParam* param = id < static_cast<clap_id>(NParams()) ? GetParam(static_cast<int>(id))
-                                                             : nullptr;
+  const IParam* param =
+      id < static_cast<clap_id>(NParams()) ? GetParam(static_cast<int>(id)) : nullptr;
   if (!param || !out || capacity == 0 || !std::isfinite(value)) return false;
   char text[IParam::kTextLength];
   param->FormatValue(value, false, text, sizeof(text));
   // A listed text ("Off", "-INF") stands alone; a number takes its unit.
-  const bool listed = *param->TextForValue(static_cast<int32_t>(value)) != 0 &&
-                      value >= INT32_MIN && value <= INT32_MAX;
+  const bool listed = value >= INT32_MIN && value <= INT32_MAX &&
+                      *param->TextForValue(static_cast<int32_t>(value)) != 0;
   if (!listed && *param->LabelText())
     snprintf(out, capacity, "%s %s", text, param->LabelText());
   else
@@ -809,8 +807,8 @@ bool IPlugCLAP::ParamValueToText(clap_id id, double value, char* out, uint32_t c
 
 bool IPlugCLAP::ParamTextToValue(clap_id id, const char* text, double* value)
 {
-  const IParam* param = id < static_cast<clap_id>(NParams()) ? GetParam(static_cast<int>(id))
-                                                             : nullptr;
+  const IParam* param =
+      id < static_cast<clap_id>(NParams()) ? GetParam(static_cast<int>(id)) : nullptr;
   if (!param || !text || !value) return false;
   int32_t listed = 0;
   double v;

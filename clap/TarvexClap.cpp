@@ -32,16 +32,8 @@ const char* const kFeatures[] = {CLAP_PLUGIN_FEATURE_AUDIO_EFFECT, CLAP_PLUGIN_F
                                  CLAP_PLUGIN_FEATURE_STEREO, CLAP_PLUGIN_FEATURE_MONO, nullptr};
 
 const clap_plugin_descriptor_t kDescriptor = {
-    kClapVersion,
-    "com.vennmoor.tarvex",
-    "Tarvex",
-    "Vennmoor",
-    "",
-    "",
-    "",
-    "1.0.0",
-    "Stereo linear-phase equaliser",
-    kFeatures,
+    kClapVersion, "com.vennmoor.tarvex",           "Tarvex",  "Vennmoor", "", "", "",
+    "1.0.0",      "Stereo linear-phase equaliser", kFeatures,
 };
 
 // The Tarvex plug-in with the two activation hooks of the CLAP face.

@@ -1,7 +1,7 @@
 // An in-process CLAP test host: loads the built Tarvex.clap with dlopen, initialises its entry,
 // creates instances through the plug-in factory and offers the host extensions a real host does
-// (log, thread-check, params, latency, state, timer-support, posix-fd-support), each of which can be
-// withheld. Every host callback is recorded with the thread it came from.
+// (log, thread-check, params, latency, state, timer-support, posix-fd-support), each of which can
+// be withheld. Every host callback is recorded with the thread it came from.
 //
 // Threads: the test's own thread is the host's main thread. OnAudio runs a function on a thread of
 // its own that the host's thread-check names the audio thread while it runs, as a host's audio
@@ -72,8 +72,9 @@ inline const clap_plugin_entry_t* Entry()
 inline const clap_plugin_factory_t* Factory()
 {
   const clap_plugin_entry_t* entry = Entry();
-  return entry ? static_cast<const clap_plugin_factory_t*>(entry->get_factory(CLAP_PLUGIN_FACTORY_ID))
-               : nullptr;
+  return entry
+             ? static_cast<const clap_plugin_factory_t*>(entry->get_factory(CLAP_PLUGIN_FACTORY_ID))
+             : nullptr;
 }
 
 // ---- what the host records ----
@@ -154,7 +155,8 @@ public:
   int CountOff(const std::string& name, On thread)
   {
     std::lock_guard<std::mutex> guard(mLock);
-    return static_cast<int>(std::count_if(mCalls.begin(), mCalls.end(), [&](const Call& c)
+    return static_cast<int>(std::count_if(mCalls.begin(), mCalls.end(),
+                                          [&](const Call& c)
                                           { return c.name == name && c.thread != thread; }));
   }
   void ClearCalls()
@@ -196,8 +198,9 @@ private:
   {
     Host* self = Self(h);
     const HostOptions& o = self->mOptions;
-    static const clap_host_log_t log = {[](const clap_host_t* host, clap_log_severity, const char* m)
-                                        { Self(host)->Record("log", m ? m : ""); }};
+    static const clap_host_log_t log = {
+        [](const clap_host_t* host, clap_log_severity, const char* m)
+        { Self(host)->Record("log", m ? m : ""); }};
     static const clap_host_thread_check_t check = {
         [](const clap_host_t* host) { return Self(host)->Thread() == On::kMain; },
         [](const clap_host_t* host) { return Self(host)->Thread() == On::kAudio; }};
@@ -487,8 +490,7 @@ public:
   {
     mMaxFrames = maxFrames;
     mActive = mPlugin->activate(mPlugin, rate, 1, maxFrames);
-    if (mActive)
-      mHost.OnAudio([&] { mProcessing = mPlugin->start_processing(mPlugin); });
+    if (mActive) mHost.OnAudio([&] { mProcessing = mPlugin->start_processing(mPlugin); });
     return mActive;
   }
   void Deactivate()
@@ -548,8 +550,7 @@ public:
           size_t next = 0;
           for (size_t start = 0; start < input.size(); start += block)
           {
-            const uint32_t n =
-                static_cast<uint32_t>(std::min<size_t>(block, input.size() - start));
+            const uint32_t n = static_cast<uint32_t>(std::min<size_t>(block, input.size() - start));
             InputEvents list;
             while (next < events.size() && events[next].first < start + n)
             {
@@ -557,7 +558,8 @@ public:
                          events[next].second.first, events[next].second.second);
               ++next;
             }
-            float* in[2] = {const_cast<float*>(&input.l[start]), const_cast<float*>(&input.r[start])};
+            float* in[2] = {const_cast<float*>(&input.l[start]),
+                            const_cast<float*>(&input.r[start])};
             float* out[2] = {&output.l[start], &output.r[start]};
             EXPECT_EQ(ProcessCall(in, out, n, &list), CLAP_PROCESS_CONTINUE);
           }

@@ -1,7 +1,7 @@
-// Tarvex.clap's audio as a host drives it: the same output as the VST bundle, the impulse delayed by
-// the reported latency at every rate, the boosted band's level, parameter events landing on their
-// samples, any frame count in place or out of place, the constant-channel flags, reset, and no
-// allocation while processing.
+// Tarvex.clap's audio as a host drives it: the same output as the VST bundle, the impulse delayed
+// by the reported latency at every rate, the boosted band's level, parameter events landing on
+// their samples, any frame count in place or out of place, the constant-channel flags, reset, and
+// no allocation while processing.
 #include <cmath>
 #include <complex>
 #include <cstdio>
@@ -77,8 +77,8 @@ size_t PeakIndex(const std::vector<float>& x)
   return best;
 }
 
-std::vector<std::pair<uint32_t, std::pair<clap_id, double>>> AtStart(
-    const std::vector<std::pair<clap_id, double>>& settings)
+std::vector<std::pair<uint32_t, std::pair<clap_id, double>>>
+AtStart(const std::vector<std::pair<clap_id, double>>& settings)
 {
   std::vector<std::pair<uint32_t, std::pair<clap_id, double>>> events;
   for (const auto& s : settings) events.push_back({0, s});
@@ -221,8 +221,9 @@ TEST(ClapAudio, AnyFrameCountInPlaceOrNot)
                 std::min<size_t>(pattern[call % pattern.size()], in.size() - start));
             float* src[2] = {&buffer.l[start], &buffer.r[start]};
             float* dst[2] = {&out.l[start], &out.r[start]};
-            EXPECT_EQ(clap.ProcessCall(src, inPlace ? src : dst, n, call == 0 ? &settings : nullptr),
-                      CLAP_PROCESS_CONTINUE);
+            EXPECT_EQ(
+                clap.ProcessCall(src, inPlace ? src : dst, n, call == 0 ? &settings : nullptr),
+                CLAP_PROCESS_CONTINUE);
             start += n;
           }
         });
@@ -281,7 +282,8 @@ TEST(ClapAudio, ConstantChannelFlags)
         }
         EXPECT_EQ(outMask & 1, 0u) << "left carries the constant input";
         EXPECT_NEAR(ol[1023], 0.5f, 1e-3);
-        for (size_t i = 0; i < 1024; ++i) ASSERT_TRUE(std::isfinite(ol[i]) && std::isfinite(or_[i]));
+        for (size_t i = 0; i < 1024; ++i)
+          ASSERT_TRUE(std::isfinite(ol[i]) && std::isfinite(or_[i]));
       });
 }
 
@@ -332,8 +334,9 @@ TEST(ClapAudio, MonoConfigurationProcessesOneChannel)
         {
           float* src[1] = {const_cast<float*>(&in.l[start])};
           float* dst[1] = {&out[start]};
-          EXPECT_EQ(mono.ProcessCall(src, dst, 512, start == 0 ? &settings : nullptr, nullptr, 0, 1),
-                    CLAP_PROCESS_CONTINUE);
+          EXPECT_EQ(
+              mono.ProcessCall(src, dst, 512, start == 0 ? &settings : nullptr, nullptr, 0, 1),
+              CLAP_PROCESS_CONTINUE);
         }
       });
   // The stereo path transforms both channels at once, which leaves rounding of the right channel

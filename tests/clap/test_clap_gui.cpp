@@ -26,9 +26,9 @@ void BandPointAtZeroDb(double f, int* x, int* y)
 }
 
 // Host callbacks whose contract names the main thread.
-const char* const kMainThreadCallbacks[] = {"timer.register", "timer.unregister", "fd.register",
-                                            "fd.unregister",  "params.rescan",    "latency.changed",
-                                            "params.request_flush"};
+const char* const kMainThreadCallbacks[] = {
+    "timer.register", "timer.unregister", "fd.register",         "fd.unregister",
+    "params.rescan",  "latency.changed",  "params.request_flush"};
 
 class ClapGui : public ::testing::Test
 {
@@ -107,7 +107,8 @@ protected:
 
   void ExpectCallbacksOnMainThread(Host& host)
   {
-    for (const char* name : kMainThreadCallbacks) EXPECT_EQ(host.CountOff(name, On::kMain), 0) << name;
+    for (const char* name : kMainThreadCallbacks)
+      EXPECT_EQ(host.CountOff(name, On::kMain), 0) << name;
   }
 
   x11test::Session mSession;

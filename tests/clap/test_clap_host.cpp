@@ -196,10 +196,10 @@ TEST(ClapParams, TextsRoundTrip)
     double value;
     const char* text;
   } kTexts[] = {
-      {kBandAOn, 1.0, "on"},           {kBandAOn, 0.0, "off"},
-      {kBandAGain, 6.0, "6.00 dB"},    {kBandAFreq, 1234.5, "1234.50 Hz"},
-      {12, -3.25, "-3.25 dB/oct"},     {kResolution, 2.0, "2.0 x"},
-      {kInputBufferSize, 0.0, "0 x"},  {kColour, 2.0, "2"},
+      {kBandAOn, 1.0, "on"},          {kBandAOn, 0.0, "off"},
+      {kBandAGain, 6.0, "6.00 dB"},   {kBandAFreq, 1234.5, "1234.50 Hz"},
+      {12, -3.25, "-3.25 dB/oct"},    {kResolution, 2.0, "2.0 x"},
+      {kInputBufferSize, 0.0, "0 x"}, {kColour, 2.0, "2"},
       {17, -60.0, "-60.00 dB"},
   };
   for (const auto& t : kTexts)
@@ -252,7 +252,11 @@ TEST(ClapParams, FlushAppliesHostValues)
   Host host;
   Instance plug(host);
   ASSERT_TRUE(plug);
-  plug.Flush({{kBandAGain, 7.5}, {kColour, 2.4}, {kBandAOn, 0.2}, {kBandAFreq, 1e9}, {99, 1.0},
+  plug.Flush({{kBandAGain, 7.5},
+              {kColour, 2.4},
+              {kBandAOn, 0.2},
+              {kBandAFreq, 1e9},
+              {99, 1.0},
               {kResolution, NAN}});
   EXPECT_EQ(plug.Value(kBandAGain), 7.5);
   EXPECT_EQ(plug.Value(kColour), 2.0);
@@ -272,7 +276,10 @@ TEST(ClapState, RoundTripsByteIdentically)
   Host host;
   Instance a(host), b(host);
   ASSERT_TRUE(a && b);
-  a.Flush({{kBandAGain, 6.25}, {kBandAFreq, 123.456789}, {13, -2.5}, {kResolution, 3.3},
+  a.Flush({{kBandAGain, 6.25},
+           {kBandAFreq, 123.456789},
+           {13, -2.5},
+           {kResolution, 3.3},
            {kColour, 3.0}});
   const std::vector<uint8_t> saved = a.Save(7);
   ASSERT_EQ(saved.size(), 192u);
@@ -293,8 +300,9 @@ TEST(ClapState, RoundTripsByteIdentically)
   void* chunk = nullptr;
   const VstIntPtr size = vst.Dispatch(effGetChunk, 1, 0, &chunk);
   ASSERT_EQ(size, 200);
-  EXPECT_EQ(std::vector<uint8_t>(static_cast<uint8_t*>(chunk) + 8, static_cast<uint8_t*>(chunk) + 200),
-            saved);
+  EXPECT_EQ(
+      std::vector<uint8_t>(static_cast<uint8_t*>(chunk) + 8, static_cast<uint8_t*>(chunk) + 200),
+      saved);
 
   host.ClearCalls();
   ASSERT_TRUE(b.Load(saved, 5));
@@ -440,8 +448,8 @@ TEST(ClapThreads, WrongThreadCallsAreIgnoredAndReported)
         double v = -1.0;
         EXPECT_FALSE(params->get_value(plug.get(), 0, &v));
         EXPECT_FALSE(gui->create(plug.get(), CLAP_WINDOW_API_X11, false));
-        EXPECT_FALSE(plug.Extension<clap_plugin_state_t>(CLAP_EXT_STATE)->save(plug.get(),
-                                                                                stream.get()));
+        EXPECT_FALSE(
+            plug.Extension<clap_plugin_state_t>(CLAP_EXT_STATE)->save(plug.get(), stream.get()));
         plug->deactivate(plug.get());
       });
   EXPECT_TRUE(stream.bytes.empty());
