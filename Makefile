@@ -6,8 +6,7 @@
 #   make fuzz   clang libFuzzer tree, every fuzz target for FUZZ_SECONDS each
 #   make tsan   ThreadSanitizer tree, the three-thread stress test for STRESS_SECONDS
 #   make soak   plain tree, the soak run for SOAK_SECONDS (not part of CI)
-#   make install  Release build, then the LV2 bundle into ~/.lv2 (or $LV2_PATH's first folder) and
-#                 Tarvex.clap into ~/.clap (or $CLAP_PATH's first folder)
+#   make install  Release build, then every built plug-in where hosts look for it
 
 JOBS ?= $(shell nproc)
 RELEASE := build/release
@@ -72,8 +71,7 @@ soak: plain
 	cd $(PLAIN) && TARVEX_SOAK_SECONDS=$(SOAK_SECONDS) tests/vst/vst_soak
 
 install: release
-	@bash scripts/install-lv2 $(RELEASE)
-	@bash scripts/install-clap $(RELEASE)
+	@bash scripts/install-plugins $(RELEASE)
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

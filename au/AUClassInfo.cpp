@@ -82,15 +82,3 @@ bool ReadAUClassInfo(CFPropertyListRef dictionary, AUClassInfoFields* fields)
   }
   return true;
 }
-
-bool IsCompleteParamState(const UInt8* data, CFIndex length, int nParams)
-{
-  if (!data || nParams < 0 || length < static_cast<CFIndex>(8) * nParams) return false;
-  for (int i = 0; i < nParams; ++i)
-  {
-    double value;
-    memcpy(&value, data + 8 * i, 8);
-    if (!std::isfinite(value)) return false;
-  }
-  return true;
-}

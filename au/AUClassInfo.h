@@ -27,6 +27,3 @@ CFMutableDictionaryRef WriteAUClassInfo(const ComponentDescription& description,
 // of the four numbers or the name is missing or of another type, or when the name is longer than
 // 63 bytes. A missing or non-data "data" leaves fields->data null (the caller decides).
 bool ReadAUClassInfo(CFPropertyListRef dictionary, AUClassInfoFields* fields);
-
-// True when data starts with a parameter state of nParams finite doubles (extra bytes allowed).
-bool IsCompleteParamState(const UInt8* data, CFIndex length, int nParams);

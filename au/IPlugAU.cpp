@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "au/AUClassInfo.h"
+#include "core/HostLayer.h"
 #include "graphics/IGraphics.h"
 
 namespace
@@ -152,7 +153,8 @@ ComponentResult IPlugAU::IPlugAUEntry(ComponentParameters* params, void* storage
   {
     plug->ClearConnections();
     if (ci) SetComponentInstanceStorage(ci, nullptr);
-    delete plug;
+    // A host that closes the unit with its view still open: the view goes first.
+    CloseViewAndDelete(plug);
     return noErr;
   }
   WDL_MutexLock lock(plug->GetMutex());
@@ -608,16 +610,8 @@ ComponentResult IPlugAU::GetProperty(AudioUnitPropertyID propID, AudioUnitScope 
     char text[256];
     if (!CFStringGetCString(request.inString, text, sizeof(text), kCFStringEncodingUTF8))
       return kAudioUnitErr_InvalidPropertyValue;
-    int32_t listed = 0;
     double value;
-    if (param->ValueTextCount() > 0 && param->ValueForText(text, &listed))
-      value = listed;
-    else
-    {
-      value = strtod(text, nullptr);
-      if (!std::isfinite(value)) value = 0.0;
-      if (param->mNegateDisplay) value = -value;
-    }
+    if (!ParamValueFromText(*param, text, &value)) return kAudioUnitErr_InvalidPropertyValue;
     request.outValue = static_cast<AudioUnitParameterValue>(value);
     Write(data, request);
     return noErr;
@@ -1159,10 +1153,8 @@ ComponentResult IPlugAU::SetParameter(AudioUnitParameterID paramID, AudioUnitSco
   IParam* param = GetParam(static_cast<int>(paramID));
   if (paramID >= static_cast<UInt32>(NParams()) || !param) return kAudioUnitErr_InvalidParameter;
   if (std::isnan(value)) return kAudio_ParamError; // the parameter keeps its value
-  param->mValue = param->Clamped(value);
-  if (IGraphics* graphics = GetGUI())
-    graphics->SetParameterFromPlugin(static_cast<int>(paramID), param->mValue, false);
-  ParamChanged(static_cast<int>(paramID));
+  // Clamped, not rounded to the step, as Audio Unit hosts have always had it.
+  SetParamFromHost(*this, static_cast<int>(paramID), value, HostUnits::kReal, HostSteps::kKeep);
   return noErr;
 }
 
@@ -1216,8 +1208,9 @@ ComponentResult IPlugAU::SetClassInfo(CFPropertyListRef dictionary)
   // The whole state must be there before anything changes: a short or damaged "data" is refused.
   constexpr CFIndex kMaxStateBytes = 1 << 26;
   if (!fields.data || fields.dataLength > kMaxStateBytes) return kAudioUnitErr_InvalidPropertyValue;
-  if (DoesStateChunks() ? fields.dataLength <= 0
-                        : !IsCompleteParamState(fields.data, fields.dataLength, NParams()))
+  if (DoesStateChunks()
+          ? fields.dataLength <= 0
+          : !IsCompleteParamState(fields.data, static_cast<size_t>(fields.dataLength), NParams()))
     return kAudioUnitErr_InvalidPropertyValue;
 
   ApplyPreset(fields.name);

@@ -2,10 +2,9 @@
 // (the Carbon view component). Any host thread for the first, the main thread for the second.
 #include "au/AUViewFactories.h"
 #include "au/IPlugAU.h"
+#include "core/Export.h"
 #include "engine/Tarvex.h"
 #include "graphics/LICE_Resources.h"
-
-#define TARVEX_EXPORT extern "C" __attribute__((visibility("default")))
 
 // The editor finds its pictures in the component bundle.
 template <> struct TarvexEditorBundle<IPlugAU>

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/HostLayer.h"
 #include "graphics/IGraphics.h"
 #ifdef TARVEX_HAVE_X11
 #include "graphics/IGraphicsLinux.h"
@@ -30,8 +31,8 @@ void PluginDestroy(const clap_plugin_t* plugin)
   IPlugCLAP* self = Self(plugin);
   if (!self || !self->CalledOn(IPlugCLAP::kMainThread, "destroy")) return;
   self->Deactivate();
-  self->GuiDestroy();
-  delete self; // virtual: the concrete plug-in's destructor runs
+  self->GuiDestroy();       // timers and descriptor unregistered, the view closed
+  CloseViewAndDelete(self); // virtual destructor: the concrete plug-in's runs
 }
 bool PluginActivate(const clap_plugin_t* plugin, double rate, uint32_t minFrames,
                     uint32_t maxFrames)
@@ -579,47 +580,35 @@ void IPlugCLAP::SendQueuedEvents(const clap_output_events_t* out)
   mQueueCount -= sent;
 }
 
-void IPlugCLAP::ApplyParamFromHost(int index, double value)
-{
-  IParam* param = GetParam(index);
-  if (!param || !std::isfinite(value)) return;
-  // Stepped parameters only take values on their grid; every value stays in range.
-  if (param->mType != IParam::kTypeDouble && param->mStep > 0.0)
-    value = param->mStep * std::floor(value / param->mStep + 0.5);
-  value = param->Clamped(value);
-  if (value == param->mValue) return;
-  if (mGraphics) mGraphics->SetParameterFromPlugin(index, value, false);
-  param->mValue = value;
-  ParamChanged(index);
-}
-
 void IPlugCLAP::ApplyEvent(const clap_event_header_t* event)
 {
   if (!event || event->space_id != CLAP_CORE_EVENT_SPACE_ID) return;
   if (event->type != CLAP_EVENT_PARAM_VALUE || event->size < sizeof(clap_event_param_value_t))
     return;
   const auto* e = reinterpret_cast<const clap_event_param_value_t*>(event);
+  // Plain values; automation of a stepped parameter lands on its grid, as LV2's ports do.
   if (e->param_id < static_cast<clap_id>(NParams()))
-    ApplyParamFromHost(static_cast<int>(e->param_id), e->value);
+    SetParamFromHost(*this, static_cast<int>(e->param_id), e->value, HostUnits::kReal,
+                     HostSteps::kRound);
 }
 
 void IPlugCLAP::RunFrames(uint32_t start, uint32_t end)
 {
-  const uint32_t slice = static_cast<uint32_t>(mBlockSize);
-  for (uint32_t s = start; s < end; s += slice)
-  {
-    const uint32_t n = end - s < slice ? end - s : slice;
-    for (int c = 0; c < 2; ++c)
-    {
-      // Null inputs read as silence; a constant input reads its value from the stand-in.
-      mSliceIn[c] =
-          mCallIn[c] ? mCallIn[c] + s : (mInIsConstant[c] ? mConstantBuffer[c].Get() : nullptr);
-      mSliceOut[c] = mCallOut[c] ? mCallOut[c] + s : mDiscardOutput.Get();
-    }
-    BindInputBuffers(0, NInChannels(), mSliceIn, static_cast<int>(n));
-    BindOutputBuffers(0, NOutChannels(), mSliceOut);
-    RunEngine(0.0f, static_cast<int>(n));
-  }
+  ForEachRun(static_cast<int>(end - start), mBlockSize,
+             [&](int offset, int n)
+             {
+               const uint32_t s = start + static_cast<uint32_t>(offset);
+               for (int c = 0; c < 2; ++c)
+               {
+                 // Null inputs read as silence; a constant input reads from the stand-in.
+                 mSliceIn[c] = mCallIn[c] ? mCallIn[c] + s
+                                          : (mInIsConstant[c] ? mConstantBuffer[c].Get() : nullptr);
+                 mSliceOut[c] = mCallOut[c] ? mCallOut[c] + s : mDiscardOutput.Get();
+               }
+               BindInputBuffers(0, NInChannels(), mSliceIn, n);
+               BindOutputBuffers(0, NOutChannels(), mSliceOut);
+               RunEngine(0.0f, n);
+             });
 }
 
 clap_process_status IPlugCLAP::Process(const clap_process_t* process)
@@ -809,21 +798,8 @@ bool IPlugCLAP::ParamTextToValue(clap_id id, const char* text, double* value)
 {
   const IParam* param =
       id < static_cast<clap_id>(NParams()) ? GetParam(static_cast<int>(id)) : nullptr;
-  if (!param || !text || !value) return false;
-  int32_t listed = 0;
-  double v;
-  if (param->ValueTextCount() > 0 && param->ValueForText(text, &listed))
-    v = listed;
-  else
-  {
-    // The leading number, in the parameter's displayed sense; anything after it (a unit) is left.
-    char* end = nullptr;
-    v = strtod(text, &end);
-    if (end == text || !std::isfinite(v)) return false;
-    if (param->mNegateDisplay) v = -v;
-  }
-  *value = param->Clamped(v);
-  return true;
+  // A display text, else the leading number (a unit after it, as value_to_text writes, is left).
+  return param && ParamValueFromText(*param, text, value);
 }
 
 // ---- state ----
@@ -864,21 +840,8 @@ bool IPlugCLAP::LoadClapState(const clap_istream_t* stream)
     if (n == 0) break; // the end of the stream
     done += static_cast<size_t>(n);
   }
-  if (done != expected) return false;
-  for (int i = 0; i < NParams(); ++i)
-  {
-    double v;
-    memcpy(&v, bytes + sizeof(double) * i, sizeof(double));
-    if (!std::isfinite(v)) return false;
-  }
-  StateChunk chunk;
-  chunk.AppendBytes(bytes, static_cast<int>(expected));
-  if (chunk.Size() != static_cast<int>(expected)) return false;
-  {
-    WDL_MutexLock lock(&mMutex);
-    if (LoadState(&chunk, 0) < 0) return false;
-    PushParamsToEditor();
-  }
+  // Taken only whole: a short, long, empty or non-finite state changes nothing.
+  if (!RestoreParamState(*this, bytes, done)) return false;
   if (mHostParams && mHostParams->rescan) mHostParams->rescan(mClapHost, CLAP_PARAM_RESCAN_VALUES);
   return true;
 }

@@ -159,7 +159,6 @@ private:
   void SendQueuedEvents(const clap_output_events_t* out);
   // Mutex held: a host event; only parameter values in the core space do anything.
   void ApplyEvent(const clap_event_header_t* event);
-  void ApplyParamFromHost(int index, double value);
   // Mutex held: frames [start, end) of the current call, in slices of at most the block size.
   void RunFrames(uint32_t start, uint32_t end);
   // Main thread: the refresh and flush requests the editor and engine left.

@@ -11,7 +11,7 @@
 #include "engine/SharedFlags.h"
 #include "engine/Tarvex.h"
 #include "engine/TarvexEngine.h"
-#include "lv2/TarvexParamTable.h"
+#include "engine/TarvexParams.h"
 
 #define TARVEX_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -68,7 +68,12 @@ const double* TableDefaults()
   static double values[kTarvexParamCount];
   static const bool filled = []
   {
-    TarvexParamTable table;
+    // The parameter table on a bare plug-in object, with no engine, editor or preferences.
+    IPlugCLAP table(IPlugCLAP::InstanceInfo{}, kTarvexParamCount, kTarvexChannelIO,
+                    kTarvexPresetCount, kTarvexEffectName, kTarvexProductName, kTarvexMakerName,
+                    kTarvexVersion, kTarvexUniqueID, kTarvexMakerID, kTarvexInitialLatency, 0,
+                    false, false);
+    InitTarvexParams(table);
     for (int i = 0; i < kTarvexParamCount; ++i) values[i] = table.GetParam(i)->mValue;
     return true;
   }();

@@ -51,15 +51,8 @@ void CommitPlotEdit(InstanceState& s)
     return;
   }
   WDL_MutexLock lock(plug->GetMutex());
-  double values[kParamGainScale + 1], lo[kParamGainScale + 1], hi[kParamGainScale + 1];
-  for (int i = 0; i <= kParamGainScale; ++i)
-  {
-    const IParam* p = plug->GetParam(i);
-    values[i] = p ? p->Value() : 0.0;
-    lo[i] = p ? p->mMin : 0.0;
-    hi[i] = p ? p->mMax : 0.0;
-  }
-  ParamValuesFromBands(s.bandTable, values, lo, hi);
+  double values[kParamGainScale + 1];
+  BandParamValuesFromTable(*plug, s.bandTable, values);
   for (int i = 0; i < kBandParamCount; ++i)
   {
     IParam* p = plug->GetParam(i);
@@ -111,29 +104,19 @@ void BeginDragGesture(InstanceState& s, int b, int part)
 void CommitAsOneGesture(InstanceState& s)
 {
   IPlugBase* plug = s.plug;
-  double before[kBandParamCount];
-  for (int i = 0; i < kBandParamCount; ++i)
-  {
-    const IParam* p = plug ? plug->GetParam(i) : nullptr;
-    before[i] = p ? p->Value() : 0.0;
-  }
-  // Begin for every parameter that will change: the conversion is run once to know which.
+  // Begin for every parameter that will change: the conversion is run on a copy to know which.
   bool changes[kBandParamCount] = {};
   if (plug)
   {
-    double values[kParamGainScale + 1], lo[kParamGainScale + 1], hi[kParamGainScale + 1];
-    for (int i = 0; i <= kParamGainScale; ++i)
-    {
-      const IParam* p = plug->GetParam(i);
-      values[i] = p ? p->Value() : 0.0;
-      lo[i] = p ? p->mMin : 0.0;
-      hi[i] = p ? p->mMax : 0.0;
-    }
+    double values[kParamGainScale + 1];
     BandPoint table[kBandCount];
     std::memcpy(static_cast<void*>(table), s.bandTable, sizeof(table));
-    ParamValuesFromBands(table, values, lo, hi);
+    BandParamValuesFromTable(*plug, table, values);
     for (int i = 0; i < kBandParamCount; ++i)
-      if ((changes[i] = values[i] != before[i])) plug->BeginInformHostOfParamChange(i);
+    {
+      const IParam* p = plug->GetParam(i);
+      if ((changes[i] = p && values[i] != p->Value())) plug->BeginInformHostOfParamChange(i);
+    }
   }
   CommitPlotEdit(s);
   for (int i = 0; i < kBandParamCount; ++i)

@@ -1,12 +1,12 @@
 // Mouse editing in the plot: grabbing and dragging band points and their slope handles, adding and
 // removing bands by double-click, and the label texts for hover and grab.
 //
-// Edits write the band table and at once turn it into the band parameters (the conversion the kernel
-// rebuild uses), as host-visible changes: a drag of a point or handle begins a host gesture for the
-// parameters it moves at the press, sends each change as the pointer moves and ends the gesture at
-// the release; a double-click that adds or removes a band sends its changes as one gesture. The
-// rebuild is then flagged as for any parameter change. Positions of points and handles are those
-// the last frame recorded in the band table. Buttons and modifier keys are not looked at.
+// Edits write the band table and at once turn it into the band parameters (the conversion the
+// kernel rebuild uses), as host-visible changes: a drag of a point or handle begins a host gesture
+// for the parameters it moves at the press, sends each change as the pointer moves and ends the
+// gesture at the release; a double-click that adds or removes a band sends its changes as one
+// gesture. The rebuild is then flagged as for any parameter change. Positions of points and handles
+// are those the last frame recorded in the band table. Buttons and modifier keys are not looked at.
 // Threads: the editor thread, inside the view's mouse dispatch (which holds the plug-in mutex; the
 // parameter writes take it too, recursively).
 #pragma once

@@ -337,9 +337,8 @@ void BandsFromParams(const IPlugBase& plug, BandPoint* bandTable)
   BandsFromParamValues(values, bandTable);
 }
 
-void ParamsFromBands(IPlugBase& plug, InstanceState& state)
+void BandParamValuesFromTable(const IPlugBase& plug, BandPoint* bandTable, double* values)
 {
-  double values[kParamGainScale + 1];
   double lo[kParamGainScale + 1];
   double hi[kParamGainScale + 1];
   for (int i = 0; i <= kParamGainScale; ++i)
@@ -349,7 +348,13 @@ void ParamsFromBands(IPlugBase& plug, InstanceState& state)
     lo[i] = p ? p->mMin : 0.0;
     hi[i] = p ? p->mMax : 0.0;
   }
-  ParamValuesFromBands(state.bandTable, values, lo, hi);
+  ParamValuesFromBands(bandTable, values, lo, hi);
+}
+
+void ParamsFromBands(IPlugBase& plug, InstanceState& state)
+{
+  double values[kParamGainScale + 1];
+  BandParamValuesFromTable(plug, state.bandTable, values);
   for (int i = 0; i < kBandParamCount; ++i)
     if (IParam* p = plug.GetParam(i)) p->mValue = values[i];
 

@@ -6,8 +6,8 @@
 // Threads: ProcessEngineFrames runs on the audio thread and takes the instance's dspLock; resets
 // take drawLock then dspLock. Construction, destruction and host notifications run under the
 // plug-in mutex. The editor's thread uses the engine without the mutex, through these locks only
-// (RebuildKernelIfChanged in the idle rule, the hand-off copies). The engine never allocates in steady-state processing; buffers are created at
-// construction and never resized.
+// (RebuildKernelIfChanged in the idle rule, the hand-off copies). The engine never allocates in
+// steady-state processing; buffers are created at construction and never resized.
 #pragma once
 
 #include <cstdint>
@@ -125,6 +125,11 @@ bool RebuildKernelIfChanged(IPlugBase& plug, InstanceState& state);
 
 // Band table from the current parameter values.
 void BandsFromParams(const IPlugBase& plug, BandPoint* bandTable);
+// The band parameter values (the first kBandParamCount of values, which holds kParamGainScale + 1)
+// that the band table gives, in the conversion the rebuild uses after an edit in the display; the
+// globals in values are the parameters' own. Writes no parameter; may lower a band's freq to 20 kHz
+// before Transpose as that conversion does.
+void BandParamValuesFromTable(const IPlugBase& plug, BandPoint* bandTable, double* values);
 // Band parameters from the band table after an edit in the display; updates the editor's knobs when
 // graphics exist and asks the host to refresh its parameter display.
 void ParamsFromBands(IPlugBase& plug, InstanceState& state);

@@ -1,5 +1,6 @@
 #include "graphics/IGraphics.h"
 
+#include "core/HostLayer.h"
 #include "core/IParam.h"
 #include "core/IPlugBase.h"
 #include "graphics/IControl.h"
@@ -121,14 +122,7 @@ void IGraphics::ApplyPromptText(IControl* control, IParam* param, const char* te
 {
   if (!control || !param || !text) return;
   double value = 0.0;
-  int32_t textValue = 0;
-  if (param->ValueTextCount() > 0 && param->ValueForText(text, &textValue))
-    value = textValue;
-  else
-  {
-    value = strtod(text, nullptr); // 0 when text starts with no number
-    if (param->mNegateDisplay) value = -value;
-  }
+  if (!ParamValueFromText(*param, text, &value)) return; // a typing slip changes nothing
   control->SetValueFromUser(param->ToNormalised(value));
 }
 

@@ -73,7 +73,8 @@ public:
   // a wheel turn, so a knob never starts from a value the host has replaced. True when any value
   // was moved.
   bool ApplyParameterValues();
-  // Text typed into a prompt: a display text of param, else a leading number in param's units.
+  // Text typed into a prompt: a display text of param, else a leading number in param's units
+  // (ParamValueFromText); text without a number changes nothing.
   void ApplyPromptText(IControl* control, IParam* param, const char* text);
 
   // ---- mouse dispatch (editor coordinates) ----

@@ -6,19 +6,17 @@
 #include <lv2/atom/atom.h>
 #include <lv2/buf-size/buf-size.h>
 
+#include "core/HostLayer.h"
 #include "graphics/IGraphics.h"
 #include "lv2/Lv2Ports.h"
 
-namespace
+const void* FindLv2Feature(const LV2_Feature* const* features, const char* uri)
 {
-const void* FindFeature(const LV2_Feature* const* features, const char* uri)
-{
-  if (!features) return nullptr;
+  if (!features || !uri) return nullptr;
   for (const LV2_Feature* const* f = features; *f; ++f)
     if ((*f)->URI && !strcmp((*f)->URI, uri)) return (*f)->data;
   return nullptr;
 }
-} // namespace
 
 IPlugLV2::IPlugLV2(const InstanceInfo& info, int nParams, const char* channelIOStr, int nPresets,
                    const char* effectName, const char* productName, const char* makerName,
@@ -29,7 +27,7 @@ IPlugLV2::IPlugLV2(const InstanceInfo& info, int nParams, const char* channelIOS
 {
   TARVEX_TRACE("%s", "IPlugLV2");
   StoreSampleRate(info.sampleRate);
-  mMap = static_cast<const LV2_URID_Map*>(FindFeature(info.features, LV2_URID__map));
+  mMap = static_cast<const LV2_URID_Map*>(FindLv2Feature(info.features, LV2_URID__map));
   if (mMap && !mMap->map) mMap = nullptr;
   ReadOptions(info.features);
 
@@ -50,7 +48,7 @@ IPlugLV2::~IPlugLV2() = default;
 void IPlugLV2::ReadOptions(const LV2_Feature* const* features)
 {
   const auto* options =
-      static_cast<const LV2_Options_Option*>(FindFeature(features, LV2_OPTIONS__options));
+      static_cast<const LV2_Options_Option*>(FindLv2Feature(features, LV2_OPTIONS__options));
   if (!options || !mMap) return;
   const LV2_URID maxBlock = mMap->map(mMap->handle, LV2_BUF_SIZE__maxBlockLength);
   const LV2_URID atomInt = mMap->map(mMap->handle, LV2_ATOM__Int);
@@ -162,19 +160,12 @@ void IPlugLV2::Deactivate()
 void IPlugLV2::ApplyControl(int index, float portValue)
 {
   IParam* param = GetParam(index);
-  if (!param || std::isnan(portValue)) return;
-  // A port holding the parameter's own value (to float precision) changes nothing: a restored
-  // state keeps its exact doubles when the host sets the ports to the same values.
-  if (static_cast<float>(param->mValue) == portValue) return;
-  double value = portValue;
-  // Stepped parameters only take values on their grid.
-  if (param->mType != IParam::kTypeDouble && param->mStep > 0.0)
-    value = param->mStep * std::floor(value / param->mStep + 0.5);
-  value = param->Clamped(value);
-  if (value == param->mValue) return;
-  if (mGraphics) mGraphics->SetParameterFromPlugin(index, value, false);
-  param->mValue = value;
-  ParamChanged(index);
+  if (!param) return;
+  // A port holding the parameter's own value (to float precision) changes nothing: ports carry
+  // floats, and a restored state keeps its exact doubles when the host sets the ports to them.
+  if (static_cast<float>(param->Value()) == portValue) return;
+  // Ports are automation: stepped parameters land on their grid.
+  SetParamFromHost(*this, index, portValue, HostUnits::kReal, HostSteps::kRound);
 }
 
 void IPlugLV2::Run(uint32_t nFrames)
@@ -195,19 +186,19 @@ void IPlugLV2::Run(uint32_t nFrames)
   if (slice > 0 && mDiscardOutput.GetSize() >= slice)
   {
     const int frames = nFrames > 0x7fffffffu ? 0x7fffffff : static_cast<int>(nFrames);
-    for (int start = 0; start < frames; start += slice)
-    {
-      const int n = frames - start < slice ? frames - start : slice;
-      for (int c = 0; c < 2; ++c)
-      {
-        // Null inputs stay null: the base converts a null float buffer as silence.
-        mSliceIn[c] = mAudioIn[c] ? mAudioIn[c] + start : nullptr;
-        mSliceOut[c] = mAudioOut[c] ? mAudioOut[c] + start : mDiscardOutput.Get();
-      }
-      BindInputBuffers(0, NInChannels(), mSliceIn, n);
-      BindOutputBuffers(0, NOutChannels(), mSliceOut);
-      RunEngine(0.0f, n);
-    }
+    ForEachRun(frames, slice,
+               [&](int start, int n)
+               {
+                 for (int c = 0; c < 2; ++c)
+                 {
+                   // Null inputs stay null: the base converts a null float buffer as silence.
+                   mSliceIn[c] = mAudioIn[c] ? mAudioIn[c] + start : nullptr;
+                   mSliceOut[c] = mAudioOut[c] ? mAudioOut[c] + start : mDiscardOutput.Get();
+                 }
+                 BindInputBuffers(0, NInChannels(), mSliceIn, n);
+                 BindOutputBuffers(0, NOutChannels(), mSliceOut);
+                 RunEngine(0.0f, n);
+               });
   }
   if (mLatencyPort) *mLatencyPort = static_cast<float>(GetLatency());
 }
@@ -217,7 +208,7 @@ void IPlugLV2::Run(uint32_t nFrames)
 LV2_URID IPlugLV2::MapUri(const LV2_Feature* const* features, const char* uri) const
 {
   const LV2_URID_Map* map = mMap;
-  if (!map) map = static_cast<const LV2_URID_Map*>(FindFeature(features, LV2_URID__map));
+  if (!map) map = static_cast<const LV2_URID_Map*>(FindLv2Feature(features, LV2_URID__map));
   return (map && map->map) ? map->map(map->handle, uri) : 0;
 }
 
@@ -250,22 +241,7 @@ LV2_State_Status IPlugLV2::RestoreLv2State(LV2_State_Retrieve_Function retrieve,
   const void* data = retrieve(handle, key, &size, &type, &flags);
   if (!data) return LV2_STATE_ERR_NO_PROPERTY;
   if (type != chunkType) return LV2_STATE_ERR_BAD_TYPE;
-  // The parameter state is exactly one little-endian double per parameter.
-  if (size != sizeof(double) * static_cast<size_t>(NParams())) return LV2_STATE_ERR_UNKNOWN;
-  const unsigned char* bytes = static_cast<const unsigned char*>(data);
-  for (int i = 0; i < NParams(); ++i)
-  {
-    double v;
-    memcpy(&v, bytes + sizeof(double) * i, sizeof(double));
-    if (!std::isfinite(v)) return LV2_STATE_ERR_UNKNOWN;
-  }
-  StateChunk chunk;
-  chunk.AppendBytes(data, static_cast<int>(size));
-  if (chunk.Size() != static_cast<int>(size)) return LV2_STATE_ERR_UNKNOWN;
-  WDL_MutexLock lock(&mMutex);
-  if (LoadState(&chunk, 0) < 0) return LV2_STATE_ERR_UNKNOWN;
-  PushParamsToEditor();
-  return LV2_STATE_SUCCESS;
+  return RestoreParamState(*this, data, size) ? LV2_STATE_SUCCESS : LV2_STATE_ERR_UNKNOWN;
 }
 
 void IPlugLV2::SetControlStartValues(const double* values, int count)

@@ -21,6 +21,9 @@
 
 #include "core/IPlugBase.h"
 
+// The data of the feature with this URI in a host's null-terminated list, or null.
+const void* FindLv2Feature(const LV2_Feature* const* features, const char* uri);
+
 class IPlugLV2 : public IPlugBase
 {
 public:

@@ -7,6 +7,8 @@
 // window events and frames in the UI's idle call (ui:idleInterface; a host without it sees the
 // frame drawn at instantiation), and its requests reach the host through the UI's write and touch
 // functions from that same call.
+#include "core/Export.h"
+#include "core/HostLayer.h"
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -24,8 +26,6 @@
 #ifdef TARVEX_HAVE_X11
 #include "graphics/linux/IGraphicsX11View.h"
 #endif
-
-#define TARVEX_EXPORT extern "C" __attribute__((visibility("default")))
 
 // The editor finds its pictures in the LV2 bundle.
 template <> struct TarvexEditorBundle<IPlugLV2>
@@ -53,14 +53,6 @@ const double* TableDefaults()
   }();
   (void)filled;
   return values;
-}
-
-const void* FindFeature(const LV2_Feature* const* features, const char* uri)
-{
-  if (!features) return nullptr;
-  for (const LV2_Feature* const* f = features; *f; ++f)
-    if ((*f)->URI && !strcmp((*f)->URI, uri)) return (*f)->data;
-  return nullptr;
 }
 
 TarvexLv2* MakeInstance(double rate, const char* bundlePath, const LV2_Feature* const* features)
@@ -116,8 +108,7 @@ void Cleanup(LV2_Handle instance)
   auto* plug = static_cast<IPlugLV2*>(instance);
   if (!plug) return;
   // A host that never closed the UI: the view goes before the plug-in, freed on this thread.
-  if (IGraphics* gui = plug->GetGUI()) gui->CloseView();
-  delete static_cast<TarvexLv2*>(plug);
+  CloseViewAndDelete(plug);
 }
 
 LV2_State_Status SaveState(LV2_Handle instance, LV2_State_Store_Function store,
@@ -177,19 +168,19 @@ LV2UI_Handle InstantiateUi(const LV2UI_Descriptor*, const char*, const char* bun
                            LV2UI_Write_Function write, LV2UI_Controller controller,
                            LV2UI_Widget* widget, const LV2_Feature* const* features)
 {
-  void* parent = const_cast<void*>(FindFeature(features, LV2_UI__parent));
+  void* parent = const_cast<void*>(FindLv2Feature(features, LV2_UI__parent));
   if (!parent || !widget) return nullptr;
   auto* ui = new (std::nothrow) TarvexLv2Ui;
   if (!ui) return nullptr;
   ui->write = write;
   ui->controller = controller;
-  ui->touch = static_cast<const LV2UI_Touch*>(FindFeature(features, LV2_UI__touch));
+  ui->touch = static_cast<const LV2UI_Touch*>(FindLv2Feature(features, LV2_UI__touch));
   if (ui->touch && !ui->touch->touch) ui->touch = nullptr;
   const double* defaults = TableDefaults();
   for (int i = 0; i < kTarvexParamCount; ++i) ui->known[i] = static_cast<float>(defaults[i]);
 
   ui->plug =
-      static_cast<IPlugLV2*>(const_cast<void*>(FindFeature(features, LV2_INSTANCE_ACCESS_URI)));
+      static_cast<IPlugLV2*>(const_cast<void*>(FindLv2Feature(features, LV2_INSTANCE_ACCESS_URI)));
   if (!ui->plug)
   {
     ui->owned = MakeInstance(44100.0, bundlePath, nullptr);
@@ -227,7 +218,7 @@ LV2UI_Handle InstantiateUi(const LV2UI_Descriptor*, const char*, const char* bun
     return nullptr;
   }
   *widget = reinterpret_cast<LV2UI_Widget>(static_cast<uintptr_t>(window));
-  const auto* resize = static_cast<const LV2UI_Resize*>(FindFeature(features, LV2_UI__resize));
+  const auto* resize = static_cast<const LV2UI_Resize*>(FindLv2Feature(features, LV2_UI__resize));
   if (resize && resize->ui_resize) resize->ui_resize(resize->handle, width, height);
   return ui;
 }

@@ -215,7 +215,6 @@ double QuietLevel(double limiterDb)
   return std::min(1.0, std::pow(10.0, 0.05 * limiterDb));
 }
 
-
 // Periodic noise of the given length (a power of two) with equal power in every bin from low to
 // high Hz and random phases, scaled to the peak. Deterministic.
 std::vector<double> PeriodicNoise(size_t length, double rate, double low, double high, double peak,

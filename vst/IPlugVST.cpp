@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/HostLayer.h"
 #include "graphics/IGraphics.h"
 
 // Longest parameter name, label or display text handed to the host, with the terminator.
@@ -277,16 +278,13 @@ VstIntPtr IPlugVST::VSTDispatcher(AEffect* effect, int32_t opcode, int32_t index
   if (opcode == effEditIdle || opcode == effIdle || opcode == effEditOpen ||
       opcode == effEditClose || opcode == effEditGetRect)
     return plug->DispatchEditor(opcode, ptr);
-  // A host that never sent effEditClose: the view goes first, on this thread and without the
-  // mutex, as effEditClose would.
-  if (opcode == effClose && plug->mGraphics) plug->mGraphics->CloseView();
   WDL_Mutex* mutex = plug->GetMutex();
   mutex->Enter();
   TraceHook("VSTDispatcher", __LINE__, "%d(%s):%d:%d", opcode, "", index, static_cast<int>(value));
   if (opcode == effClose)
   {
     mutex->Leave();
-    delete plug;
+    CloseViewAndDelete(plug);
     return 0;
   }
   const VstIntPtr result = plug->Dispatch(opcode, index, value, ptr, opt);
@@ -451,9 +449,7 @@ VstIntPtr IPlugVST::SetChunk(int32_t index, VstIntPtr size, void* ptr)
   if (size < 0 || size > INT_MAX) return 0;
   const bool isBank = index == 0;
   StateChunk& chunk = isBank ? mBankChunk : mProgramChunk;
-  chunk.SetLength(static_cast<int>(size));
-  if (chunk.Size() != static_cast<int>(size)) return 0;
-  if (size > 0) memcpy(chunk.GetBytes(), ptr, static_cast<size_t>(size));
+  if (!ChunkFromBytes(ptr, static_cast<size_t>(size), &chunk)) return 0;
 
   int position = 0;
   int32_t magic = 0, version = 0;
@@ -469,6 +465,11 @@ VstIntPtr IPlugVST::SetChunk(int32_t index, VstIntPtr size, void* ptr)
     position = ReadPresetBank(&chunk, position);
   else
   {
+    // A parameter state after the header must be whole: a short, long or damaged one is refused
+    // before anything changes.
+    if (!IsCompleteParamState(chunk.GetBytes() + position, static_cast<size_t>(size - position),
+                              NParams()))
+      return 0;
     position = LoadState(&chunk, position);
     OverwriteCurrentPreset(nullptr);
   }
@@ -480,24 +481,11 @@ VstIntPtr IPlugVST::SetChunk(int32_t index, VstIntPtr size, void* ptr)
 VstIntPtr IPlugVST::String2Parameter(int32_t index, const char* text)
 {
   if (index < 0 || index >= NParams()) return 0;
-  if (!text) return 1;
-  IParam* param = GetParam(index);
+  if (!text) return 1; // hosts ask whether the parameter takes texts at all
   double value;
-  int32_t listed = 0;
-  if (param->ValueTextCount() > 0 && param->ValueForText(text, &listed))
-    value = listed;
-  else
-  {
-    value = strtod(text, nullptr); // the leading numeric part; 0 when there is none
-    if (std::isnan(value)) value = 0.0;
-    if (param->mNegateDisplay) value = -value;
-  }
+  if (!ParamValueFromText(*GetParam(index), text, &value)) return 0;
   // Clamped only, not rounded to the step: a typed 2.7 on an integer parameter stays 2.7.
-  value = param->Clamped(value);
-  if (mGraphics) mGraphics->SetParameterFromPlugin(index, value, false);
-  param->mValue = value;
-  ParamChanged(index);
-  return 1;
+  return SetParamFromHost(*this, index, value, HostUnits::kReal, HostSteps::kKeep) ? 1 : 0;
 }
 
 VstIntPtr IPlugVST::CanDo(const char* text)
@@ -652,28 +640,28 @@ void IPlugVST::Process(Sample** inputs, Sample** outputs, int frames, int mode)
   Sample** sliceIn = SliceBuffer<Sample>(true);
   Sample** sliceOut = SliceBuffer<Sample>(false);
 
-  for (int start = 0; start < frames; start += slice)
-  {
-    const int n = frames - start < slice ? frames - start : slice;
-    for (int i = 0; i < nIn; ++i)
-    {
-      Sample* src = inputs ? inputs[i] : nullptr;
-      sliceIn[i] = src ? src + start : ZeroInput<Sample>();
-    }
-    for (int i = 0; i < nOut; ++i)
-    {
-      Sample* dst = outputs[i];
-      sliceOut[i] = dst ? dst + start : DiscardOutput<Sample>();
-    }
-    BindInput(sliceIn, n);
-    BindOutputBuffers(0, NOutChannels(), sliceOut);
-    if (mode == kProcessAdding)
-      RunEngineAdding(0.0f, n);
-    else if (mode == kProcessReplacing)
-      RunEngine(0.0f, n);
-    else
-      RunEngine(0.0, n);
-  }
+  ForEachRun(frames, slice,
+             [&](int start, int n)
+             {
+               for (int i = 0; i < nIn; ++i)
+               {
+                 Sample* src = inputs ? inputs[i] : nullptr;
+                 sliceIn[i] = src ? src + start : ZeroInput<Sample>();
+               }
+               for (int i = 0; i < nOut; ++i)
+               {
+                 Sample* dst = outputs[i];
+                 sliceOut[i] = dst ? dst + start : DiscardOutput<Sample>();
+               }
+               BindInput(sliceIn, n);
+               BindOutputBuffers(0, NOutChannels(), sliceOut);
+               if (mode == kProcessAdding)
+                 RunEngineAdding(0.0f, n);
+               else if (mode == kProcessReplacing)
+                 RunEngine(0.0f, n);
+               else
+                 RunEngine(0.0, n);
+             });
 }
 
 void IPlugVST::VSTProcess(AEffect* effect, float** inputs, float** outputs, int32_t frames)
@@ -711,11 +699,5 @@ void IPlugVST::VSTSetParameter(AEffect* effect, int32_t index, float value)
   if (!plug) return;
   TraceHook("VSTSetParameter", __LINE__, "%d:%f", index, static_cast<double>(value));
   WDL_MutexLock lock(plug->GetMutex());
-  IParam* param = plug->GetParam(index);
-  // A normalised value is a position 0..1; NaN leaves the parameter as it is.
-  if (!param || std::isnan(value)) return;
-  const double normalised = value < 0.0f ? 0.0 : (value > 1.0f ? 1.0 : value);
-  if (plug->mGraphics) plug->mGraphics->SetParameterFromPlugin(index, normalised, true);
-  param->SetFromNormalised(normalised);
-  plug->ParamChanged(index);
+  SetParamFromHost(*plug, index, value, HostUnits::kNormalised, HostSteps::kRound);
 }

@@ -1,9 +1,8 @@
 // The VST build's entry points: "VSTPluginMain" and "main" (the same function under the name older
 // Linux hosts look for). Any host thread; constructions are serialised by a process-wide mutex.
+#include "core/Export.h"
 #include "engine/Tarvex.h"
 #include "vst/IPlugVST.h"
-
-#define TARVEX_EXPORT extern "C" __attribute__((visibility("default")))
 
 static WDL_Mutex& EntryMutex()
 {

@@ -539,15 +539,25 @@ TEST_F(AuComponent, ParameterTextsThroughTheStringProperties)
     const char* text;
     float value;
   };
-  for (const FromString& c : {FromString{0, "on", 1.0f}, FromString{0, "off", 0.0f},
-                              FromString{4, "-12.5", -12.5f}, FromString{8, "garbage", 0.0f}})
+  // "inf" is the end of the range; text without a number is refused, so a slip changes nothing.
+  for (const FromString& c :
+       {FromString{0, "on", 1.0f}, FromString{0, "off", 0.0f}, FromString{4, "-12.5", -12.5f},
+        FromString{17, "inf", 60.0f}, FromString{17, "-inf", -60.0f}, FromString{8, "garbage", NAN},
+        FromString{8, "nan", NAN}})
   {
     AudioUnitParameterValueFromString request = {c.id, CFSTR(""), -1.0f};
     request.inString =
         CFStringCreateWithCString(kCFAllocatorDefault, c.text, kCFStringEncodingUTF8);
-    ASSERT_EQ(unit.GetValue(kAudioUnitProperty_ParameterValueFromString, 0, 0, &request), noErr);
-    EXPECT_EQ(request.outValue, c.value) << c.text;
+    const ComponentResult result =
+        unit.GetValue(kAudioUnitProperty_ParameterValueFromString, 0, 0, &request);
     CFRelease(request.inString);
+    if (std::isnan(c.value))
+    {
+      EXPECT_EQ(result, kAudioUnitErr_InvalidPropertyValue) << c.text;
+      continue;
+    }
+    EXPECT_EQ(result, noErr) << c.text;
+    EXPECT_EQ(request.outValue, c.value) << c.text;
   }
   // Outside the global scope nothing is written and the answer is 0; unknown parameters and
   // missing strings are errors.

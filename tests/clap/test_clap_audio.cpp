@@ -119,7 +119,10 @@ TEST(ClapAudio, ImpulseDelayEqualsReportedLatencyAtEveryRate)
     ASSERT_TRUE(clap.Activate(rate, 2048)) << rate;
     const uint32_t latency = clap.Latency();
     EXPECT_GT(latency, 0u) << rate;
-    if (rate == 44100.0) EXPECT_EQ(latency, static_cast<uint32_t>(kLatency44k));
+    if (rate == 44100.0)
+    {
+      EXPECT_EQ(latency, static_cast<uint32_t>(kLatency44k));
+    }
     Stereo in(latency + 4000);
     in.l[100] = 0.5f;
     in.r[100] = -0.25f;

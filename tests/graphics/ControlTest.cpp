@@ -258,14 +258,22 @@ TEST(ParameterFlow, PromptTextBecomesAValue)
   graphics.ApplyPromptText(&sw, plug.GetParam(0), "on");
   EXPECT_EQ(sw.GetValue(), 1.0);
   EXPECT_EQ(plug.GetParam(0)->mValue, 1.0);
-  graphics.ApplyPromptText(&sw, plug.GetParam(0), "On"); // not a display text, no number: 0
+  graphics.ApplyPromptText(&sw, plug.GetParam(0), "On"); // not a display text, no number: kept
+  EXPECT_EQ(sw.GetValue(), 1.0);
+  graphics.ApplyPromptText(&sw, plug.GetParam(0), "0");
   EXPECT_EQ(sw.GetValue(), 0.0);
 
   graphics.ApplyPromptText(&gain, plug.GetParam(1), "-3 dB");
   EXPECT_NEAR(plug.GetParam(1)->mValue, -3.0, 1e-9); // through the normalised mapping and back
   graphics.ApplyPromptText(&gain, plug.GetParam(1), "1e9");
   EXPECT_EQ(gain.GetValue(), 1.0);
-  graphics.ApplyPromptText(&gain, plug.GetParam(1), "garbage");
+  graphics.ApplyPromptText(&gain, plug.GetParam(1), "garbage"); // a typing slip changes nothing
+  EXPECT_EQ(gain.GetValue(), 1.0);
+  graphics.ApplyPromptText(&gain, plug.GetParam(1), "nan");
+  EXPECT_EQ(gain.GetValue(), 1.0);
+  graphics.ApplyPromptText(&gain, plug.GetParam(1), "-inf"); // the end of the range
+  EXPECT_EQ(gain.GetValue(), 0.0);
+  graphics.ApplyPromptText(&gain, plug.GetParam(1), "0");
   EXPECT_EQ(gain.GetValue(), 0.5);
 
   graphics.ApplyPromptText(&cut, plug.GetParam(2), "12");

@@ -47,8 +47,8 @@ bool WritePng(const std::string& path, const PngImage& image)
       palette.push_back(png_color{image.palette[i], image.palette[i + 1], image.palette[i + 2]});
     if (!palette.empty()) png_set_PLTE(png, info, palette.data(), static_cast<int>(palette.size()));
     if (!image.paletteAlpha.empty())
-      png_set_tRNS(png, info, image.paletteAlpha.data(), static_cast<int>(image.paletteAlpha.size()),
-                   nullptr);
+      png_set_tRNS(png, info, image.paletteAlpha.data(),
+                   static_cast<int>(image.paletteAlpha.size()), nullptr);
     if (image.hasColourKey)
     {
       png_color_16 key = {};

@@ -359,8 +359,8 @@ TEST(ViewPrompt, EditingAndApplyingTheResult)
          p.Backspace();
        },
        numberParam->ToNormalised(4.5)},
-      {"text without a number", number, numberParam, [](IPromptEditor& p) { p.Type("abc"); },
-       numberParam->ToNormalised(0.0)},
+      {"text without a number changes nothing", number, numberParam,
+       [](IPromptEditor& p) { p.Type("abc"); }, numberParam->ToNormalised(4.5)},
       {"negated display", negated, plug.GetParam(PromptPlug::kNegated),
        [](IPromptEditor& p) { p.Type("3"); },
        plug.GetParam(PromptPlug::kNegated)->ToNormalised(-3.0)},

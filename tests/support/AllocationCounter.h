@@ -9,7 +9,7 @@ bool AllocationHooksInstalled();
 class AllocationCounter
 {
 public:
-  AllocationCounter(); // starts counting from 0
+  AllocationCounter();  // starts counting from 0
   ~AllocationCounter(); // stops counting
   AllocationCounter(const AllocationCounter&) = delete;
   AllocationCounter& operator=(const AllocationCounter&) = delete;

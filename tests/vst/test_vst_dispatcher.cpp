@@ -247,15 +247,28 @@ TEST(VstChunks, BankChunkRoundTripsThroughTheCurrentPreset)
   EXPECT_EQ(other.Text(effGetParamDisplay, 17), shown);
 }
 
-TEST(VstChunks, ShortChunkKeepsWhatWasReadAndFails)
+// A program chunk must hold the whole state: a short, long or damaged one is refused before
+// anything changes.
+TEST(VstChunks, ShortLongOrDamagedChunkChangesNothing)
 {
   Instance plug;
   ASSERT_TRUE(plug);
   std::vector<unsigned char> chunk = GetChunk(plug, 1);
   ASSERT_EQ(chunk.size(), 200u);
+  const std::string before = plug.Text(effGetParamDisplay, 8);
   const double freq = 1234.0;
   memcpy(chunk.data() + 8 + 8 * 8, &freq, 8);
   EXPECT_EQ(plug.Dispatch(effSetChunk, 1, 100, chunk.data()), 0); // 11 of 24 values
+  EXPECT_EQ(plug.Text(effGetParamDisplay, 8), before);
+  std::vector<unsigned char> longer = chunk;
+  longer.resize(208, 0);
+  EXPECT_EQ(plug.Dispatch(effSetChunk, 1, 208, longer.data()), 0);
+  std::vector<unsigned char> damaged = chunk;
+  const double nan = std::nan("");
+  memcpy(damaged.data() + 8 + 8 * 20, &nan, 8);
+  EXPECT_EQ(plug.Dispatch(effSetChunk, 1, 200, damaged.data()), 0);
+  EXPECT_EQ(plug.Text(effGetParamDisplay, 8), before);
+  EXPECT_EQ(plug.Dispatch(effSetChunk, 1, 200, chunk.data()), 1); // the whole one is taken
   EXPECT_EQ(plug.Text(effGetParamDisplay, 8), "1234.00");
   EXPECT_EQ(plug.Dispatch(effSetChunk, 1, 200, nullptr), 0);
   EXPECT_EQ(plug.Dispatch(effSetChunk, 1, -5, chunk.data()), 0);
