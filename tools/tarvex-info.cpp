@@ -3,12 +3,12 @@
 #include <cstdio>
 #include <memory>
 
-#include "core/IPlugBase.h"
+#include "core/IPlugNoHost.h"
 #include "engine/Tarvex.h"
 
 namespace
 {
-class InfoWrapper : public IPlugBase
+class InfoWrapper : public IPlugNoHost
 {
 public:
   struct InstanceInfo
@@ -17,21 +17,10 @@ public:
   InfoWrapper(const InstanceInfo&, int nParams, const char* io, int nPresets, const char* name,
               const char* product, const char* maker, int version, int id, int makerID, int latency,
               int flags, bool chunks, bool instrument)
-      : IPlugBase(nParams, io, nPresets, name, product, maker, version, id, makerID, latency, flags,
-                  chunks, instrument)
+      : IPlugNoHost(nParams, io, nPresets, name, product, maker, version, id, makerID, latency,
+                    flags, chunks, instrument)
   {
   }
-  void BeginInformHostOfParamChange(int) override {}
-  void InformHostOfParamChange(int, double) override {}
-  void EndInformHostOfParamChange(int) override {}
-  void RequestHostRefresh() override {}
-  int HostSamplePosition() override { return 0; }
-  double HostTempo() override { return 120.0; }
-  void HostTimeSignature(int* n, int* d) override { *n = *d = 4; }
-  void ResizeHostView(int, int) override {}
-  void HostSetup() override {}
-  bool EmitMidi(MidiMessage*) override { return false; }
-  bool EmitMidiList(WDL_TypedBuf<MidiMessage>*) override { return false; }
 };
 
 void FourCCText(int code, char out[5])
