@@ -8,6 +8,7 @@
 
 #include "clap/ClapAbi.h"
 #include "clap/IPlugCLAP.h"
+#include "core/IPlugNoHost.h"
 #include "engine/SharedFlags.h"
 #include "engine/Tarvex.h"
 #include "engine/TarvexEngine.h"
@@ -69,10 +70,9 @@ const double* TableDefaults()
   static const bool filled = []
   {
     // The parameter table on a bare plug-in object, with no engine, editor or preferences.
-    IPlugCLAP table(IPlugCLAP::InstanceInfo{}, kTarvexParamCount, kTarvexChannelIO,
-                    kTarvexPresetCount, kTarvexEffectName, kTarvexProductName, kTarvexMakerName,
-                    kTarvexVersion, kTarvexUniqueID, kTarvexMakerID, kTarvexInitialLatency, 0,
-                    false, false);
+    IPlugNoHost table(kTarvexParamCount, kTarvexChannelIO, kTarvexPresetCount, kTarvexEffectName,
+                      kTarvexProductName, kTarvexMakerName, kTarvexVersion, kTarvexUniqueID,
+                      kTarvexMakerID, kTarvexInitialLatency, 0, false, false);
     InitTarvexParams(table);
     for (int i = 0; i < kTarvexParamCount; ++i) values[i] = table.GetParam(i)->mValue;
     return true;
