@@ -462,6 +462,7 @@ bool IPlugCLAP::Activate(double sampleRate, uint32_t minFrames, uint32_t maxFram
   if (!std::isfinite(sampleRate) || sampleRate < kMinSampleRate || sampleRate > kMaxSampleRate)
     return false;
   if (maxFrames < 1) return false;
+  bool changed = false;
   {
     WDL_MutexLock lock(&mMutex);
     SetBlockSize(maxFrames);
@@ -474,15 +475,16 @@ bool IPlugCLAP::Activate(double sampleRate, uint32_t minFrames, uint32_t maxFram
     HostReset();
     PrepareActivation();
     mActivating = false;
+    // A latency other than the one the host last heard of is announced below.
+    const int latency = GetLatency();
+    changed = mAnnouncedLatency >= 0 && latency != mAnnouncedLatency;
+    mAnnouncedLatency = latency;
     mRestartRequested.store(false, std::memory_order_release);
     ActivationChanged(true);
     mProcessing = false;
     mActive.store(true, std::memory_order_release);
   }
-  // [being-activated]: a latency other than the one the host last heard of is announced now.
-  const int latency = GetLatency();
-  const bool changed = mAnnouncedLatency >= 0 && latency != mAnnouncedLatency;
-  mAnnouncedLatency = latency;
+  // [being-activated], without the mutex: the host may ask for the latency from within.
   if (changed && mHostLatency && mHostLatency->changed) mHostLatency->changed(mClapHost);
   return true;
 }
