@@ -7,6 +7,8 @@
 #   make tsan   ThreadSanitizer tree, the three-thread stress test for STRESS_SECONDS
 #   make soak   plain tree, the soak run for SOAK_SECONDS (not part of CI)
 #   make install  Release build, then every built plug-in where hosts look for it
+#   make headless  sanitizer Debug tree without the editor (TARVEX_EDITOR=OFF): the DSP library,
+#               tarvex-render and the DSP's tests
 
 JOBS ?= $(shell nproc)
 RELEASE := build/release
@@ -15,13 +17,15 @@ BENCH := build/bench
 PLAIN := build/plain
 FUZZ := build/fuzz
 TSAN := build/tsan
+HEADLESS := build/headless
 FUZZ_SECONDS ?= 300
 STRESS_SECONDS ?= 30
 SOAK_SECONDS ?= 600
 VALGRIND := valgrind -q --error-exitcode=99 --leak-check=full \
   --errors-for-leak-kinds=definite,indirect --show-leak-kinds=definite,indirect
 
-.PHONY: all deps release debug run test bench plain memcheck fuzz tsan soak clean format install
+.PHONY: all deps release debug run test bench plain memcheck fuzz tsan soak clean format install \
+  headless
 
 all: release
 
@@ -41,6 +45,11 @@ run: release
 
 test: debug
 	cd $(DEBUG) && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j $(JOBS)
+
+headless: deps
+	cmake -S . -B $(HEADLESS) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTARVEX_SANITIZE=ON -DTARVEX_EDITOR=OFF
+	cmake --build $(HEADLESS) -j $(JOBS)
+	cd $(HEADLESS) && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j $(JOBS)
 
 bench:
 	@bash scripts/install-deps --bench

@@ -63,6 +63,37 @@ template <class T> void Write(void* data, const T& value)
 {
   memcpy(data, &value, sizeof(T));
 }
+
+// noErr when ok is true, error otherwise.
+ComponentResult NoErrorIf(bool ok, ComponentResult error)
+{
+  return ok ? ComponentResult(noErr) : error;
+}
+
+// Non-interleaved 32-bit float at this rate and channel count.
+AudioStreamBasicDescription CanonicalFormat(double sampleRate, UInt32 nChannels)
+{
+  AudioStreamBasicDescription format;
+  memset(&format, 0, sizeof(format));
+  format.mSampleRate = sampleRate;
+  format.mFormatID = kAudioFormatLinearPCM;
+  format.mFormatFlags =
+      kAudioFormatFlagIsFloat | kAudioFormatFlagIsPacked | kAudioFormatFlagIsNonInterleaved;
+  format.mBytesPerPacket = format.mBytesPerFrame = sizeof(Float32);
+  format.mFramesPerPacket = 1;
+  format.mChannelsPerFrame = nChannels;
+  format.mBitsPerChannel = 32;
+  return format;
+}
+
+// The location of the bundle with this identifier (the caller releases it), or null.
+CFURLRef CopyBundleURL(const char* identifier)
+{
+  CFStringRef name = MakeString(identifier);
+  CFBundleRef bundle = name ? CFBundleGetBundleWithIdentifier(name) : nullptr;
+  if (name) CFRelease(name);
+  return bundle ? CFBundleCopyBundleURL(bundle) : nullptr;
+}
 } // namespace
 
 IPlugAU::IPlugAU(const InstanceInfo& info, int nParams, const char* channelIOStr, int nPresets,
@@ -178,13 +209,13 @@ ComponentResult IPlugAU::Dispatch(ComponentParameters* params)
     ActivationChanged(false);
     return noErr;
   case kAudioUnitGetPropertyInfoSelect:
-    return GetProperty(Arg<AudioUnitPropertyID>(params, 1), Arg<AudioUnitScope>(params, 2),
-                       Arg<AudioUnitElement>(params, 3), Arg<UInt32*>(params, 4),
-                       Arg<Boolean*>(params, 5), nullptr);
+    return GetPropertyInfo(Arg<AudioUnitPropertyID>(params, 1), Arg<AudioUnitScope>(params, 2),
+                           Arg<AudioUnitElement>(params, 3), Arg<UInt32*>(params, 4),
+                           Arg<Boolean*>(params, 5));
   case kAudioUnitGetPropertySelect:
-    return GetPropertyFromEntry(Arg<AudioUnitPropertyID>(params, 1), Arg<AudioUnitScope>(params, 2),
-                                Arg<AudioUnitElement>(params, 3), Arg<void*>(params, 4),
-                                Arg<UInt32*>(params, 5));
+    return GetProperty(Arg<AudioUnitPropertyID>(params, 1), Arg<AudioUnitScope>(params, 2),
+                       Arg<AudioUnitElement>(params, 3), Arg<void*>(params, 4),
+                       Arg<UInt32*>(params, 5));
   case kAudioUnitSetPropertySelect:
     return SetProperty(Arg<AudioUnitPropertyID>(params, 1), Arg<AudioUnitScope>(params, 2),
                        Arg<AudioUnitElement>(params, 3), Arg<const void*>(params, 4),
@@ -285,23 +316,529 @@ ComponentResult IPlugAU::Dispatch(ComponentParameters* params)
 
 // ---- properties ----
 
-ComponentResult IPlugAU::GetPropertyFromEntry(AudioUnitPropertyID propID, AudioUnitScope scope,
-                                              AudioUnitElement element, void* data, UInt32* size)
+// The property table: every property the unit knows, the scopes it answers in, its size and
+// whether it is writable, with one small function to read it and one to write it.
+// GetPropertyInfo, GetProperty and SetProperty only look records up here.
+struct IPlugAU::Properties
+{
+  // Sets of scopes: bit n stands for scope n.
+  static constexpr unsigned kGlobal = 1u << kAudioUnitScope_Global;
+  static constexpr unsigned kInput = 1u << kAudioUnitScope_Input;
+  static constexpr unsigned kOutput = 1u << kAudioUnitScope_Output;
+  static constexpr unsigned kAnyScope = ~0u;
+
+  // The error an element (or the unit as it is) gives before any size is told, or noErr.
+  using Check = ComponentResult (*)(IPlugAU&, AudioUnitScope, AudioUnitElement);
+  using SizeOf = UInt32 (*)(IPlugAU&, AudioUnitScope);
+  // Writes the value into data, which holds its size (a request is read from data first).
+  using Getter = ComponentResult (*)(IPlugAU&, AudioUnitScope, AudioUnitElement, void* data);
+  // data holds size bytes, at least the shortest record the property accepts.
+  using Setter = ComponentResult (*)(IPlugAU&, AudioUnitScope, AudioUnitElement, const void* data,
+                                     UInt32 size);
+
+  struct Reading
+  {
+    unsigned scopes; // elsewhere kAudioUnitErr_InvalidProperty, size 0
+    Check check;     // null: every element answers
+    UInt32 size;     // bytes of the value, unless sizeOf computes them
+    SizeOf sizeOf;
+    Getter get; // null: write-only; a read answers noErr and leaves data as it was
+  };
+  struct Writing
+  {
+    unsigned scopes; // elsewhere kAudioUnitErr_InvalidProperty, after the listeners were told
+    UInt32 size;     // the shortest record accepted
+    Setter set;      // null: read-only
+  };
+  struct Record
+  {
+    AudioUnitPropertyID id;
+    Reading read;
+    Writing write;
+  };
+  static constexpr Writing kReadOnly = {0, 0, nullptr};
+  static const Record kTable[];
+
+  static const Record* Find(AudioUnitPropertyID id); // null for a property the unit lacks
+  static bool InScopes(unsigned scopes, AudioUnitScope scope)
+  {
+    return scopes == kAnyScope || (scope < 32 && ((scopes >> scope) & 1u) != 0);
+  }
+  // The error a read gives in this scope and element, or noErr.
+  static ComponentResult Answers(IPlugAU& plug, const Reading& read, AudioUnitScope scope,
+                                 AudioUnitElement element)
+  {
+    if (!InScopes(read.scopes, scope)) return kAudioUnitErr_InvalidProperty;
+    return read.check ? read.check(plug, scope, element) : noErr;
+  }
+  static UInt32 Size(IPlugAU& plug, const Reading& read, AudioUnitScope scope)
+  {
+    return read.sizeOf ? read.sizeOf(plug, scope) : read.size;
+  }
+
+  // ---- checks and computed sizes ----
+
+  static ComponentResult CheckParameter(IPlugAU& plug, AudioUnitScope, AudioUnitElement element)
+  {
+    return NoErrorIf(element < static_cast<UInt32>(plug.NParams()), kAudioUnitErr_InvalidParameter);
+  }
+  // Bool and enum parameters with value texts list them.
+  static ComponentResult CheckValueStrings(IPlugAU& plug, AudioUnitScope, AudioUnitElement element)
+  {
+    const IParam* param = plug.GetParam(static_cast<int>(element));
+    const bool listed = element < static_cast<UInt32>(plug.NParams()) && param &&
+                        param->ValueTextCount() > 0 &&
+                        (param->mType == IParam::kTypeBool || param->mType == IParam::kTypeEnum);
+    return NoErrorIf(listed, kAudioUnitErr_InvalidProperty);
+  }
+  static ComponentResult CheckFastDispatch(IPlugAU&, AudioUnitScope, AudioUnitElement element)
+  {
+    return NoErrorIf(FastDispatchProc(element) != nullptr, kAudioUnitErr_InvalidElement);
+  }
+  static ComponentResult CheckBus(IPlugAU& plug, AudioUnitScope scope, AudioUnitElement element)
+  {
+    return NoErrorIf(plug.FindBus(scope, element) != nullptr, kAudioUnitErr_InvalidProperty);
+  }
+  static ComponentResult CheckInputBus(IPlugAU& plug, AudioUnitScope, AudioUnitElement element)
+  {
+    return NoErrorIf(element < plug.mInBuses.size(), kAudioUnitErr_InvalidProperty);
+  }
+  // The view properties exist only for a plug-in with an editor.
+  static ComponentResult CheckEditor(IPlugAU& plug, AudioUnitScope, AudioUnitElement)
+  {
+    return NoErrorIf(plug.GetGUI() != nullptr, kAudioUnitErr_InvalidProperty);
+  }
+  static ComponentResult CheckInstrument(IPlugAU& plug, AudioUnitScope, AudioUnitElement)
+  {
+    return NoErrorIf(plug.IsInstrument(), kAudioUnitErr_InvalidProperty);
+  }
+  // The parameter list is empty outside the global scope.
+  static UInt32 ParameterListSize(IPlugAU& plug, AudioUnitScope scope)
+  {
+    return IsGlobal(scope) ? static_cast<UInt32>(sizeof(AudioUnitParameterID) * plug.NParams()) : 0;
+  }
+  static UInt32 ChannelInfoSize(IPlugAU& plug, AudioUnitScope)
+  {
+    return static_cast<UInt32>(sizeof(AUChannelInfo) * plug.NChannelIO());
+  }
+
+  // ---- state, rate and block size ----
+
+  static ComponentResult GetClassInfo(IPlugAU& plug, AudioUnitScope, AudioUnitElement, void* data)
+  {
+    return plug.GetClassInfo(static_cast<CFPropertyListRef*>(data));
+  }
+  static ComponentResult SetClassInfo(IPlugAU& plug, AudioUnitScope, AudioUnitElement,
+                                      const void* data, UInt32)
+  {
+    return plug.SetClassInfo(Read<CFPropertyListRef>(data));
+  }
+  static ComponentResult GetSampleRate(IPlugAU& plug, AudioUnitScope, AudioUnitElement, void* data)
+  {
+    Write<Float64>(data, plug.GetSampleRate());
+    return noErr;
+  }
+  static ComponentResult SetSampleRate(IPlugAU& plug, AudioUnitScope, AudioUnitElement,
+                                       const void* data, UInt32)
+  {
+    const Float64 rate = Read<Float64>(data);
+    if (!(rate > 0.0) || !std::isfinite(rate)) return kAudioUnitErr_InvalidPropertyValue;
+    plug.StoreSampleRate(rate);
+    plug.HostReset();
+    return noErr;
+  }
+  static ComponentResult GetMaxFrames(IPlugAU& plug, AudioUnitScope, AudioUnitElement, void* data)
+  {
+    Write<UInt32>(data, static_cast<UInt32>(plug.GetBlockSize()));
+    return noErr;
+  }
+  static ComponentResult SetMaxFrames(IPlugAU& plug, AudioUnitScope, AudioUnitElement,
+                                      const void* data, UInt32)
+  {
+    const UInt32 frames = Read<UInt32>(data);
+    if (frames < 1 || frames > static_cast<UInt32>(kMaxFramesPerSlice))
+      return kAudioUnitErr_InvalidPropertyValue;
+    plug.ChangeBlockSize(static_cast<int>(frames));
+    plug.HostReset();
+    return noErr;
+  }
+  // Latency and tail time: the engine's delay in seconds.
+  static ComponentResult GetLatency(IPlugAU& plug, AudioUnitScope, AudioUnitElement, void* data)
+  {
+    const double rate = plug.GetSampleRate();
+    Write<Float64>(data, rate > 0.0 ? plug.GetLatency() / rate : 0.0);
+    return noErr;
+  }
+  static ComponentResult GetBypass(IPlugAU& plug, AudioUnitScope, AudioUnitElement, void* data)
+  {
+    Write<UInt32>(data, plug.mBypassed ? 1 : 0);
+    return noErr;
+  }
+  static ComponentResult SetBypass(IPlugAU& plug, AudioUnitScope, AudioUnitElement,
+                                   const void* data, UInt32)
+  {
+    plug.mBypassed = Read<UInt32>(data) != 0;
+    plug.HostReset();
+    return noErr;
+  }
+  static ComponentResult GetLastRenderError(IPlugAU&, AudioUnitScope, AudioUnitElement, void* data)
+  {
+    Write<OSStatus>(data, noErr);
+    return noErr;
+  }
+  // Any prefix of the record; the rest is cleared.
+  static ComponentResult SetHostCallbacks(IPlugAU& plug, AudioUnitScope, AudioUnitElement,
+                                          const void* data, UInt32 size)
+  {
+    HostCallbackInfo& callbacks = plug.mHostCallbacks;
+    memset(&callbacks, 0, sizeof(callbacks));
+    memcpy(&callbacks, data, size < sizeof(callbacks) ? size : sizeof(callbacks));
+    return noErr;
+  }
+  static ComponentResult GetInstrumentCount(IPlugAU&, AudioUnitScope, AudioUnitElement, void* data)
+  {
+    Write<UInt32>(data, 1);
+    return noErr;
+  }
+
+  // ---- presets ----
+
+  static ComponentResult GetFactoryPresets(IPlugAU& plug, AudioUnitScope, AudioUnitElement,
+                                           void* data)
+  {
+    Write<CFArrayRef>(data, plug.MakeFactoryPresets());
+    return noErr;
+  }
+  static ComponentResult GetPreset(IPlugAU& plug, AudioUnitScope, AudioUnitElement, void* data)
+  {
+    AUPreset preset;
+    preset.presetNumber = plug.GetCurrentPresetIdx();
+    preset.presetName = MakeString(plug.PresetName(plug.GetCurrentPresetIdx()));
+    Write(data, preset);
+    return noErr;
+  }
+  // Only the preset number, which leads the record, is read.
+  static ComponentResult SetPreset(IPlugAU& plug, AudioUnitScope, AudioUnitElement,
+                                   const void* data, UInt32)
+  {
+    // A negative number names a user preset the host restored itself: nothing to apply.
+    const SInt32 number = Read<SInt32>(data);
+    if (number < 0) return noErr;
+    return plug.ApplyPreset(number) ? ComponentResult(noErr)
+                                    : ComponentResult(kAudioUnitErr_InvalidPropertyValue);
+  }
+
+  // ---- buses, connections and render procedures ----
+
+  static ComponentResult GetStreamFormat(IPlugAU& plug, AudioUnitScope scope,
+                                         AudioUnitElement element, void* data)
+  {
+    const BusChannels* bus = plug.FindBus(scope, element);
+    const int nChannels = bus->mNHostChannels >= 0 ? bus->mNHostChannels : bus->mNPlugChannels;
+    Write(data, CanonicalFormat(plug.GetSampleRate(), static_cast<UInt32>(nChannels)));
+    return noErr;
+  }
+  static ComponentResult SetStreamFormat(IPlugAU& plug, AudioUnitScope scope,
+                                         AudioUnitElement element, const void* data, UInt32)
+  {
+    const AudioStreamBasicDescription format = Read<AudioStreamBasicDescription>(data);
+    return plug.SetStreamFormat(scope, element, &format);
+  }
+  static ComponentResult GetElementCount(IPlugAU& plug, AudioUnitScope scope, AudioUnitElement,
+                                         void* data)
+  {
+    UInt32 count = 0;
+    if (scope == kAudioUnitScope_Input)
+      count = static_cast<UInt32>(plug.mInBuses.size());
+    else if (scope == kAudioUnitScope_Output)
+      count = static_cast<UInt32>(plug.mOutBuses.size());
+    else if (IsGlobal(scope))
+      count = 1;
+    Write(data, count);
+    return noErr;
+  }
+  static ComponentResult GetSupportedNumChannels(IPlugAU& plug, AudioUnitScope, AudioUnitElement,
+                                                 void* data)
+  {
+    for (int i = 0; i < plug.NChannelIO(); ++i)
+    {
+      const ChannelIO* io = plug.GetChannelIO(i);
+      const AUChannelInfo info = {static_cast<SInt16>(io->mIn), static_cast<SInt16>(io->mOut)};
+      Write(static_cast<char*>(data) + sizeof(AUChannelInfo) * i, info);
+    }
+    return noErr;
+  }
+  static ComponentResult SetConnection(IPlugAU& plug, AudioUnitScope, AudioUnitElement,
+                                       const void* data, UInt32)
+  {
+    return plug.MakeConnection(static_cast<const AudioUnitConnection*>(data));
+  }
+  static ComponentResult SetRenderCallback(IPlugAU& plug, AudioUnitScope, AudioUnitElement element,
+                                           const void* data, UInt32)
+  {
+    return plug.SetRenderCallback(element, static_cast<const AURenderCallbackStruct*>(data));
+  }
+  // The FastDispatch procedure an element names, or null.
+  static void* FastDispatchProc(AudioUnitElement element)
+  {
+    switch (element)
+    {
+    case kAudioUnitGetParameterSelect:
+      return reinterpret_cast<void*>(&IPlugAU::GetParamProc);
+    case kAudioUnitSetParameterSelect:
+      return reinterpret_cast<void*>(&IPlugAU::SetParamProc);
+    case kAudioUnitRenderSelect:
+      return reinterpret_cast<void*>(&IPlugAU::RenderProc);
+    default:
+      return nullptr;
+    }
+  }
+  static ComponentResult GetFastDispatch(IPlugAU&, AudioUnitScope, AudioUnitElement element,
+                                         void* data)
+  {
+    Write(data, FastDispatchProc(element));
+    return noErr;
+  }
+
+  // ---- parameters ----
+
+  static ComponentResult GetParameterList(IPlugAU& plug, AudioUnitScope scope, AudioUnitElement,
+                                          void* data)
+  {
+    if (!IsGlobal(scope)) return noErr;
+    for (int i = 0; i < plug.NParams(); ++i)
+      Write<AudioUnitParameterID>(static_cast<char*>(data) + 4 * i, static_cast<UInt32>(i));
+    return noErr;
+  }
+  static ComponentResult GetParameterInfo(IPlugAU& plug, AudioUnitScope, AudioUnitElement element,
+                                          void* data)
+  {
+    AudioUnitParameterInfo info;
+    const ComponentResult result = plug.GetParameterInfo(element, &info);
+    if (result == noErr) Write(data, info);
+    return result;
+  }
+  // The host releases the array.
+  static ComponentResult GetValueStrings(IPlugAU& plug, AudioUnitScope, AudioUnitElement element,
+                                         void* data)
+  {
+    const IParam* param = plug.GetParam(static_cast<int>(element));
+    const int count = param->ValueTextCount();
+    std::vector<const void*> strings(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i)
+      strings[static_cast<size_t>(i)] = MakeString(param->TextForValue(i));
+    CFArrayRef array =
+        CFArrayCreate(kCFAllocatorDefault, strings.data(), count, &kCFTypeArrayCallBacks);
+    for (const void* s : strings)
+      if (s) CFRelease(s);
+    Write(data, array);
+    return noErr;
+  }
+  // The parameter a request names, or null.
+  static const IParam* RequestedParam(IPlugAU& plug, AudioUnitParameterID id)
+  {
+    const IParam* param = plug.GetParam(static_cast<int>(id));
+    return id < static_cast<UInt32>(plug.NParams()) ? param : nullptr;
+  }
+  // The three requests below are answered in the global scope; elsewhere data is left as it was.
+  static ComponentResult GetStringFromValue(IPlugAU& plug, AudioUnitScope scope, AudioUnitElement,
+                                            void* data)
+  {
+    if (!IsGlobal(scope)) return noErr;
+    AudioUnitParameterStringFromValue request = Read<AudioUnitParameterStringFromValue>(data);
+    const IParam* param = RequestedParam(plug, request.inParamID);
+    if (!param) return kAudioUnitErr_InvalidParameter;
+    const double value = request.inValue ? *request.inValue : param->Value();
+    request.outString = MakeString(param->TextForValue(TruncatedIndex(value)));
+    Write(data, request);
+    return noErr;
+  }
+  static ComponentResult GetParameterName(IPlugAU& plug, AudioUnitScope scope, AudioUnitElement,
+                                          void* data)
+  {
+    if (!IsGlobal(scope)) return noErr;
+    AudioUnitParameterIDName request = Read<AudioUnitParameterIDName>(data);
+    const IParam* param = RequestedParam(plug, request.inID);
+    if (!param) return kAudioUnitErr_InvalidParameter;
+    char name[IParam::kTextLength];
+    CopyTextBounded(name, param->NameText(), sizeof(name));
+    if (request.inDesiredLength != kAudioUnitParameterName_Full)
+      name[ClampedNameLength(request.inDesiredLength)] = 0;
+    request.outName = MakeString(name);
+    Write(data, request);
+    return noErr;
+  }
+  static int ClampedNameLength(SInt32 desired)
+  {
+    if (desired < 0) return 0;
+    return desired > IParam::kTextLength - 1 ? IParam::kTextLength - 1 : desired;
+  }
+  static ComponentResult GetValueFromString(IPlugAU& plug, AudioUnitScope scope, AudioUnitElement,
+                                            void* data)
+  {
+    if (!IsGlobal(scope)) return noErr;
+    AudioUnitParameterValueFromString request = Read<AudioUnitParameterValueFromString>(data);
+    const IParam* param = RequestedParam(plug, request.inParamID);
+    if (!param) return kAudioUnitErr_InvalidParameter;
+    double value;
+    if (!ValueFromCFString(*param, request.inString, &value))
+      return kAudioUnitErr_InvalidPropertyValue;
+    request.outValue = static_cast<AudioUnitParameterValue>(value);
+    Write(data, request);
+    return noErr;
+  }
+  // False for anything but a CFString that reads as a value of the parameter.
+  static bool ValueFromCFString(const IParam& param, CFStringRef string, double* value)
+  {
+    if (!string || CFGetTypeID(string) != CFStringGetTypeID()) return false;
+    char text[256];
+    if (!CFStringGetCString(string, text, sizeof(text), kCFStringEncodingUTF8)) return false;
+    return ParamValueFromText(param, text, value);
+  }
+
+  // ---- views ----
+
+  static ComponentResult GetCarbonView(IPlugAU& plug, AudioUnitScope, AudioUnitElement, void* data)
+  {
+    ComponentDescription description;
+    description.componentType = kTarvexCarbonViewComponentType;
+    description.componentSubType = static_cast<OSType>(plug.GetUniqueID());
+    description.componentManufacturer = static_cast<OSType>(plug.GetMakerID());
+    description.componentFlags = 0;
+    description.componentFlagsMask = 0;
+    Write(data, description);
+    return noErr;
+  }
+  // 64-bit hosts run on 10.5 or later, where Cocoa views exist.
+  static ComponentResult GetCocoaView(IPlugAU& plug, AudioUnitScope, AudioUnitElement, void* data)
+  {
+    CFURLRef url = CopyBundleURL(plug.mBundleID.Get());
+    if (!url) return kAudioUnitErr_InvalidProperty; // our own bundle cannot be found
+    AudioUnitCocoaViewInfo info;
+    info.mCocoaAUViewBundleLocation = url;
+    info.mCocoaAUViewClass[0] = MakeString(plug.mCocoaViewFactoryClassName.Get());
+    Write(data, info);
+    return noErr;
+  }
+};
+
+// Each record: {id, {read scopes, check, size, computed size, get}, {write scopes, shortest
+// record, set}}.
+const IPlugAU::Properties::Record IPlugAU::Properties::kTable[] = {
+    {kAudioUnitProperty_ClassInfo,
+     {kAnyScope, nullptr, sizeof(CFPropertyListRef), nullptr, &GetClassInfo},
+     {kAnyScope, sizeof(CFPropertyListRef), &SetClassInfo}},
+    {kAudioUnitProperty_MakeConnection,
+     {kGlobal | kInput, nullptr, sizeof(AudioUnitConnection), nullptr, nullptr},
+     {kGlobal | kInput, sizeof(AudioUnitConnection), &SetConnection}},
+    {kAudioUnitProperty_SampleRate,
+     {kAnyScope, nullptr, sizeof(Float64), nullptr, &GetSampleRate},
+     {kAnyScope, sizeof(Float64), &SetSampleRate}},
+    {kAudioUnitProperty_ParameterList,
+     {kAnyScope, nullptr, 0, &ParameterListSize, &GetParameterList},
+     kReadOnly},
+    {kAudioUnitProperty_ParameterInfo,
+     {kGlobal, &CheckParameter, sizeof(AudioUnitParameterInfo), nullptr, &GetParameterInfo},
+     kReadOnly},
+    {kAudioUnitProperty_FastDispatch,
+     {kAnyScope, &CheckFastDispatch, sizeof(void*), nullptr, &GetFastDispatch},
+     kReadOnly},
+    {kAudioUnitProperty_StreamFormat,
+     {kGlobal | kInput | kOutput, &CheckBus, sizeof(AudioStreamBasicDescription), nullptr,
+      &GetStreamFormat},
+     {kGlobal | kInput | kOutput, sizeof(AudioStreamBasicDescription), &SetStreamFormat}},
+    {kAudioUnitProperty_ElementCount,
+     {kAnyScope, nullptr, sizeof(UInt32), nullptr, &GetElementCount},
+     kReadOnly},
+    {kAudioUnitProperty_Latency,
+     {kGlobal, nullptr, sizeof(Float64), nullptr, &GetLatency},
+     kReadOnly},
+    {kAudioUnitProperty_TailTime,
+     {kGlobal, nullptr, sizeof(Float64), nullptr, &GetLatency},
+     kReadOnly},
+    {kAudioUnitProperty_SupportedNumChannels,
+     {kGlobal, nullptr, 0, &ChannelInfoSize, &GetSupportedNumChannels},
+     kReadOnly},
+    {kAudioUnitProperty_MaximumFramesPerSlice,
+     {kGlobal, nullptr, sizeof(UInt32), nullptr, &GetMaxFrames},
+     {kAnyScope, sizeof(UInt32), &SetMaxFrames}},
+    {kAudioUnitProperty_ParameterValueStrings,
+     {kGlobal, &CheckValueStrings, sizeof(CFArrayRef), nullptr, &GetValueStrings},
+     kReadOnly},
+    {kAudioUnitProperty_GetUIComponentList,
+     {kAnyScope, &CheckEditor, sizeof(ComponentDescription), nullptr, &GetCarbonView},
+     kReadOnly},
+    {kAudioUnitProperty_BypassEffect,
+     {kGlobal, nullptr, sizeof(UInt32), nullptr, &GetBypass},
+     {kGlobal, sizeof(UInt32), &SetBypass}},
+    {kAudioUnitProperty_LastRenderError,
+     {kGlobal, nullptr, sizeof(OSStatus), nullptr, &GetLastRenderError},
+     kReadOnly},
+    {kAudioUnitProperty_SetRenderCallback,
+     {kGlobal | kInput, &CheckInputBus, sizeof(AURenderCallbackStruct), nullptr, nullptr},
+     {kInput, sizeof(AURenderCallbackStruct), &SetRenderCallback}},
+    {kAudioUnitProperty_FactoryPresets,
+     {kAnyScope, nullptr, sizeof(CFArrayRef), nullptr, &GetFactoryPresets},
+     kReadOnly},
+    {kAudioUnitProperty_HostCallbacks,
+     {kGlobal, nullptr, sizeof(HostCallbackInfo), nullptr, nullptr},
+     {kGlobal, 1, &SetHostCallbacks}},
+    {kAudioUnitProperty_CurrentPreset,
+     {kAnyScope, nullptr, sizeof(AUPreset), nullptr, &GetPreset},
+     {kAnyScope, sizeof(SInt32), &SetPreset}},
+    {kAudioUnitProperty_PresentPreset,
+     {kAnyScope, nullptr, sizeof(AUPreset), nullptr, &GetPreset},
+     {kAnyScope, sizeof(SInt32), &SetPreset}},
+    {kAudioUnitProperty_CocoaUI,
+     {kAnyScope, &CheckEditor, sizeof(AudioUnitCocoaViewInfo), nullptr, &GetCocoaView},
+     kReadOnly},
+    {kAudioUnitProperty_ParameterStringFromValue,
+     {kAnyScope, nullptr, sizeof(AudioUnitParameterStringFromValue), nullptr, &GetStringFromValue},
+     kReadOnly},
+    {kAudioUnitProperty_ParameterIDName,
+     {kAnyScope, nullptr, sizeof(AudioUnitParameterIDName), nullptr, &GetParameterName},
+     kReadOnly},
+    {kAudioUnitProperty_ParameterValueFromString,
+     {kAnyScope, nullptr, sizeof(AudioUnitParameterValueFromString), nullptr, &GetValueFromString},
+     kReadOnly},
+    {kMusicDeviceProperty_InstrumentCount,
+     {kGlobal, &CheckInstrument, sizeof(UInt32), nullptr, &GetInstrumentCount},
+     kReadOnly},
+};
+
+const IPlugAU::Properties::Record* IPlugAU::Properties::Find(AudioUnitPropertyID id)
+{
+  for (const Record& record : kTable)
+    if (record.id == id) return &record;
+  return nullptr;
+}
+
+ComponentResult IPlugAU::GetPropertyInfo(AudioUnitPropertyID propID, AudioUnitScope scope,
+                                         AudioUnitElement element, UInt32* size, Boolean* writable)
+{
+  if (size) *size = 0;
+  if (writable) *writable = false;
+  const Properties::Record* property = Properties::Find(propID);
+  if (!property) return kAudioUnitErr_InvalidProperty;
+  const ComponentResult result = Properties::Answers(*this, property->read, scope, element);
+  if (result != noErr) return result;
+  if (size) *size = Properties::Size(*this, property->read, scope);
+  if (writable) *writable = property->write.set != nullptr;
+  return noErr;
+}
+
+ComponentResult IPlugAU::GetProperty(AudioUnitPropertyID propID, AudioUnitScope scope,
+                                     AudioUnitElement element, void* data, UInt32* size)
 {
   if (!size) return kAudio_ParamError;
   UInt32 needed = 0;
-  Boolean writable = false;
-  ComponentResult result = GetProperty(propID, scope, element, &needed, &writable, nullptr);
+  const ComponentResult result = GetPropertyInfo(propID, scope, element, &needed, nullptr);
   if (result != noErr) return result;
-  if (!data)
-  {
-    *size = needed;
-    return noErr;
-  }
-  if (*size < needed) return kAudio_ParamError; // nothing is written
-  result = GetProperty(propID, scope, element, &needed, &writable, data);
-  if (result == noErr) *size = needed;
-  return result;
+  if (data && *size < needed) return kAudio_ParamError; // nothing is written
+  const Properties::Getter get = Properties::Find(propID)->read.get;
+  const ComponentResult got = data && get ? get(*this, scope, element, data) : noErr;
+  if (got == noErr) *size = needed;
+  return got;
 }
 
 const IPlugAU::BusChannels* IPlugAU::GetBus(AudioUnitScope scope, AudioUnitElement element) const
@@ -321,311 +858,6 @@ IPlugAU::BusChannels* IPlugAU::FindBus(AudioUnitScope scope, AudioUnitElement el
 const IPlugAU::InputConnection* IPlugAU::GetInputConnection(int bus) const
 {
   return bus >= 0 && bus < NInputBuses() ? &mInputConnections[static_cast<size_t>(bus)] : nullptr;
-}
-
-ComponentResult IPlugAU::GetProperty(AudioUnitPropertyID propID, AudioUnitScope scope,
-                                     AudioUnitElement element, UInt32* size, Boolean* writable,
-                                     void* data)
-{
-  UInt32 localSize;
-  Boolean localWritable;
-  if (!size) size = &localSize;
-  if (!writable) writable = &localWritable;
-  *size = 0;
-  *writable = false;
-  const int nParams = NParams();
-
-  switch (propID)
-  {
-  case kAudioUnitProperty_ClassInfo:
-    *size = sizeof(CFPropertyListRef);
-    *writable = true;
-    return data ? GetClassInfo(static_cast<CFPropertyListRef*>(data)) : noErr;
-
-  case kAudioUnitProperty_MakeConnection:
-    if (!IsGlobal(scope) && scope != kAudioUnitScope_Input) return kAudioUnitErr_InvalidProperty;
-    *size = sizeof(AudioUnitConnection);
-    *writable = true;
-    return noErr;
-
-  case kAudioUnitProperty_SampleRate:
-    *size = sizeof(Float64);
-    *writable = true;
-    if (data) Write<Float64>(data, GetSampleRate());
-    return noErr;
-
-  case kAudioUnitProperty_ParameterList:
-    *size = IsGlobal(scope) ? static_cast<UInt32>(sizeof(AudioUnitParameterID) * nParams) : 0;
-    if (data && IsGlobal(scope))
-      for (int i = 0; i < nParams; ++i)
-        Write<AudioUnitParameterID>(static_cast<char*>(data) + 4 * i, static_cast<UInt32>(i));
-    return noErr;
-
-  case kAudioUnitProperty_ParameterInfo:
-    if (!IsGlobal(scope)) return kAudioUnitErr_InvalidProperty;
-    if (element >= static_cast<UInt32>(nParams)) return kAudioUnitErr_InvalidParameter;
-    *size = sizeof(AudioUnitParameterInfo);
-    if (!data) return noErr;
-    {
-      AudioUnitParameterInfo info;
-      const ComponentResult result = GetParameterInfo(element, &info);
-      if (result == noErr) Write(data, info);
-      return result;
-    }
-
-  case kAudioUnitProperty_FastDispatch:
-  {
-    void* proc;
-    switch (element)
-    {
-    case kAudioUnitGetParameterSelect:
-      proc = reinterpret_cast<void*>(&GetParamProc);
-      break;
-    case kAudioUnitSetParameterSelect:
-      proc = reinterpret_cast<void*>(&SetParamProc);
-      break;
-    case kAudioUnitRenderSelect:
-      proc = reinterpret_cast<void*>(&RenderProc);
-      break;
-    default:
-      return kAudioUnitErr_InvalidElement;
-    }
-    *size = sizeof(void*);
-    if (data) Write(data, proc);
-    return noErr;
-  }
-
-  case kAudioUnitProperty_StreamFormat:
-  {
-    const BusChannels* bus = FindBus(scope, element);
-    if (!bus) return kAudioUnitErr_InvalidProperty;
-    *size = sizeof(AudioStreamBasicDescription);
-    *writable = true;
-    if (!data) return noErr;
-    AudioStreamBasicDescription format;
-    memset(&format, 0, sizeof(format));
-    format.mSampleRate = GetSampleRate();
-    format.mFormatID = kAudioFormatLinearPCM;
-    format.mFormatFlags =
-        kAudioFormatFlagIsFloat | kAudioFormatFlagIsPacked | kAudioFormatFlagIsNonInterleaved;
-    format.mBytesPerPacket = format.mBytesPerFrame = sizeof(Float32);
-    format.mFramesPerPacket = 1;
-    format.mChannelsPerFrame =
-        static_cast<UInt32>(bus->mNHostChannels >= 0 ? bus->mNHostChannels : bus->mNPlugChannels);
-    format.mBitsPerChannel = 32;
-    Write(data, format);
-    return noErr;
-  }
-
-  case kAudioUnitProperty_ElementCount:
-    *size = sizeof(UInt32);
-    if (data)
-    {
-      UInt32 count = 0;
-      if (scope == kAudioUnitScope_Input)
-        count = static_cast<UInt32>(mInBuses.size());
-      else if (scope == kAudioUnitScope_Output)
-        count = static_cast<UInt32>(mOutBuses.size());
-      else if (IsGlobal(scope))
-        count = 1;
-      Write(data, count);
-    }
-    return noErr;
-
-  case kAudioUnitProperty_Latency:
-  case kAudioUnitProperty_TailTime:
-    if (!IsGlobal(scope)) return kAudioUnitErr_InvalidProperty;
-    *size = sizeof(Float64);
-    if (data)
-    {
-      const double rate = GetSampleRate();
-      Write<Float64>(data, rate > 0.0 ? GetLatency() / rate : 0.0);
-    }
-    return noErr;
-
-  case kAudioUnitProperty_SupportedNumChannels:
-    if (!IsGlobal(scope)) return kAudioUnitErr_InvalidProperty;
-    *size = static_cast<UInt32>(sizeof(AUChannelInfo) * NChannelIO());
-    if (data)
-      for (int i = 0; i < NChannelIO(); ++i)
-      {
-        const ChannelIO* io = GetChannelIO(i);
-        const AUChannelInfo info = {static_cast<SInt16>(io->mIn), static_cast<SInt16>(io->mOut)};
-        Write(static_cast<char*>(data) + sizeof(AUChannelInfo) * i, info);
-      }
-    return noErr;
-
-  case kAudioUnitProperty_MaximumFramesPerSlice:
-    if (!IsGlobal(scope)) return kAudioUnitErr_InvalidProperty;
-    *size = sizeof(UInt32);
-    *writable = true;
-    if (data) Write<UInt32>(data, static_cast<UInt32>(GetBlockSize()));
-    return noErr;
-
-  case kAudioUnitProperty_ParameterValueStrings:
-  {
-    const IParam* param = GetParam(static_cast<int>(element));
-    if (!IsGlobal(scope) || element >= static_cast<UInt32>(nParams) || !param ||
-        param->ValueTextCount() <= 0 ||
-        (param->mType != IParam::kTypeBool && param->mType != IParam::kTypeEnum))
-      return kAudioUnitErr_InvalidProperty;
-    *size = sizeof(CFArrayRef);
-    if (!data) return noErr;
-    const int count = param->ValueTextCount();
-    std::vector<const void*> strings(static_cast<size_t>(count));
-    for (int i = 0; i < count; ++i)
-      strings[static_cast<size_t>(i)] = MakeString(param->TextForValue(i));
-    CFArrayRef array =
-        CFArrayCreate(kCFAllocatorDefault, strings.data(), count, &kCFTypeArrayCallBacks);
-    for (const void* s : strings)
-      if (s) CFRelease(s);
-    Write(data, array);
-    return noErr;
-  }
-
-  case kAudioUnitProperty_GetUIComponentList:
-    if (!GetGUI()) return kAudioUnitErr_InvalidProperty;
-    *size = sizeof(ComponentDescription);
-    if (data)
-    {
-      ComponentDescription description;
-      description.componentType = kTarvexCarbonViewComponentType;
-      description.componentSubType = static_cast<OSType>(GetUniqueID());
-      description.componentManufacturer = static_cast<OSType>(GetMakerID());
-      description.componentFlags = 0;
-      description.componentFlagsMask = 0;
-      Write(data, description);
-    }
-    return noErr;
-
-  case kAudioUnitProperty_BypassEffect:
-    if (!IsGlobal(scope)) return kAudioUnitErr_InvalidProperty;
-    *size = sizeof(UInt32);
-    *writable = true;
-    if (data) Write<UInt32>(data, mBypassed ? 1 : 0);
-    return noErr;
-
-  case kAudioUnitProperty_LastRenderError:
-    if (!IsGlobal(scope)) return kAudioUnitErr_InvalidProperty;
-    *size = sizeof(OSStatus);
-    if (data) Write<OSStatus>(data, noErr);
-    return noErr;
-
-  case kAudioUnitProperty_SetRenderCallback:
-    if ((!IsGlobal(scope) && scope != kAudioUnitScope_Input) || element >= mInBuses.size())
-      return kAudioUnitErr_InvalidProperty;
-    *size = sizeof(AURenderCallbackStruct);
-    *writable = true;
-    return noErr;
-
-  case kAudioUnitProperty_FactoryPresets:
-    *size = sizeof(CFArrayRef);
-    if (data) Write<CFArrayRef>(data, MakeFactoryPresets());
-    return noErr;
-
-  case kAudioUnitProperty_HostCallbacks:
-    if (!IsGlobal(scope)) return kAudioUnitErr_InvalidProperty;
-    *size = sizeof(HostCallbackInfo);
-    *writable = true;
-    return noErr;
-
-  case kAudioUnitProperty_CurrentPreset:
-  case kAudioUnitProperty_PresentPreset:
-    *size = sizeof(AUPreset);
-    *writable = true;
-    if (data)
-    {
-      AUPreset preset;
-      preset.presetNumber = GetCurrentPresetIdx();
-      preset.presetName = MakeString(PresetName(GetCurrentPresetIdx()));
-      Write(data, preset);
-    }
-    return noErr;
-
-  case kAudioUnitProperty_CocoaUI:
-  {
-    // 64-bit hosts run on 10.5 or later, where Cocoa views exist.
-    if (!GetGUI()) return kAudioUnitErr_InvalidProperty;
-    *size = sizeof(AudioUnitCocoaViewInfo);
-    if (!data) return noErr;
-    CFStringRef identifier = MakeString(mBundleID.Get());
-    CFBundleRef bundle = identifier ? CFBundleGetBundleWithIdentifier(identifier) : nullptr;
-    if (identifier) CFRelease(identifier);
-    CFURLRef url = bundle ? CFBundleCopyBundleURL(bundle) : nullptr;
-    if (!url) return kAudioUnitErr_InvalidProperty; // our own bundle cannot be found
-    AudioUnitCocoaViewInfo info;
-    info.mCocoaAUViewBundleLocation = url;
-    info.mCocoaAUViewClass[0] = MakeString(mCocoaViewFactoryClassName.Get());
-    Write(data, info);
-    return noErr;
-  }
-
-  case kAudioUnitProperty_ParameterStringFromValue:
-  {
-    *size = sizeof(AudioUnitParameterStringFromValue);
-    if (!data || !IsGlobal(scope)) return noErr;
-    AudioUnitParameterStringFromValue request = Read<AudioUnitParameterStringFromValue>(data);
-    const IParam* param = GetParam(static_cast<int>(request.inParamID));
-    if (request.inParamID >= static_cast<UInt32>(nParams) || !param)
-      return kAudioUnitErr_InvalidParameter;
-    const double value = request.inValue ? *request.inValue : param->Value();
-    request.outString = MakeString(param->TextForValue(TruncatedIndex(value)));
-    Write(data, request);
-    return noErr;
-  }
-
-  case kAudioUnitProperty_ParameterIDName:
-  {
-    *size = sizeof(AudioUnitParameterIDName);
-    if (!data || !IsGlobal(scope)) return noErr;
-    AudioUnitParameterIDName request = Read<AudioUnitParameterIDName>(data);
-    const IParam* param = GetParam(static_cast<int>(request.inID));
-    if (request.inID >= static_cast<UInt32>(nParams) || !param)
-      return kAudioUnitErr_InvalidParameter;
-    char name[IParam::kTextLength];
-    CopyTextBounded(name, param->NameText(), sizeof(name));
-    if (request.inDesiredLength != kAudioUnitParameterName_Full)
-    {
-      const int length = request.inDesiredLength < 0 ? 0
-                         : request.inDesiredLength > IParam::kTextLength - 1
-                             ? IParam::kTextLength - 1
-                             : request.inDesiredLength;
-      name[length] = 0;
-    }
-    request.outName = MakeString(name);
-    Write(data, request);
-    return noErr;
-  }
-
-  case kAudioUnitProperty_ParameterValueFromString:
-  {
-    *size = sizeof(AudioUnitParameterValueFromString);
-    if (!data || !IsGlobal(scope)) return noErr;
-    AudioUnitParameterValueFromString request = Read<AudioUnitParameterValueFromString>(data);
-    const IParam* param = GetParam(static_cast<int>(request.inParamID));
-    if (request.inParamID >= static_cast<UInt32>(nParams) || !param)
-      return kAudioUnitErr_InvalidParameter;
-    if (!request.inString || CFGetTypeID(request.inString) != CFStringGetTypeID())
-      return kAudioUnitErr_InvalidPropertyValue;
-    char text[256];
-    if (!CFStringGetCString(request.inString, text, sizeof(text), kCFStringEncodingUTF8))
-      return kAudioUnitErr_InvalidPropertyValue;
-    double value;
-    if (!ParamValueFromText(*param, text, &value)) return kAudioUnitErr_InvalidPropertyValue;
-    request.outValue = static_cast<AudioUnitParameterValue>(value);
-    Write(data, request);
-    return noErr;
-  }
-
-  case kMusicDeviceProperty_InstrumentCount:
-    if (!IsGlobal(scope) || !IsInstrument()) return kAudioUnitErr_InvalidProperty;
-    *size = sizeof(UInt32);
-    if (data) Write<UInt32>(data, 1);
-    return noErr;
-
-  default:
-    return kAudioUnitErr_InvalidProperty;
-  }
 }
 
 ComponentResult IPlugAU::GetParameterInfo(AudioUnitElement element, AudioUnitParameterInfo* info)
@@ -686,96 +918,14 @@ void IPlugAU::NotifyPropertyListeners(AudioUnitPropertyID propID, AudioUnitScope
 ComponentResult IPlugAU::SetProperty(AudioUnitPropertyID propID, AudioUnitScope scope,
                                      AudioUnitElement element, const void* data, UInt32 size)
 {
-  // Every writable property carries a record; check it before anyone is told.
-  UInt32 needed = 0;
-  switch (propID)
-  {
-  case kAudioUnitProperty_ClassInfo:
-    needed = sizeof(CFPropertyListRef);
-    break;
-  case kAudioUnitProperty_MakeConnection:
-    needed = sizeof(AudioUnitConnection);
-    break;
-  case kAudioUnitProperty_SampleRate:
-    needed = sizeof(Float64);
-    break;
-  case kAudioUnitProperty_StreamFormat:
-    needed = sizeof(AudioStreamBasicDescription);
-    break;
-  case kAudioUnitProperty_MaximumFramesPerSlice:
-  case kAudioUnitProperty_BypassEffect:
-    needed = sizeof(UInt32);
-    break;
-  case kAudioUnitProperty_SetRenderCallback:
-    needed = sizeof(AURenderCallbackStruct);
-    break;
-  case kAudioUnitProperty_HostCallbacks:
-    needed = 1; // a prefix of HostCallbackInfo
-    break;
-  case kAudioUnitProperty_CurrentPreset:
-  case kAudioUnitProperty_PresentPreset:
-    needed = sizeof(SInt32); // the preset number leads the record
-    break;
-  default:
-    NotifyPropertyListeners(propID, scope, 0);
-    return kAudioUnitErr_InvalidProperty;
-  }
-  if (!data) return kAudio_ParamError;
-  if (size < needed) return kAudioUnitErr_InvalidPropertyValue;
-
+  const Properties::Record* property = Properties::Find(propID);
+  const Properties::Writing* write = property && property->write.set ? &property->write : nullptr;
+  // A writable property's record is checked before anyone is told.
+  if (write && !data) return kAudio_ParamError;
+  if (write && size < write->size) return kAudioUnitErr_InvalidPropertyValue;
   NotifyPropertyListeners(propID, scope, 0);
-  switch (propID)
-  {
-  case kAudioUnitProperty_ClassInfo:
-    return SetClassInfo(Read<CFPropertyListRef>(data));
-  case kAudioUnitProperty_MakeConnection:
-    return MakeConnection(scope, static_cast<const AudioUnitConnection*>(data));
-  case kAudioUnitProperty_SampleRate:
-  {
-    const Float64 rate = Read<Float64>(data);
-    if (!(rate > 0.0) || !std::isfinite(rate)) return kAudioUnitErr_InvalidPropertyValue;
-    StoreSampleRate(rate);
-    HostReset();
-    return noErr;
-  }
-  case kAudioUnitProperty_StreamFormat:
-  {
-    const AudioStreamBasicDescription format = Read<AudioStreamBasicDescription>(data);
-    return SetStreamFormat(scope, element, &format);
-  }
-  case kAudioUnitProperty_MaximumFramesPerSlice:
-  {
-    const UInt32 frames = Read<UInt32>(data);
-    if (frames < 1 || frames > static_cast<UInt32>(kMaxFramesPerSlice))
-      return kAudioUnitErr_InvalidPropertyValue;
-    ChangeBlockSize(static_cast<int>(frames));
-    HostReset();
-    return noErr;
-  }
-  case kAudioUnitProperty_BypassEffect:
-    if (!IsGlobal(scope)) return kAudioUnitErr_InvalidProperty;
-    mBypassed = Read<UInt32>(data) != 0;
-    HostReset();
-    return noErr;
-  case kAudioUnitProperty_SetRenderCallback:
-    return SetRenderCallback(scope, element, static_cast<const AURenderCallbackStruct*>(data));
-  case kAudioUnitProperty_HostCallbacks:
-    if (!IsGlobal(scope)) return kAudioUnitErr_InvalidProperty;
-    memset(&mHostCallbacks, 0, sizeof(mHostCallbacks));
-    memcpy(&mHostCallbacks, data, size < sizeof(mHostCallbacks) ? size : sizeof(mHostCallbacks));
-    return noErr;
-  case kAudioUnitProperty_CurrentPreset:
-  case kAudioUnitProperty_PresentPreset:
-  {
-    // A negative number names a user preset the host restored itself: nothing to apply.
-    const SInt32 number = Read<SInt32>(data);
-    if (number < 0) return noErr;
-    return ApplyPreset(number) ? ComponentResult(noErr)
-                               : ComponentResult(kAudioUnitErr_InvalidPropertyValue);
-  }
-  default:
-    return kAudioUnitErr_InvalidProperty;
-  }
+  if (!write || !Properties::InScopes(write->scopes, scope)) return kAudioUnitErr_InvalidProperty;
+  return write->set(*this, scope, element, data, size);
 }
 
 // ---- buses and connections ----
@@ -851,12 +1001,10 @@ ComponentResult IPlugAU::SetStreamFormat(AudioUnitScope scope, AudioUnitElement 
   return accepted ? ComponentResult(noErr) : ComponentResult(kAudioUnitErr_InvalidProperty);
 }
 
-ComponentResult IPlugAU::MakeConnection(AudioUnitScope scope, const AudioUnitConnection* data)
+ComponentResult IPlugAU::MakeConnection(const AudioUnitConnection* data)
 {
   const AudioUnitConnection connection = Read<AudioUnitConnection>(data);
-  if ((!IsGlobal(scope) && scope != kAudioUnitScope_Input) ||
-      connection.destInputNumber >= mInBuses.size())
-    return kAudioUnitErr_InvalidProperty;
+  if (connection.destInputNumber >= mInBuses.size()) return kAudioUnitErr_InvalidProperty;
   InputConnection& record = mInputConnections[connection.destInputNumber];
   record = InputConnection();
   if (connection.sourceAudioUnit)
@@ -892,11 +1040,10 @@ ComponentResult IPlugAU::MakeConnection(AudioUnitScope scope, const AudioUnitCon
   return noErr;
 }
 
-ComponentResult IPlugAU::SetRenderCallback(AudioUnitScope scope, AudioUnitElement element,
+ComponentResult IPlugAU::SetRenderCallback(AudioUnitElement element,
                                            const AURenderCallbackStruct* data)
 {
-  if (scope != kAudioUnitScope_Input || element >= mInBuses.size())
-    return kAudioUnitErr_InvalidProperty;
+  if (element >= mInBuses.size()) return kAudioUnitErr_InvalidProperty;
   const AURenderCallbackStruct callback = Read<AURenderCallbackStruct>(data);
   InputConnection& record = mInputConnections[element];
   record = InputConnection();

@@ -116,12 +116,13 @@ public:
   ComponentResult GetClassInfo(CFPropertyListRef* dictionary);
   ComponentResult SetClassInfo(CFPropertyListRef dictionary);
 
-  // One routine for GetPropertyInfo and GetProperty: size and writability always (either pointer
-  // may be null), the value only when data is given. The caller checked that data holds size
-  // bytes.
+  // Properties (the table in IPlugAU.cpp). GetPropertyInfo: size and writability, both zeroed
+  // first (either pointer may be null). GetProperty: the size into *size, and with data the value
+  // too, when *size bytes hold it (kAudio_ParamError otherwise, nothing written).
+  ComponentResult GetPropertyInfo(AudioUnitPropertyID propID, AudioUnitScope scope,
+                                  AudioUnitElement element, UInt32* size, Boolean* writable);
   ComponentResult GetProperty(AudioUnitPropertyID propID, AudioUnitScope scope,
-                              AudioUnitElement element, UInt32* size, Boolean* writable,
-                              void* data);
+                              AudioUnitElement element, void* data, UInt32* size);
   ComponentResult SetProperty(AudioUnitPropertyID propID, AudioUnitScope scope,
                               AudioUnitElement element, const void* data, UInt32 size);
 
@@ -140,8 +141,7 @@ public:
 
 private:
   ComponentResult Dispatch(ComponentParameters* params);
-  ComponentResult GetPropertyFromEntry(AudioUnitPropertyID propID, AudioUnitScope scope,
-                                       AudioUnitElement element, void* data, UInt32* size);
+  struct Properties; // the property table and its functions
   void NotifyPropertyListeners(AudioUnitPropertyID propID, AudioUnitScope scope,
                                AudioUnitElement element);
   BusChannels* FindBus(AudioUnitScope scope, AudioUnitElement element);
@@ -154,8 +154,9 @@ private:
   void ClearConnections();
   ComponentResult SetStreamFormat(AudioUnitScope scope, AudioUnitElement element,
                                   const AudioStreamBasicDescription* format);
-  ComponentResult MakeConnection(AudioUnitScope scope, const AudioUnitConnection* connection);
-  ComponentResult SetRenderCallback(AudioUnitScope scope, AudioUnitElement element,
+  // The property table checked the scope of these two.
+  ComponentResult MakeConnection(const AudioUnitConnection* connection);
+  ComponentResult SetRenderCallback(AudioUnitElement element,
                                     const AURenderCallbackStruct* callback);
   ComponentResult GetParameterInfo(AudioUnitElement element, AudioUnitParameterInfo* info);
   ComponentResult GetParameter(AudioUnitParameterID paramID, AudioUnitScope scope,

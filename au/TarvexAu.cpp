@@ -3,8 +3,8 @@
 #include "au/AUViewFactories.h"
 #include "au/IPlugAU.h"
 #include "core/Export.h"
-#include "engine/Tarvex.h"
 #include "graphics/LICE_Resources.h"
+#include "plugin/Tarvex.h"
 
 // The editor finds its pictures in the component bundle.
 template <> struct TarvexEditorBundle<IPlugAU>

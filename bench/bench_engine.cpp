@@ -9,8 +9,8 @@
 #include <unistd.h>
 #include <vector>
 
-#include "engine/Tarvex.h"
-#include "engine/TarvexEngine.h"
+#include "dsp/TarvexEngine.h"
+#include "plugin/Tarvex.h"
 #include "tests/support/IPlugTestWrapper.h"
 
 namespace

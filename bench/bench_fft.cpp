@@ -3,7 +3,7 @@
 // copy between its complex layout and ours, and r2c/c2r alone; all planned with FFTW_MEASURE.
 // No FFTW result is scaled (ours is, by 1/sqrt(n)). Each runs three times; after the runs a table
 // gives the ratios ours / FFTW per length.
-#include "engine/Fft.h"
+#include "dsp/Fft.h"
 
 #include <benchmark/benchmark.h>
 #include <fftw3.h>

@@ -224,9 +224,10 @@ void GuiDestroy(const clap_plugin_t* plugin)
   TARVEX_GUI_SELF("destroy", );
   self->GuiDestroy();
 }
-bool GuiSetScale(const clap_plugin_t*, double)
+bool GuiSetScale(const clap_plugin_t* plugin, double scale)
 {
-  return false; // X11 sizes are physical pixels; the editor draws at one size
+  TARVEX_GUI_SELF("set_scale", false);
+  return self->GuiSetScale(scale);
 }
 bool GuiGetSize(const clap_plugin_t* plugin, uint32_t* width, uint32_t* height)
 {
@@ -244,7 +245,7 @@ bool GuiResizeHints(const clap_plugin_t*, clap_gui_resize_hints_t*)
 bool GuiAdjustSize(const clap_plugin_t* plugin, uint32_t* width, uint32_t* height)
 {
   TARVEX_GUI_SELF("adjust_size", false);
-  return self->GuiSize(width, height); // the one size there is
+  return self->GuiSize(width, height); // the one size there is at the view's factor
 }
 bool GuiSetSize(const clap_plugin_t* plugin, uint32_t width, uint32_t height)
 {
@@ -901,18 +902,29 @@ void IPlugCLAP::GuiDestroy()
   mGuiCreated = false;
 }
 
+bool IPlugCLAP::GuiSetScale(double scale)
+{
+  // X11 sizes are physical pixels: the host's factor picks the editor's (1 or 2) for the next
+  // opening, before every other source.
+  if (!mGuiCreated || !mGraphics || !std::isfinite(scale) || scale <= 0.0) return false;
+  mGraphics->SetHostScale(scale);
+  return true;
+}
+
 bool IPlugCLAP::GuiSize(uint32_t* width, uint32_t* height)
 {
   if (!mGuiCreated || !mGraphics) return false;
-  if (width) *width = static_cast<uint32_t>(mGraphics->Width());
-  if (height) *height = static_cast<uint32_t>(mGraphics->Height());
+  // The open window's size, or the size of the one set_parent will make.
+  const int scale = mGraphics->ViewScale();
+  if (width) *width = static_cast<uint32_t>(mGraphics->Width() * scale);
+  if (height) *height = static_cast<uint32_t>(mGraphics->Height() * scale);
   return true;
 }
 
 bool IPlugCLAP::GuiSetSize(uint32_t width, uint32_t height)
 {
-  return mGuiCreated && mGraphics && width == static_cast<uint32_t>(mGraphics->Width()) &&
-         height == static_cast<uint32_t>(mGraphics->Height());
+  uint32_t w = 0, h = 0;
+  return GuiSize(&w, &h) && width == w && height == h;
 }
 
 bool IPlugCLAP::GuiSetParent(const clap_window_t* window)

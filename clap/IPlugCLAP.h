@@ -11,10 +11,11 @@
 // entries (gui create/set_parent/destroy, on_timer, on_fd) run without it, as effEditOpen,
 // effEditIdle and effEditClose do, so opening, drawing and closing never make processing wait.
 //
-// The editor: it has no thread of its own. set_parent opens the X11 view and registers a host timer
-// at the editor's frame rate (and the X connection's descriptor with posix-fd-support when the host
-// offers it); each timer tick and each readable descriptor runs the view's idle work. A host
-// without timer-support gets gui.create refused.
+// The editor: it has no thread of its own. Its window is the editor's size times its view factor
+// (1 or 2: the host's set_scale first, else GDK_SCALE or the display's Xft.dpi). set_parent opens
+// the X11 view and registers a host timer at the editor's frame rate (and the X connection's
+// descriptor with posix-fd-support when the host offers it); each timer tick and each readable
+// descriptor runs the view's idle work. A host without timer-support gets gui.create refused.
 //
 // Parameter changes the editor makes (gestures begin, values, gestures end) are queued here under
 // the plug-in mutex and sent to the host as output events at the start of the next process call or
@@ -117,6 +118,7 @@ public:
   bool GuiApiSupported(const char* api, bool floating) const;
   bool GuiCreate(const char* api, bool floating);
   void GuiDestroy();
+  bool GuiSetScale(double scale);
   bool GuiSize(uint32_t* width, uint32_t* height);
   bool GuiSetSize(uint32_t width, uint32_t height);
   bool GuiSetParent(const clap_window_t* window);

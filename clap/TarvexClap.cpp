@@ -9,10 +9,8 @@
 #include "clap/ClapAbi.h"
 #include "clap/IPlugCLAP.h"
 #include "core/IPlugNoHost.h"
-#include "engine/SharedFlags.h"
-#include "engine/Tarvex.h"
-#include "engine/TarvexEngine.h"
 #include "engine/TarvexParams.h"
+#include "plugin/Tarvex.h"
 
 #define TARVEX_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -47,19 +45,10 @@ protected:
   // activate: processing configured afresh for the new rate and block size, from silence, with the
   // latency the current Resolution and Input Buffer Size give. Main thread, where the editor draws,
   // so the reset never waits for a frame.
-  void PrepareActivation() override
-  {
-    if (!EngineReady()) return;
-    StoreFlag(State()->resetRequested, 0);
-    ResetDsp(*this, Engine(), *State(), 0, GetParam(kParamInputBufferSize)->mValue,
-             GetParam(kParamResolution)->mValue);
-  }
+  void PrepareActivation() override { ReconfigureDsp(); }
   // reset (audio thread): the DSP reset runs at the start of the next process call, as a change of
   // Resolution does, so the audio thread never waits for the editor here.
-  void ClearAudioState() override
-  {
-    if (EngineReady()) StoreFlag(State()->resetRequested, 1);
-  }
+  void ClearAudioState() override { RequestDspReset(); }
 };
 
 // The table defaults, which params.get_info reports (the preferences file may change the global

@@ -3,7 +3,7 @@
 #
 # One plug-in module as every format builds it: a shared object "Tarvex.so" in OUTPUT_DIR with
 # hidden visibility, exporting only what the version script names, the static libraries linked in
-# with their symbols hidden, the engine, core, editor and graphics libraries linked, and the
+# with their symbols hidden, the plug-in, core, editor and graphics libraries linked, and the
 # editor's pictures copied to PICTURES. Undefined symbols are an error, except in sanitizer builds
 # (the runtime provides them) and for HOST_RESOLVED modules, which import functions their host
 # defines (the Audio Unit imports Apple's).
@@ -11,7 +11,7 @@ function(tarvex_add_plugin_module target)
   cmake_parse_arguments(M "HOST_RESOLVED" "OUTPUT_DIR;EXPORTS;PICTURES" "SOURCES;LIBS" ${ARGN})
   add_library(${target} MODULE ${M_SOURCES})
   target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR})
-  target_link_libraries(${target} PRIVATE ${M_LIBS} tarvex_engine tarvex_core)
+  target_link_libraries(${target} PRIVATE ${M_LIBS} tarvex_plugin tarvex_core)
   foreach(lib tarvex_editor tarvex_graphics)
     if(TARGET ${lib})
       target_link_libraries(${target} PRIVATE ${lib})

@@ -1,7 +1,5 @@
 #include "editor/CreateEditor.h"
 
-#include <cstring>
-
 #include "core/IPlugBase.h"
 #include "editor/Display.h"
 #include "editor/EditorControls.h"
@@ -28,10 +26,15 @@ IGraphics* CreateEditorGraphics(IPlugBase* plug, int width, int height, int fps,
 
 void CreateEditor(IPlugBase& plug, InstanceState& s, const char* bundleID)
 {
-  EditorViewState& v = s.view;
-  std::memset(&v, 0, sizeof(v)); // a reused slot keeps nothing of its last owner's editor
-  for (int32_t& index : v.gestureParams) index = -1;
+  IGraphics* graphics =
+      CreateEditorGraphics(&plug, kEditorWidth, kEditorHeight, kEditorFps, bundleID);
+  graphics->SetHandleMouseOver(true);
+  graphics->SetRectDrivenDrawing(false);
 
+  // The display keeps the view state, zero-filled, and points the slot at it.
+  IDrawControl* display = new IDrawControl(&plug, &s);
+  EditorViewState& v = *s.view;
+  for (int32_t& index : v.gestureParams) index = -1;
   for (const KnobLayout& knob : kKnobLayout)
   {
     ControlPosition& at = v.controlPositions[knob.control <= kControlBandSlope ? 0 : knob.control];
@@ -40,12 +43,6 @@ void CreateEditor(IPlugBase& plug, InstanceState& s, const char* bundleID)
     at.y[i] = knob.y;
   }
 
-  IGraphics* graphics =
-      CreateEditorGraphics(&plug, kEditorWidth, kEditorHeight, kEditorFps, bundleID);
-  graphics->SetHandleMouseOver(true);
-  graphics->SetRectDrivenDrawing(false);
-
-  IDrawControl* display = new IDrawControl(&plug, &s);
   graphics->AddControl(display);
   for (const KnobLayout& knob : kKnobLayout)
   {

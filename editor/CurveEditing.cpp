@@ -4,14 +4,16 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 
 #include "core/IParam.h"
 #include "core/IPlugBase.h"
+#include "dsp/BandCurve.h"
+#include "dsp/SharedFlags.h"
 #include "editor/Display.h"
+#include "editor/EditorViewState.h"
 #include "editor/Panel.h"
 #include "engine/InstanceState.h"
-#include "engine/SharedFlags.h"
-#include "engine/TarvexEngine.h"
 #include "graphics/IControl.h"
 #include "graphics/IGraphics.h"
 
@@ -34,6 +36,19 @@ void RestartRevealIfStopped(InstanceState& s)
   if (LoadShared(s.revealTimer) == 0.0) StoreShared(s.revealTimer, kRevealTimerStart);
 }
 
+// Values and ranges of the kCurveParamCount curve parameters, as the band table conversions take
+// them (0 for a parameter the plug-in lacks).
+void ReadCurveParams(const IPlugBase& plug, double* values, double* lo, double* hi)
+{
+  for (int i = 0; i < kCurveParamCount; ++i)
+  {
+    const IParam* p = plug.GetParam(i);
+    values[i] = p ? p->Value() : 0.0;
+    lo[i] = p ? p->mMin : 0.0;
+    hi[i] = p ? p->mMax : 0.0;
+  }
+}
+
 // An edit in the plot becomes a parameter change at once, as a knob turn does: the band
 // parameters take the values the table gives (the conversion the kernel rebuild uses for edits in
 // the display), the host hears each one that changed, the knobs follow at the next frame and the
@@ -51,8 +66,9 @@ void CommitPlotEdit(InstanceState& s)
     return;
   }
   WDL_MutexLock lock(plug->GetMutex());
-  double values[kParamGainScale + 1];
-  BandParamValuesFromTable(*plug, s.bandTable, values);
+  double values[kCurveParamCount], lo[kCurveParamCount], hi[kCurveParamCount];
+  ReadCurveParams(*plug, values, lo, hi);
+  ParamValuesFromBands(s.bandTable, values, lo, hi);
   for (int i = 0; i < kBandParamCount; ++i)
   {
     IParam* p = plug->GetParam(i);
@@ -81,7 +97,7 @@ int DragParams(int b, int part, int32_t* params)
 
 void EndDragGesture(InstanceState& s)
 {
-  for (int32_t& index : s.view.gestureParams)
+  for (int32_t& index : s.view->gestureParams)
   {
     if (index >= 0 && s.plug) s.plug->EndInformHostOfParamChange(index);
     index = -1;
@@ -95,7 +111,7 @@ void BeginDragGesture(InstanceState& s, int b, int part)
   const int n = DragParams(b, part, params);
   for (int i = 0; i < n; ++i)
   {
-    s.view.gestureParams[i] = params[i];
+    s.view->gestureParams[i] = params[i];
     if (s.plug) s.plug->BeginInformHostOfParamChange(params[i]);
   }
 }
@@ -108,10 +124,11 @@ void CommitAsOneGesture(InstanceState& s)
   bool changes[kBandParamCount] = {};
   if (plug)
   {
-    double values[kParamGainScale + 1];
+    double values[kCurveParamCount], lo[kCurveParamCount], hi[kCurveParamCount];
+    ReadCurveParams(*plug, values, lo, hi);
     BandPoint table[kBandCount];
     std::memcpy(static_cast<void*>(table), s.bandTable, sizeof(table));
-    BandParamValuesFromTable(*plug, table, values);
+    ParamValuesFromBands(table, values, lo, hi);
     for (int i = 0; i < kBandParamCount; ++i)
     {
       const IParam* p = plug->GetParam(i);
@@ -168,7 +185,7 @@ void AppendLabel(InstanceState& s, const char* format, ...)
 
 bool FindBandPart(const InstanceState& s, int x, int y, bool pointsOnly, int* band, int* part)
 {
-  if (!IsInPlot(s.view, x, y)) return false;
+  if (!IsInPlot(*s.view, x, y)) return false;
   double best = kGrabRadiusSquared;
   bool hit = false;
   const int parts = pointsOnly ? 1 : 3;
@@ -196,25 +213,25 @@ bool FindBandPart(const InstanceState& s, int x, int y, bool pointsOnly, int* ba
 void SelectBand(InstanceState& s, int b)
 {
   if (b < 0 || b >= kBandCount) return;
-  if (b != s.selectedBand) s.view.ripplePhase = 0.0;
+  if (b != s.selectedBand) s.view->ripplePhase = 0.0;
   s.selectedBand = b;
   IControl* gain = BandKnob(s, kControlBandGain);
   IControl* freq = BandKnob(s, kControlBandFreq);
   IControl* slope = BandKnob(s, kControlBandSlope);
   if (gain)
   {
-    gain->SetParamIdx(kParamBandGain + b);
+    gain->SetParamIdx(ControlParam(kControlBandGain, b));
     gain->SetDefaultValue(kBandGainZeroNormalised);
   }
   if (freq)
   {
-    freq->SetParamIdx(kParamBandFreq + b);
-    const IParam* p = s.plug ? s.plug->GetParam(kParamBandFreq + b) : nullptr;
+    freq->SetParamIdx(ControlParam(kControlBandFreq, b));
+    const IParam* p = s.plug ? s.plug->GetParam(ControlParam(kControlBandFreq, b)) : nullptr;
     if (p) freq->SetDefaultValue(p->ToNormalised(s.bandTable[b].resetFreq));
   }
   if (slope)
   {
-    slope->SetParamIdx(kParamBandSlope + b);
+    slope->SetParamIdx(ControlParam(kControlBandSlope, b));
     slope->SetDefaultValue(0.5);
   }
 }
@@ -247,7 +264,7 @@ void ShowBandText(InstanceState& s, int b, int part)
 
 void PressInPlot(InstanceState& s, int x, int y)
 {
-  EditorViewState& v = s.view;
+  EditorViewState& v = *s.view;
   int band = 0, part = 0;
   if (FindBandPart(s, x, y, false, &band, &part))
   {
@@ -259,20 +276,17 @@ void PressInPlot(InstanceState& s, int x, int y)
   ShowBandText(s, v.dragBand, v.dragPart);
   SelectBand(s, v.dragBand);
   BeginDragGesture(s, v.dragBand, v.dragPart);
-  const int params[3] = {kParamBandGain + v.dragBand, kParamBandFreq + v.dragBand,
-                         kParamBandSlope + v.dragBand};
-  const int knobs[3] = {kControlBandGain, kControlBandFreq, kControlBandSlope};
-  for (int i = 0; i < 3; ++i)
+  for (int control : {kControlBandGain, kControlBandFreq, kControlBandSlope})
   {
-    IControl* knob = BandKnob(s, knobs[i]);
-    const IParam* p = s.plug ? s.plug->GetParam(params[i]) : nullptr;
+    IControl* knob = BandKnob(s, control);
+    const IParam* p = s.plug ? s.plug->GetParam(ControlParam(control, v.dragBand)) : nullptr;
     if (knob && p) knob->SetValueFromUser(p->ToNormalised());
   }
 }
 
 void DragInPlot(InstanceState& s, int x, int y)
 {
-  EditorViewState& v = s.view;
+  EditorViewState& v = *s.view;
   const bool inPlot = IsInPlot(v, x, y);
   if (LoadShared(s.revealTimer) > 0.0 && inPlot)
     StoreShared(s.revealTimer, 0.0);
@@ -323,7 +337,7 @@ void DragInPlot(InstanceState& s, int x, int y)
 
 void ReleaseInPlot(InstanceState& s)
 {
-  s.view.dragState = 0;
+  s.view->dragState = 0;
   EndDragGesture(s);
   ClearLabel(s);
 }
@@ -341,19 +355,19 @@ void DoubleClickInPlot(InstanceState& s, int x, int y)
   int off = -1;
   for (int b = 0; b < kBandCount && off < 0; ++b)
     if (!s.bandTable[b].on) off = b;
-  if (!IsInPlot(s.view, x, y) || off < 0)
+  if (!IsInPlot(*s.view, x, y) || off < 0)
   {
     PressInPlot(s, x, y);
     return;
   }
   BandPoint& record = s.bandTable[off];
-  const double F = FreqFromPlotX(s.view, x);
+  const double F = FreqFromPlotX(*s.view, x);
   record.freq = F;
   record.resetFreq = F;
   record.slope = 0.0;
   record.on = 1;
   if (GainScale(s) != 0.0)
-    record.gain = CurveDbFromPlotY(s.view, y);
+    record.gain = CurveDbFromPlotY(*s.view, y);
   else if (s.plug)
   {
     // Gain Scale 0 flattens every band, so the pointer's level cannot be turned into a gain: the
@@ -364,19 +378,21 @@ void DoubleClickInPlot(InstanceState& s, int x, int y)
     WDL_MutexLock lock(s.plug->GetMutex());
     if (IParam* p = s.plug->GetParam(kParamBandGain + off)) p->mValue = 0.0;
     if (IParam* p = s.plug->GetParam(kParamBandSlope + off)) p->mValue = 0.0;
+    double values[kCurveParamCount], lo[kCurveParamCount], hi[kCurveParamCount];
+    ReadCurveParams(*s.plug, values, lo, hi);
     BandPoint fromParams[kBandCount];
-    BandsFromParams(*s.plug, fromParams);
+    BandsFromParamValues(values, fromParams);
     record.gain = fromParams[off].gain;
     record.slope = fromParams[off].slope;
   }
-  s.view.ripplePhase = 0.0;
+  s.view->ripplePhase = 0.0;
   SelectBand(s, off);
   CommitAsOneGesture(s);
 }
 
 void HoverInPlot(InstanceState& s, int x, int y)
 {
-  EditorViewState& v = s.view;
+  EditorViewState& v = *s.view;
   v.hoverActive = 0;
   int band = 0, part = 0;
   if (FindBandPart(s, x, y, false, &band, &part))

@@ -3,15 +3,16 @@
 #include <cmath>
 #include <cstring>
 
+#include "dsp/Analysis.h"
+#include "dsp/SemLock.h"
+#include "dsp/SharedFlags.h"
 #include "editor/BitmapFont.h"
+#include "editor/EditorViewState.h"
 #include "editor/Panel.h"
 #include "editor/Raster.h"
 #include "editor/SpectrumField.h"
-#include "engine/Analysis.h"
 #include "engine/InstanceState.h"
 #include "engine/Prefs.h"
-#include "engine/SemLock.h"
-#include "engine/SharedFlags.h"
 
 namespace
 {
@@ -145,7 +146,7 @@ void ListGridPixels(const EditorViewState& view, GridPixel* pixels)
 
 void ClearCanvas(InstanceState& s)
 {
-  EditorViewState& v = s.view;
+  EditorViewState& v = *s.view;
   if (!v.canvasPixels) return;
   std::memset(v.canvasPixels, IsLightScheme(LoadFlag(s.colourScheme)) ? 255 : 0,
               static_cast<size_t>(v.canvasWidth) * v.canvasHeight * 4);
@@ -168,7 +169,7 @@ void TakeNewCurve(InstanceState& s)
     double row = std::trunc(s.displayCurveCopy[kLast - c] + 0.5);
     if (!(row > -1e6)) row = -1e6;
     if (row > 1e6) row = 1e6;
-    s.view.curveRows[c] = static_cast<int32_t>(row);
+    s.view->curveRows[c] = static_cast<int32_t>(row);
   }
 }
 
@@ -184,7 +185,7 @@ void DrawSpectrumLayer(InstanceState& s)
 
 void BlendGridPicture(InstanceState& s)
 {
-  EditorViewState& v = s.view;
+  EditorViewState& v = *s.view;
   const double t = LoadShared(s.revealTimer);
   if (!(t < 2.0) || !v.gridPixels || !v.canvasPixels) return;
   const int32_t a = static_cast<int32_t>(std::exp(-t * t) * kGridFullWeight + 0.5);
@@ -208,7 +209,7 @@ void BlendGridPicture(InstanceState& s)
 
 void DrawBandPoints(InstanceState& s)
 {
-  EditorViewState& v = s.view;
+  EditorViewState& v = *s.view;
   uint8_t* px = v.canvasPixels;
   const int32_t W = v.canvasWidth, H = v.canvasHeight;
   const bool light = IsLightScheme(LoadFlag(s.colourScheme));
@@ -285,7 +286,7 @@ void DrawBandPoints(InstanceState& s)
 
 void DrawRealisedResponse(InstanceState& s)
 {
-  EditorViewState& v = s.view;
+  EditorViewState& v = *s.view;
   uint8_t* px = v.canvasPixels;
   const int32_t W = v.canvasWidth, H = v.canvasHeight;
   const int32_t mode = IsLightScheme(LoadFlag(s.colourScheme)) ? kLineSubtract : kLineAdd;
@@ -341,7 +342,7 @@ void DrawRealisedResponse(InstanceState& s)
 
 void DrawLabelLine(InstanceState& s)
 {
-  EditorViewState& v = s.view;
+  EditorViewState& v = *s.view;
   if (!v.labelLine) return;
   SetTextLineText(v.labelLine, s.labelLineText);
   DrawTextLine(v.labelLine, v.canvasPixels, 0, v.canvasWidth, v.canvasHeight);
@@ -349,7 +350,7 @@ void DrawLabelLine(InstanceState& s)
 
 void DrawDisplayFrame(InstanceState& s)
 {
-  EditorViewState& v = s.view;
+  EditorViewState& v = *s.view;
   if (!v.canvasPixels) return;
   TickPrefsDebounce(s);
   if (!HasEngine(s))

@@ -9,12 +9,7 @@
 IDrawControl::IDrawControl(IPlugBase* plug, InstanceState* state)
     : IControl(plug, IRECT(0, 0, kEditorWidth, kEditorHeight), -1), mState(state)
 {
-  if (mState)
-  {
-    mState->view.gridPicture = nullptr;
-    mState->view.gridPixels = nullptr;
-    mState->view.gridPixelCount = 0;
-  }
+  if (mState) mState->view = &mView;
 }
 
 IDrawControl::~IDrawControl()
@@ -35,15 +30,15 @@ void IDrawControl::CreateTextLines()
   mLabelLine = CreateTextLine(r.font12, 230, 16, kTextAlignLeft);
   mSpareLine = CreateTextLine(r.font12, 0, 0, 0);
   mReadoutLine = CreateTextLine(r.font11, 0, 0, 0);
-  mState->view.labelLine = mLabelLine;
-  mState->view.readoutLine = mReadoutLine;
-  mState->view.spareLine = mSpareLine;
+  mView.labelLine = mLabelLine;
+  mView.readoutLine = mReadoutLine;
+  mView.spareLine = mSpareLine;
 }
 
 void IDrawControl::BuildGrid()
 {
   if (!mState || !mGridPicture.empty()) return;
-  EditorViewState& v = mState->view;
+  EditorViewState& v = mView;
   mGridPicture.assign(static_cast<size_t>(kPlotSize) * kPlotSize * 4, 0);
   v.gridPicture = mGridPicture.data();
   BuildGridPicture(v);

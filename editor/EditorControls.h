@@ -13,12 +13,14 @@
 struct InstanceState;
 struct TextLine;
 
-// Paints the whole editor every frame and edits the curve with the mouse. Owns the buffers that the
-// view state points to (grid picture, text lines); the view state itself lives in the slot.
+// Paints the whole editor every frame and edits the curve with the mouse. Owns the display's view
+// state, which the slot points to while the editor exists, and the buffers it points to (grid
+// picture, text lines).
 class IDrawControl : public IControl
 {
 public:
-  // Rectangle (0, 0, 752, 576), no parameter. Creates the grid picture and the text lines.
+  // Rectangle (0, 0, 752, 576), no parameter. Points the slot's view at a zero-filled view state;
+  // CreateEditor fills it in.
   IDrawControl(IPlugBase* plug, InstanceState* state);
 
   ~IDrawControl() override;
@@ -40,6 +42,7 @@ public:
 
 private:
   InstanceState* mState;
+  EditorViewState mView{};
   std::vector<uint8_t> mGridPicture;
   std::vector<GridPixel> mGridPixels;
   TextLine* mLabelLine = nullptr;

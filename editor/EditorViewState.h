@@ -1,5 +1,6 @@
-// The display's own fields, kept in the instance's InstanceState next to the shared ones (so they
-// survive closing and reopening the editor). Zero in a fresh slot; CreateEditor sets every field.
+// The display's own fields. The display control keeps them for as long as the plug-in object lives
+// (so they survive closing and reopening the editor) and the instance's InstanceState points to
+// them. Zero when the display is made; CreateEditor sets every field.
 //
 // Threads: the editor thread only. The buffers the pointers name (canvas, grid picture, text lines)
 // are owned by the editor's graphics object and its display control, not by the slot.

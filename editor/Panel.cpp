@@ -7,6 +7,7 @@
 #include "core/IPlugBase.h"
 #include "editor/BitmapFont.h"
 #include "editor/Display.h"
+#include "editor/EditorViewState.h"
 #include "editor/Raster.h"
 #include "engine/InstanceState.h"
 #include "engine/TarvexParams.h"
@@ -26,6 +27,13 @@ const KnobLayout kKnobLayout[kPanelControlCount - 1] = {
     {kControlInputBufferSize, kParamInputBufferSize, 648, 248},
     {kControlLimiter, kParamLimiter, 584, 334},
 };
+
+int ControlParam(int control, int band)
+{
+  if (control <= kControlDisplay || control >= kPanelControlCount) return -1;
+  const int param = kKnobLayout[control - 1].paramIdx;
+  return control <= kControlBandSlope ? param + band : param;
+}
 
 namespace
 {
@@ -149,7 +157,7 @@ void FormatReadout(int paramIdx, double value, char* text, int capacity)
 
 void DrawReadout(InstanceState& s, int paramIdx, int slot)
 {
-  EditorViewState& v = s.view;
+  EditorViewState& v = *s.view;
   const ControlPosition& at = v.controlPositions[slot];
   if (TextLine* line = v.readoutLine)
   {
@@ -163,22 +171,16 @@ void DrawReadout(InstanceState& s, int paramIdx, int slot)
 
 void DrawPanel(InstanceState& s)
 {
-  EditorViewState& v = s.view;
+  EditorViewState& v = *s.view;
   const EditorResources& r = TheEditorResources();
   const RasterCanvas canvas = CanvasOf(v);
   if (HasPixels(r.background))
     BlitImage(canvas, r.background.mBitmap->PixelData(), r.background.mW, r.background.mH,
               r.background.mBitmap->RowSpan(), 0, 0, kBlitAlphaBlend | kBlitTopLeft);
 
-  static const int kReadouts[8][2] = {{kParamColour, kControlColour},
-                                      {kParamColourGain, kControlColourGain},
-                                      {kParamTranspose, kControlTranspose},
-                                      {kParamOverallGain, kControlOverallGain},
-                                      {kParamGainScale, kControlGainScale},
-                                      {kParamResolution, kControlResolution},
-                                      {kParamInputBufferSize, kControlInputBufferSize},
-                                      {kParamLimiter, kControlLimiter}};
-  for (const auto& readout : kReadouts) DrawReadout(s, readout[0], readout[1]);
+  // The global knobs' readouts, in layout order; the band knobs' follow below.
+  for (const KnobLayout& knob : kKnobLayout)
+    if (knob.control > kControlBandSlope) DrawReadout(s, knob.paramIdx, knob.control);
 
   // Limiter light: raised by the audio thread, decayed here by 10 % per frame.
   double light;
@@ -197,7 +199,8 @@ void DrawPanel(InstanceState& s)
 
   // The selected band: readouts only while it is on, knob frames always.
   const int band = s.selectedBand >= 0 && s.selectedBand < kBandCount ? s.selectedBand : 0;
-  const int params[3] = {kParamBandGain + band, kParamBandFreq + band, kParamBandSlope + band};
+  const int params[3] = {ControlParam(kControlBandGain, band), ControlParam(kControlBandFreq, band),
+                         ControlParam(kControlBandSlope, band)};
   const ControlPosition& knobs = v.controlPositions[0];
   if (ParamValue(s.plug, kParamBandOn + band) >= 0.5 && v.readoutLine)
   {

@@ -37,12 +37,16 @@ enum PanelControl
 struct KnobLayout
 {
   int32_t control;  // index in the graphics object
-  int32_t paramIdx; // bound parameter at creation
+  int32_t paramIdx; // bound parameter at creation; band A's for the band knobs
   int32_t x, y;     // knob centre = readout slot
 };
 
-// Controls 1 to 11 in the order they are added.
+// Controls 1 to 11 in the order they are added: the one map from panel controls to parameters.
 extern const KnobLayout kKnobLayout[kPanelControlCount - 1];
+
+// Parameter of a knob control (1 .. 11) while band (0 .. 3) is selected: the band knobs show the
+// selected band's parameters, the others always their own. -1 for any other control.
+int ControlParam(int control, int band);
 
 constexpr int32_t kKnobSize = 50;
 constexpr int32_t kKnobStripFrames = 192;

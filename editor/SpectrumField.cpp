@@ -3,8 +3,9 @@
 #include <cmath>
 #include <cstring>
 
+#include "dsp/SharedFlags.h"
+#include "editor/EditorViewState.h"
 #include "engine/InstanceState.h"
-#include "engine/SharedFlags.h"
 
 namespace
 {
@@ -57,7 +58,7 @@ void SpectrumColour(double v, const HueWeights& weights, int32_t scheme, uint8_t
 
 void DrawSpectrumField(InstanceState& s, int columns, int32_t scheme)
 {
-  EditorViewState& v = s.view;
+  EditorViewState& v = *s.view;
   if (!v.canvasPixels || !s.spectrumColumns[2] || !s.kernelColumns || columns != kPlotSize) return;
   const int last = columns - 1;
   const size_t stride = static_cast<size_t>(v.canvasWidth) * 4;

@@ -1,6 +1,6 @@
 #include "engine/InstanceTable.h"
 
-#include "engine/ZeroPages.h"
+#include "dsp/ZeroPages.h"
 
 // inUse is read by constructions (under the factory mutex) while a destruction on another thread
 // (under its own instance's mutex only) clears it: both sides go through atomic accesses, and the

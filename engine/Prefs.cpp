@@ -10,8 +10,8 @@
 #include <unistd.h>
 
 #include "core/IPlugBase.h"
+#include "dsp/SharedFlags.h"
 #include "engine/InstanceState.h"
-#include "engine/SharedFlags.h"
 #include "engine/TarvexParams.h"
 
 static constexpr const char* kPrefsFileName = "Tarvex Preferences.dat";

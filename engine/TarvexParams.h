@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "dsp/ParamIndex.h"
+
 class IPlugBase;
 struct InstanceState;
 
@@ -14,7 +16,7 @@ constexpr int FourCC(const char (&c)[5])
          static_cast<int>(static_cast<unsigned char>(c[3]));
 }
 
-constexpr int kTarvexParamCount = 24;
+constexpr int kTarvexParamCount = kParamCount;
 constexpr const char* kTarvexChannelIO = "1-1 2-2";
 constexpr int kTarvexPresetCount = 0;
 constexpr const char* kTarvexEffectName = "Tarvex";
@@ -28,26 +30,16 @@ constexpr int kTarvexInitialLatency = 0; // the engine reports the real value at
 // The bundle identifiers (kTarvexVstBundleID, kTarvexAuBundleID) live with the bundle lookup in
 // graphics/LICE_Resources.h: the graphics find the editor's pictures through them.
 
-// Global settings, also kept in the preferences file (indexes 19 .. 23). Band parameters: on 0..3,
-// gain 4..7, freq 8..11, slope 12..15; then Transpose 16, Overall Gain 17, Gain Scale 18.
-enum TarvexGlobalParam
-{
-  kParamColour = 19,
-  kParamColourGain = 20,
-  kParamResolution = 21,
-  kParamInputBufferSize = 22,
-  kParamLimiter = 23,
-};
-
 // -(60 + 20 / ln 10) dB: amplitude 0.001 / e, treated as silence.
 constexpr double kTarvexGainMin = -68.68588963806504;
 constexpr double kTarvexGainDefault = 1e-6;
 
-// Initialises the 24 parameters of a plug-in object created with kTarvexParamCount parameters.
+// Initialises the kParamCount parameters (ParamIndex.h) of a plug-in object created with that many,
+// from the table in TarvexParams.cpp.
 void InitTarvexParams(IPlugBase& plug);
 
 // Reaction to a parameter change: only flags and cached values of the slot change here.
-// Band and curve parameters (0 .. 18) request a kernel rebuild, Resolution and Input Buffer Size a
-// DSP reset, the five global settings a preferences write 40 editor frames later. Under the plug-in
-// mutex.
+// The curve parameters (below kCurveParamCount) request a kernel rebuild, Resolution and Input
+// Buffer Size a DSP reset, the five global settings a preferences write 40 editor frames later.
+// Under the plug-in mutex.
 void NoteParamChanged(InstanceState& state, const IPlugBase& plug, int index);

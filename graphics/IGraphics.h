@@ -47,6 +47,11 @@ public:
   // The host's idle call for the editor (X11 hosts), on the editor's thread with no plug-in lock
   // held: the open view handles its window events and draws a frame when one is due. Base: nothing.
   virtual void OnHostIdle() {}
+  // Window pixels per editor pixel along each axis: the open view's factor, else the one the next
+  // opening will take (the window is Width() x Height() times it). Hosts size their window from
+  // it before opening (VST effEditGetRect). Editor's thread. Base: 1 (views whose window system
+  // scales for them).
+  virtual int ViewScale() { return 1; }
 
   // ---- set-up ----
   // Creates the screen bitmap (width x height); called once when the plug-in adopts the graphics.
@@ -58,6 +63,13 @@ public:
   void SetRectDrivenDrawing(bool rectDriven);
   void MarkAllControlsDirty();
   void SetHandleMouseOver(bool handle) { mHandleMouseOver = handle; }
+
+  // The host's scale factor for the editor (LV2 ui:scaleFactor; a CLAP host's set_scale), before
+  // opening: it applies from the next opening and comes before every other source (see
+  // ChooseViewScale in IGraphicsView.h). 0, a negative value or NaN: the host gives none (the
+  // default). Editor's thread.
+  void SetHostScale(double factor) { mHostScale = factor > 0.0 ? factor : 0.0; }
+  double HostScale() const { return mHostScale; }
 
   // Resource bitmap by id through the process-wide cache; a resource that fails to load is cached
   // as null and gives a ref with a null bitmap and zero size, for which users draw nothing.
@@ -119,6 +131,7 @@ protected:
   int mMouseX = 0, mMouseY = 0;
   bool mHandleMouseOver = false;
   bool mRectDriven = true;
+  double mHostScale = 0.0; // 0: the host gives none
   // Parameter whose host gesture the last press began, -1 for none; the release ends exactly that
   // one.
   int mGestureParamIdx = -1;

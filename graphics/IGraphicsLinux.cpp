@@ -50,13 +50,21 @@ void* IGraphicsLinux::OpenCarbonView(void*, void*)
 
 void* IGraphicsLinux::OpenX11View(void* parentWindow)
 {
-  CloseView();
 #ifdef TARVEX_HAVE_X11
+  // The factor decided since the last close (by ViewScale, or the view this one replaces) for the
+  // host factor of now; 0 lets the view decide on its own connection.
+  int scale = mView ? mView->Scale() : mNextScale;
+  if (mNextScaleHostScale != HostScale()) scale = 0;
+  delete mView;
+  mView = nullptr; // the new view's first frame is drawn before it is known here
   const unsigned long window =
       static_cast<unsigned long>(reinterpret_cast<uintptr_t>(parentWindow));
-  mView = IGraphicsX11View::Open(this, mPlug ? mPlug->GetMutex() : nullptr, window);
+  mView = IGraphicsX11View::Open(this, mPlug ? mPlug->GetMutex() : nullptr, window, scale);
+  mNextScale = 0;
+  mNextScaleHostScale = HostScale();
   return mView;
 #else
+  CloseView();
   (void)parentWindow;
   return nullptr;
 #endif
@@ -69,12 +77,28 @@ void IGraphicsLinux::OnHostIdle()
 #endif
 }
 
+int IGraphicsLinux::ViewScale()
+{
+#ifdef TARVEX_HAVE_X11
+  if (mView) return mView->Scale();
+  if (mNextScale && mNextScaleHostScale == HostScale()) return mNextScale;
+  bool settled = true;
+  const int scale = IGraphicsX11View::PredictScale(HostScale(), &settled).mFactor;
+  mNextScale = settled ? scale : 0;
+  mNextScaleHostScale = HostScale();
+  return scale;
+#else
+  return 1;
+#endif
+}
+
 void IGraphicsLinux::CloseView()
 {
 #ifdef TARVEX_HAVE_X11
   delete mView; // frees its X resources
 #endif
   mView = nullptr;
+  mNextScale = 0; // the next opening decides afresh
 }
 
 LICE_IBitmap* IGraphicsLinux::LoadPlatformBitmap(int, const char* name)

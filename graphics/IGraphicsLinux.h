@@ -31,6 +31,13 @@ public:
   void* OpenX11View(void* parentWindow) override;
   // Events and a due frame of the open view; nothing without one.
   void OnHostIdle() override;
+  // The open view's factor. With none open, the factor is decided once per opening, here or by
+  // OpenX11View, whichever comes first, and kept until the view closes: so the size a host asks
+  // for before opening (VST effEditGetRect) is the size of the window that opens. Deciding may
+  // connect to the display for its Xft.dpi; a display that cannot be reached decides nothing yet
+  // (the answer is 1 until it can). A new host factor (SetHostScale) is decided afresh. 1 without
+  // X11.
+  int ViewScale() override;
 
   // Reverse-DNS identifier of the bundle holding the pictures (kTarvexVstBundleID for the VST
   // build).
@@ -40,5 +47,8 @@ public:
 
 protected:
   IGraphicsX11View* mView = nullptr; // the open view, owned; null when none is open
+  // The factor decided for the next opening (0: none yet) and the host factor it was decided with.
+  int mNextScale = 0;
+  double mNextScaleHostScale = 0.0;
   WDL_String mBundleID;
 };

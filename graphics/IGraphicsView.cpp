@@ -2,11 +2,16 @@
 
 #include <climits>
 #include <cmath>
+#include <cstring>
 #include <ctime>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "core/IParam.h"
 #include "graphics/IControl.h"
 #include "graphics/IGraphics.h"
+#include "graphics/LICE_Bitmap.h"
 
 namespace
 {
@@ -72,6 +77,239 @@ IViewRect EditorRectToTopLeft(const IRECT& rect)
   r.w = rect.R - rect.L;
   r.h = rect.B - rect.T;
   return r;
+}
+
+// ---- scale factor ----
+
+namespace
+{
+constexpr double kDpiAtScale1 = 96.0; // the X default; Xft.dpi 192 is a 2x screen
+
+bool IsBlank(char c)
+{
+  return c == ' ' || c == '\t' || c == '\r';
+}
+
+bool IsDigit(char c)
+{
+  return c >= '0' && c <= '9';
+}
+
+// [begin, end) without blanks at either end.
+void Trim(const char** begin, const char** end)
+{
+  while (*begin < *end && IsBlank(**begin)) ++*begin;
+  while (*end > *begin && IsBlank((*end)[-1])) --*end;
+}
+
+// "digits[.digits]" exactly, in any locale; -1 for anything else. Long numbers may reach infinity.
+double ParseDecimal(const char* begin, const char* end)
+{
+  const char* p = begin;
+  double value = 0.0;
+  int digits = 0;
+  for (; p < end && IsDigit(*p); ++p, ++digits) value = value * 10.0 + (*p - '0');
+  if (p < end && *p == '.')
+  {
+    double unit = 0.1;
+    for (++p; p < end && IsDigit(*p); ++p, ++digits, unit *= 0.1) value += (*p - '0') * unit;
+  }
+  return (digits > 0 && p == end) ? value : -1.0;
+}
+} // namespace
+
+int WholeViewScale(double factor)
+{
+  if (!(factor > 0.0)) return 0; // NaN, zero, negative
+  return factor < 1.5 ? 1 : kMaxViewScale;
+}
+
+int ViewScaleFromGdkScale(const char* value)
+{
+  if (!value) return 0;
+  const char* begin = value;
+  const char* end = value + strlen(value);
+  Trim(&begin, &end);
+  if (begin == end) return 0;
+  int factor = 0; // saturates at the largest factor, so any length is read without overflow
+  for (const char* p = begin; p < end; ++p)
+  {
+    if (!IsDigit(*p)) return 0;
+    factor = factor * 10 + (*p - '0');
+    if (factor > kMaxViewScale) factor = kMaxViewScale + 1;
+  }
+  return factor < 1 ? 0 : (factor > kMaxViewScale ? kMaxViewScale : factor);
+}
+
+double XftDpiFromResources(const char* resources)
+{
+  if (!resources) return 0.0;
+  static const char kName[] = "Xft.dpi";
+  double dpi = 0.0;
+  for (const char* line = resources; *line;)
+  {
+    const char* lineEnd = strchr(line, '\n');
+    if (!lineEnd) lineEnd = line + strlen(line);
+    const char* colon = static_cast<const char*>(memchr(line, ':', lineEnd - line));
+    if (colon)
+    {
+      const char *name = line, *nameEnd = colon;
+      Trim(&name, &nameEnd);
+      if (nameEnd - name == static_cast<long>(sizeof(kName) - 1) &&
+          !memcmp(name, kName, sizeof(kName) - 1))
+      {
+        const char *value = colon + 1, *valueEnd = lineEnd;
+        Trim(&value, &valueEnd);
+        const double v = ParseDecimal(value, valueEnd);
+        dpi = v > 0.0 ? v : 0.0; // a later line replaces an earlier one, a bad one included
+      }
+    }
+    line = *lineEnd ? lineEnd + 1 : lineEnd;
+  }
+  return dpi;
+}
+
+int ViewScaleFromDpi(double dpi)
+{
+  return WholeViewScale(dpi / kDpiAtScale1);
+}
+
+IViewScale ChooseViewScale(double hostScale, const char* gdkScale, const char* resources)
+{
+  IViewScale scale;
+  if (const int host = WholeViewScale(hostScale))
+    scale = IViewScale{host, kViewScaleHost};
+  else if (const int gdk = ViewScaleFromGdkScale(gdkScale))
+    scale = IViewScale{gdk, kViewScaleGdkScale};
+  else if (const int xft = ViewScaleFromDpi(XftDpiFromResources(resources)))
+    scale = IViewScale{xft, kViewScaleXftDpi};
+  return scale;
+}
+
+int WindowToEditor(int v, int scale)
+{
+  if (scale <= 1) return v;
+  return v >= 0 ? v / scale : -((-(v + 1)) / scale) - 1;
+}
+
+IRECT EditorToWindow(const IRECT& rect, int scale)
+{
+  if (scale <= 1) return rect;
+  return IRECT(rect.L * scale, rect.T * scale, rect.R * scale, rect.B * scale);
+}
+
+namespace
+{
+static_assert(LICE_PIXEL_A == 0 && LICE_PIXEL_R == 1 && LICE_PIXEL_G == 2 && LICE_PIXEL_B == 3,
+              "the conversion reverses the bytes of each A R G B pixel");
+
+uint32_t XrgbOf(const unsigned char* p, uint32_t opaqueBits)
+{
+  return (static_cast<uint32_t>(p[LICE_PIXEL_R]) << 16) |
+         (static_cast<uint32_t>(p[LICE_PIXEL_G]) << 8) | p[LICE_PIXEL_B] | opaqueBits;
+}
+
+#if defined(__SSE2__)
+// Four pixels' A R G B bytes (little-endian words 0xBBGGRRAA) to 0x00RRGGBB | opaque: the bytes of
+// each word reversed (16-bit halves swapped, then the bytes of each half), the top byte replaced.
+__m128i XrgbOf4(__m128i pixels, __m128i rgbMask, __m128i opaque)
+{
+  __m128i t = _mm_shufflehi_epi16(_mm_shufflelo_epi16(pixels, 0xB1), 0xB1);
+  t = _mm_or_si128(_mm_slli_epi16(t, 8), _mm_srli_epi16(t, 8));
+  return _mm_or_si128(_mm_and_si128(t, rgbMask), opaque);
+}
+#endif
+
+#if defined(__SSE2__)
+// 16 bytes at p: streamed past the caches when p is aligned (kStream), else an ordinary store.
+template <bool kStream> void Store16(unsigned char* p, __m128i v)
+{
+  if (kStream)
+    _mm_stream_si128(reinterpret_cast<__m128i*>(p), v);
+  else
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
+}
+
+// Whole groups of four pixels of a row; returns how many pixels it took.
+template <int kScale, bool kStream>
+int ExpandGroups(const unsigned char* src, int width, uint32_t opaqueBits, unsigned char* row0,
+                 unsigned char* row1)
+{
+  const __m128i rgbMask = _mm_set1_epi32(0x00ffffff);
+  const __m128i opaque = _mm_set1_epi32(static_cast<int>(opaqueBits));
+  int x = 0;
+  for (; x + 4 <= width; x += 4)
+  {
+    const __m128i v =
+        XrgbOf4(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 4 * x)), rgbMask, opaque);
+    if (kScale == 1)
+      Store16<kStream>(row0 + 4 * x, v);
+    else
+    {
+      const __m128i first = _mm_unpacklo_epi32(v, v), second = _mm_unpackhi_epi32(v, v);
+      Store16<kStream>(row0 + 8 * x, first);
+      Store16<kStream>(row0 + 8 * x + 16, second);
+      Store16<kStream>(row1 + 8 * x, first);
+      Store16<kStream>(row1 + 8 * x + 16, second);
+    }
+  }
+  return x;
+}
+#endif
+
+// One source row into kScale image rows, each pixel kScale times along them. At scale 2 the
+// image (4 times the bitmap, 7 MB for the editor) is streamed to memory when its rows are
+// aligned: the stores then need no reads of lines that are not in the caches.
+template <int kScale>
+void ExpandRow(const unsigned char* src, int width, uint32_t opaqueBits, unsigned char* row0,
+               unsigned char* row1)
+{
+  int x = 0;
+#if defined(__SSE2__)
+  const bool aligned =
+      kScale == 2 &&
+      ((reinterpret_cast<uintptr_t>(row0) | reinterpret_cast<uintptr_t>(row1)) & 15) == 0;
+  x = aligned ? ExpandGroups<kScale, true>(src, width, opaqueBits, row0, row1)
+              : ExpandGroups<kScale, false>(src, width, opaqueBits, row0, row1);
+#endif
+  for (; x < width; ++x)
+  {
+    const uint64_t v = XrgbOf(src + 4 * x, opaqueBits);
+    if (kScale == 1)
+    {
+      const uint32_t word = static_cast<uint32_t>(v);
+      memcpy(row0 + 4 * x, &word, 4); // little-endian words, as the callers' images hold them
+    }
+    else
+    {
+      const uint64_t pair = v | (v << 32);
+      memcpy(row0 + 8 * x, &pair, 8);
+      memcpy(row1 + 8 * x, &pair, 8);
+    }
+  }
+}
+} // namespace
+
+void ExpandBitmapToXrgb(const unsigned char* src, int srcRowSpan, int width, int height, int scale,
+                        uint32_t opaqueBits, unsigned char* dst, int dstBytesPerLine)
+{
+  if (!src || !dst || width <= 0 || height <= 0) return;
+  const size_t srcStride = static_cast<size_t>(srcRowSpan) * 4;
+  const size_t dstStride = static_cast<size_t>(dstBytesPerLine);
+  for (int y = 0; y < height; ++y)
+  {
+    const unsigned char* row = src + y * srcStride;
+    if (scale <= 1)
+      ExpandRow<1>(row, width, opaqueBits, dst + y * dstStride, nullptr);
+    else
+    {
+      unsigned char* top = dst + 2 * y * dstStride;
+      ExpandRow<2>(row, width, opaqueBits, top, top + dstStride);
+    }
+  }
+#if defined(__SSE2__)
+  _mm_sfence(); // streamed stores are in memory before the image is handed on
+#endif
 }
 
 IMouseState MouseStateFromCocoa(uint64_t flags, bool rightButtonEvent)

@@ -1,8 +1,9 @@
 // The platform-neutral half of the editor views: everything a window system view (X11 here, Cocoa
 // and Carbon on macOS) hands to the graphics object apart from the window calls themselves.
 // Coordinate conversions, IMouseState from each platform's modifier bits, the wheel delta, the
-// frame clock that turns dirty controls into a redraw, double-clicks by timing, and the text
-// prompt's geometry, editing and result.
+// frame clock that turns dirty controls into a redraw, double-clicks by timing, the text prompt's
+// geometry, editing and result, and the scale factor for high-density screens with the pixel and
+// pointer conversions it needs.
 //
 // Threads: plain value code; the functions that take an IGraphics run on the editor's thread (the
 // host's GUI thread), the only thread that touches the graphics object.
@@ -33,6 +34,62 @@ IRECT CocoaRectToEditor(double x, double y, double w, double h, int height);
 IViewRect EditorRectToCocoa(const IRECT& rect, int height);
 // Views with a top-left origin (X11, the Carbon pane): the same pixels.
 IViewRect EditorRectToTopLeft(const IRECT& rect);
+
+// ---- scale factor ----
+// A view may show the graphics object's picture (always drawn at Width() x Height()) at a whole
+// scale factor: 1, or 2 with each editor pixel a 2 x 2 block of window pixels. Factors above 2 are
+// treated as 2; fractional ones go to the nearer of 1 and 2 (1.5 to 2).
+constexpr int kMaxViewScale = 2;
+
+// Where a view's factor came from, in the order the sources are asked.
+enum EViewScaleSource
+{
+  kViewScaleHost,     // the host's factor (LV2 ui:scaleFactor; a setter for other wrappers)
+  kViewScaleGdkScale, // the GDK_SCALE environment variable
+  kViewScaleXftDpi,   // the X resource Xft.dpi
+  kViewScaleDefault,  // none of them: 1
+};
+
+struct IViewScale
+{
+  int mFactor = 1;
+  EViewScaleSource mSource = kViewScaleDefault;
+};
+
+// A factor as a view shows it: 1 below 1.5, else 2 (infinity included); 0 for "none" (NaN, zero
+// or negative).
+int WholeViewScale(double factor);
+// GDK_SCALE's value: a whole decimal number of at least 1 (blanks around it allowed), as
+// WholeViewScale takes it; 0 for null, empty, or anything else ("abc", "0", "-1", "2.6", "+2").
+int ViewScaleFromGdkScale(const char* value);
+// Xft.dpi in an X resource manager string (lines "name:<blanks>value", as
+// XResourceManagerString gives them); the last such line counts. The value is a decimal number
+// with an optional fraction ("144", "96.5"), read the same in every locale. 0 when the string is
+// null, has no such line, or the value is not a positive number.
+double XftDpiFromResources(const char* resources);
+// 96 dpi is factor 1: WholeViewScale(dpi / 96), so 2 from 144 dpi up; 0 when dpi is not positive.
+int ViewScaleFromDpi(double dpi);
+// The decision, first source that gives a factor wins: hostScale (0, negative or NaN: the host
+// gives none), then gdkScale (GDK_SCALE's value, null when unset), then Xft.dpi in resources (null
+// when there are none), else 1.
+IViewScale ChooseViewScale(double hostScale, const char* gdkScale, const char* resources);
+
+// A window coordinate at scale (1 or 2) to the editor's: floor division, so that -1, left of the
+// window, stays left of the editor.
+int WindowToEditor(int v, int scale);
+// An editor rectangle in window pixels.
+IRECT EditorToWindow(const IRECT& rect, int scale);
+
+// Copies width x height pixels of a LICE bitmap (alpha, red, green, blue bytes; rows srcRowSpan
+// pixels apart) into an image of little-endian 32-bit 0x00RRGGBB words (the X11 view's 24- and
+// 32-bit TrueColor visuals), or'ing opaqueBits into each (the alpha of a 32-bit visual). Each
+// pixel becomes a scale x scale block (1 or 2; below 1 is taken as 1, above 2 as 2). dst is the
+// image's top row, rows dstBytesPerLine apart, each at least 4 * width * scale bytes; bytes past
+// that are not written. Four pixels at a time with SSE2 where the build has it; at scale 2 each
+// pixel is converted once and stored twice in both rows of its block, past the caches when rows
+// start on 16-byte boundaries (an X shared image's do).
+void ExpandBitmapToXrgb(const unsigned char* src, int srcRowSpan, int width, int height, int scale,
+                        uint32_t opaqueBits, unsigned char* dst, int dstBytesPerLine);
 
 // ---- mouse state ----
 // Cocoa modifierFlags: shift bit 17, control bit 18, option bit 19, command bit 20. For the

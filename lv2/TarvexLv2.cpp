@@ -6,23 +6,27 @@
 // spectrum) and follows the host's ports. Either way the editor runs on the host's UI thread: its
 // window events and frames in the UI's idle call (ui:idleInterface; a host without it sees the
 // frame drawn at instantiation), and its requests reach the host through the UI's write and touch
-// functions from that same call.
-#include "core/Export.h"
-#include "core/HostLayer.h"
+// functions from that same call. A host's ui:scaleFactor option (with urid:map) sets the editor's
+// scale factor at instantiation; later changes of it are not followed (no options interface).
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <new>
 
+#include <lv2/atom/atom.h>
 #include <lv2/instance-access/instance-access.h>
+#include <lv2/options/options.h>
 #include <lv2/ui/ui.h>
+#include <lv2/urid/urid.h>
 
-#include "engine/Tarvex.h"
+#include "core/Export.h"
+#include "core/HostLayer.h"
 #include "graphics/IGraphics.h"
 #include "graphics/LICE_Resources.h"
 #include "lv2/IPlugLV2.h"
 #include "lv2/Lv2Ports.h"
 #include "lv2/TarvexParamTable.h"
+#include "plugin/Tarvex.h"
 #ifdef TARVEX_HAVE_X11
 #include "graphics/linux/IGraphicsX11View.h"
 #endif
@@ -148,6 +152,29 @@ struct TarvexLv2Ui
   float known[kTarvexParamCount] = {}; // the value the host's port holds, as far as we know
 };
 
+// The host's ui:scaleFactor among the UI's options (an atom:Float, or atom:Double), 0 when there is
+// none: no options, no URID map, another type or a size that does not fit the type.
+double HostScaleFactor(const LV2_Feature* const* features)
+{
+  const auto* options =
+      static_cast<const LV2_Options_Option*>(FindLv2Feature(features, LV2_OPTIONS__options));
+  const auto* map = static_cast<const LV2_URID_Map*>(FindLv2Feature(features, LV2_URID__map));
+  if (!options || !map || !map->map) return 0.0;
+  const LV2_URID scaleFactor = map->map(map->handle, LV2_UI__scaleFactor);
+  const LV2_URID atomFloat = map->map(map->handle, LV2_ATOM__Float);
+  const LV2_URID atomDouble = map->map(map->handle, LV2_ATOM__Double);
+  double factor = 0.0;
+  for (const LV2_Options_Option* o = options; o->key || o->value; ++o)
+  {
+    if (o->key != scaleFactor || !o->value) continue;
+    if (o->type == atomFloat && o->size == sizeof(float))
+      factor = *static_cast<const float*>(o->value);
+    else if (o->type == atomDouble && o->size == sizeof(double))
+      factor = *static_cast<const double*>(o->value);
+  }
+  return factor;
+}
+
 // UI thread, no plug-in lock held while the window goes: processing never waits for it.
 void CloseUi(TarvexLv2Ui* ui)
 {
@@ -199,6 +226,8 @@ LV2UI_Handle InstantiateUi(const LV2UI_Descriptor*, const char*, const char* bun
     // The window, its connection and the first frame are made without the plug-in mutex, so that
     // processing goes on meanwhile.
     IGraphics* gui = ui->plug->GetGUI();
+    // Every instantiation sets it, so that a UI without the option does not take an earlier one's.
+    if (gui) gui->SetHostScale(HostScaleFactor(features));
     void* view = gui ? gui->OpenX11View(parent) : nullptr;
 #ifdef TARVEX_HAVE_X11
     if (view) window = static_cast<IGraphicsX11View*>(view)->Window();
@@ -206,8 +235,8 @@ LV2UI_Handle InstantiateUi(const LV2UI_Descriptor*, const char*, const char* bun
     if (view)
     {
       ui->viewOpen = true;
-      width = gui->Width();
-      height = gui->Height();
+      width = gui->Width() * gui->ViewScale(); // the window's size, at the view's factor
+      height = gui->Height() * gui->ViewScale();
       WDL_MutexLock lock(ui->plug->GetMutex());
       ui->plug->EditorOpened();
     }

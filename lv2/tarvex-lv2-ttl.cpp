@@ -146,8 +146,9 @@ std::string Description(const IPlugBase& plug)
   t += std::string("<") + kTarvexLv2UiURI + ">\n";
   t += "\ta ui:X11UI ;\n";
   t += "\tlv2:requiredFeature ui:parent ;\n";
-  t += "\tlv2:optionalFeature ui:idleInterface , ui:resize , ui:touch , "
-       "<http://lv2plug.in/ns/ext/instance-access> ;\n";
+  t += "\tlv2:optionalFeature ui:idleInterface , ui:resize , ui:touch , opts:options , "
+       "urid:map , <http://lv2plug.in/ns/ext/instance-access> ;\n";
+  t += "\topts:supportedOption ui:scaleFactor ;\n";
   t += "\tlv2:extensionData ui:idleInterface .\n";
   return t;
 }

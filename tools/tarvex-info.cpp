@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "core/IPlugNoHost.h"
-#include "engine/Tarvex.h"
+#include "plugin/Tarvex.h"
 
 namespace
 {

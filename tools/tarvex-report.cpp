@@ -11,9 +11,9 @@
 #include <sys/stat.h>
 #include <vector>
 
+#include "dsp/BandCurve.h"
 #include "editor/BitmapFont.h"
 #include "editor/Raster.h"
-#include "engine/BandCurve.h"
 #include "tools/pictures/PngWrite.h"
 #include "tools/tarvex-render-host.h"
 
@@ -60,11 +60,8 @@ const ParamLayout kParamLayout[] = {
     {"Input Buffer Size", 0, 3, 2},
     {"Limiter", -30, 60, 1},
 };
-constexpr int kParamCount = sizeof(kParamLayout) / sizeof(kParamLayout[0]);
-constexpr int kFirstSettingParam = kParamGainScale + 1; // parameters after the curve's
-constexpr int kResolutionParam = 21;
-constexpr int kInputBufferSizeParam = 22;
-constexpr int kLimiterParam = 23;
+static_assert(sizeof(kParamLayout) / sizeof(kParamLayout[0]) == kParamCount,
+              "one entry per parameter index (dsp/ParamIndex.h)");
 // Default values of the curve parameters, as a fresh instance has them.
 const double kDefaultBandFreq[kBandCount] = {80.0, 370.0, 1700.0, 8000.0};
 constexpr double kDefaultBandGain = 1e-6;
@@ -320,7 +317,7 @@ double DeviationDb(const Measurement& m, double f)
 bool MeasureImpulse(RenderPlugin& plug, int block, Measurement* m, std::string* error)
 {
   // No tap of a kernel exceeds its largest gain, 1000 (+60 dB).
-  const double amplitude = 0.5 * QuietLevel(m->values[kLimiterParam]) / 1000.0;
+  const double amplitude = 0.5 * QuietLevel(m->values[kParamLimiter]) / 1000.0;
   int latency = 0;
   if (!Settle(plug, block, &latency, error)) return false;
   // The impulse goes in one latency late, so the whole response (L / 2 <= latency on each side)
@@ -334,7 +331,7 @@ bool MeasureImpulse(RenderPlugin& plug, int block, Measurement* m, std::string* 
   if (!Feed(plug, block, signal, static_cast<size_t>(latency) + 1, latency, out, error))
     return false;
   m->latency = latency;
-  m->kernelLength = NominalKernelLength(m->rate, m->values[kResolutionParam]);
+  m->kernelLength = NominalKernelLength(m->rate, m->values[kParamResolution]);
   const int half = m->Half();
   m->taps.assign(static_cast<size_t>(m->kernelLength), 0.0);
   double inside = 0.0, outside = 0.0;
@@ -376,7 +373,7 @@ bool MeasureNull(const ReportRequest& request, Measurement* m, std::string* erro
   RenderPlugin flat;
   if (!request.setUp(flat, m->rate, false, error) || !CheckLayout(flat, error)) return false;
   char text[64];
-  for (int i = kFirstSettingParam; i < kParamCount; ++i)
+  for (int i = kCurveParamCount; i < kParamCount; ++i)
   {
     snprintf(text, sizeof(text), "%.17g", m->values[i]);
     flat.Dispatch(effString2Parameter, i, 0, text);
@@ -385,7 +382,7 @@ bool MeasureNull(const ReportRequest& request, Measurement* m, std::string* erro
   size_t period = 1;
   while (period < static_cast<size_t>(4 * m->kernelLength) || period < 32768) period <<= 1;
   // The flat kernel passes the noise at unit gain.
-  const double peak = 0.25 * QuietLevel(m->values[kLimiterParam]);
+  const double peak = 0.25 * QuietLevel(m->values[kParamLimiter]);
   std::vector<double> signal[2] = {PeriodicNoise(period, m->rate, 20.0, m->Top(), peak, 0x6e756c6c),
                                    PeriodicNoise(period, m->rate, 0.0, m->rate, peak, 0x66756c6c)};
   for (auto& s : signal)
@@ -518,7 +515,7 @@ void PrintReport(const Measurement& m)
 {
   const double ms = 1000.0 / m.rate;
   printf("response at %.0f Hz, Resolution %.2f, Input Buffer Size %.2f\n", m.rate,
-         m.values[kResolutionParam], m.values[kInputBufferSizeParam]);
+         m.values[kParamResolution], m.values[kParamInputBufferSize]);
   printf("latency: %d samples (%.2f ms); kernel: %d taps (%.2f ms)\n", m.latency, m.latency * ms,
          m.kernelLength, m.kernelLength * ms);
   if (!m.contained)
@@ -806,7 +803,7 @@ Picture DrawReport(const Measurement& m, const BitmapFont* font)
   char text[200];
   snprintf(text, sizeof(text),
            "Tarvex at %.0f Hz, Resolution %.2f: latency %d samples (%.2f ms), kernel %d taps",
-           m.rate, m.values[kResolutionParam], m.latency, m.latency * ms, m.kernelLength);
+           m.rate, m.values[kParamResolution], m.latency, m.latency * ms, m.kernelLength);
   canvas.Text(16, 8, kTextAlignLeft, text, kTextColour);
   DrawResponse(canvas, m, Frame{56, 32, 784, 352});
   const int pre60 = PreRing(m, -60.0), pre40 = PreRing(m, -40.0);

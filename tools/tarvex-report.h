@@ -3,7 +3,7 @@
 // The measured side goes through the VST interface only: an impulse and noise are processed by the
 // loaded plug-in and its reported latency is removed. The drawn curve is computed from the
 // plug-in's parameter values (read back through the interface) with the curve functions of
-// engine/BandCurve, so the two can be compared. One thread; everything is owned by the call.
+// dsp/BandCurve, so the two can be compared. One thread; everything is owned by the call.
 #pragma once
 
 #include <complex>

@@ -2,7 +2,9 @@
 // shows to a PNG. Loads the VST bundle, applies --set settings, plays an audio file (or the demo
 // signal) through processReplacing in 512-frame blocks while the editor is open, lets display
 // frames run, replays pointer gestures with XTest and reads the editor window back with XGetImage.
-// Runs on $DISPLAY, or on a private Xvfb of its own when DISPLAY is unset.
+// Runs on $DISPLAY, or on a private Xvfb of its own when DISPLAY is unset. --scale 2 asks for the
+// editor at twice its size the one way a VST 2.4 host can: through the environment the plug-in
+// reads (GDK_SCALE, which comes before the display's Xft.dpi).
 //
 // Threads: the main thread is the host's GUI thread: it drives X and the plug-in's dispatcher and,
 // while the editor is open, sends effEditIdle about 60 times a second, in which the editor handles
@@ -56,6 +58,7 @@ struct Options
   std::string input;
   std::vector<Gesture> gestures;
   int settleMs = 1000;
+  int scale = 1; // GDK_SCALE for the plug-in; gestures are in editor pixels, times this
   std::string output;
 };
 
@@ -64,17 +67,21 @@ void PrintUsage(FILE* out)
   fprintf(out,
           "usage: %s [options] OUT.png\n"
           "Opens the Tarvex editor in an X11 window, plays audio through the plug-in and writes "
-          "the editor's picture (752 x 576) to OUT.png.\n"
+          "the editor's picture (752 x 576, or 1504 x 1152 at --scale 2) to OUT.png.\n"
           "  --plugin PATH       the plug-in bundle (Tarvex.vst) or its .so (default: beside "
           "this program)\n"
           "  --set \"NAME=VALUE\"  sets a parameter by name, as tarvex-render does; repeatable\n"
           "  --input FILE        audio played while the editor is open (default: the demo "
           "signal)\n"
           "  --settle MS         display time before the gestures (default 1000)\n"
+          "  --scale N           the editor's scale factor, 1 (default) or 2: sets GDK_SCALE=N "
+          "for the plug-in, as a VST host can only tell it through the environment (it comes "
+          "before the display's Xft.dpi)\n"
           "  --hover X,Y         moves the pointer to X,Y in the editor; repeatable\n"
           "  --drag X1,Y1:X2,Y2  presses at X1,Y1 and moves to X2,Y2; the last drag is shot "
           "with the button still held\n"
-          "Uses $DISPLAY, or a private Xvfb when DISPLAY is unset.\n",
+          "Gesture coordinates are editor pixels (752 x 576) at any scale. Uses $DISPLAY, or a "
+          "private Xvfb when DISPLAY is unset; the screen must hold the whole editor.\n",
           kProgram);
 }
 
@@ -138,6 +145,17 @@ int ParseOptions(int argc, char** argv, Options* options)
           options->settleMs > 60000)
       {
         Fail(std::string("--settle: not a time from 0 to 60000 ms: '") + v + "'");
+        return 2;
+      }
+    }
+    else if (arg == "--scale")
+    {
+      const char* v = needValue("1 or 2");
+      if (!v) return 2;
+      const char* p = v;
+      if (!ParseInt(p, &options->scale) || *p || options->scale < 1 || options->scale > 2)
+      {
+        Fail(std::string("--scale: expected 1 or 2, got '") + v + "'");
         return 2;
       }
     }
@@ -325,13 +343,16 @@ public:
     if (mDisplay) XCloseDisplay(mDisplay);
     mServer.Stop();
   }
-  bool Open(std::string* error)
+  // w x h: the editor window's size, which a private server's screen is made to hold.
+  bool Open(int w, int h, std::string* error)
   {
     const char* display = getenv("DISPLAY");
     if (!display || !*display)
     {
       std::string why;
-      if (!mServer.Start({}, &why))
+      const std::string screen =
+          std::to_string(std::max(w, 1024)) + "x" + std::to_string(std::max(h, 768)) + "x24";
+      if (!mServer.Start({}, &why, 10000, screen))
       {
         *error = "no X server: DISPLAY is not set and Xvfb cannot be started (" + why + ")";
         return false;
@@ -417,6 +438,8 @@ int Snapshot(const Options& options)
     Fail(error);
     return 1;
   }
+  // Before the plug-in is asked for its size: the size before opening is the window's.
+  setenv("GDK_SCALE", std::to_string(options.scale).c_str(), 1);
   RenderPlugin plug;
   if (!plug.Load(options.plugin.empty() ? DefaultPluginPath() : options.plugin, &error))
   {
@@ -446,7 +469,7 @@ int Snapshot(const Options& options)
   }
 
   XSession x;
-  if (!x.Open(&error))
+  if (!x.Open(w, h, &error))
   {
     Fail(error);
     return 1;
@@ -485,7 +508,9 @@ int Snapshot(const Options& options)
       x.Button(false);
       held = false;
     }
-    x.Move(g.x1, g.y1);
+    // Editor pixels to window pixels.
+    const int k = options.scale;
+    x.Move(k * g.x1, k * g.y1);
     if (g.drag)
     {
       IdleFor(kStepMs);
@@ -494,7 +519,8 @@ int Snapshot(const Options& options)
       for (int s = 1; s <= kDragSteps; ++s)
       {
         IdleFor(kStepMs);
-        x.Move(g.x1 + (g.x2 - g.x1) * s / kDragSteps, g.y1 + (g.y2 - g.y1) * s / kDragSteps);
+        x.Move(k * (g.x1 + (g.x2 - g.x1) * s / kDragSteps),
+               k * (g.y1 + (g.y2 - g.y1) * s / kDragSteps));
       }
       // Only the last drag is shot held; earlier ones are released before the next gesture.
       if (i + 1 < options.gestures.size())

@@ -120,6 +120,9 @@ VstIntPtr IPlugVST::DispatchEditor(int32_t opcode, void* ptr)
     return 0;
   case effEditGetRect:
     if (!ptr || !mGraphics) return 0;
+    // The open window's size, or the size of the one effEditOpen will make: hosts ask before
+    // opening to size their own window, and the factor decided now is the one Open takes.
+    SetEditRect(mGraphics->ViewScale());
     *static_cast<ERect**>(ptr) = &mEditRect;
     return 1;
   case effEditOpen:
@@ -201,10 +204,14 @@ int IPlugVST::HostCode()
 
 void IPlugVST::ResizeHostView(int, int)
 {
-  if (!mGraphics) return;
+  if (mGraphics) SetEditRect(1);
+}
+
+void IPlugVST::SetEditRect(int scale)
+{
   mEditRect.top = mEditRect.left = 0;
-  mEditRect.bottom = static_cast<int16_t>(mGraphics->Height());
-  mEditRect.right = static_cast<int16_t>(mGraphics->Width());
+  mEditRect.bottom = static_cast<int16_t>(mGraphics->Height() * scale);
+  mEditRect.right = static_cast<int16_t>(mGraphics->Width() * scale);
 }
 
 void IPlugVST::HostSetup()
@@ -226,9 +233,7 @@ void IPlugVST::AdoptGraphics(IGraphics* graphics)
   if (!graphics) return;
   IPlugBase::AdoptGraphics(graphics);
   mAEffect.flags |= effFlagsHasEditor;
-  mEditRect.top = mEditRect.left = 0;
-  mEditRect.bottom = static_cast<int16_t>(graphics->Height());
-  mEditRect.right = static_cast<int16_t>(graphics->Width());
+  SetEditRect(1); // scaled when the host asks for it (effEditGetRect)
 }
 
 void IPlugVST::ReportLatency(int samples)

@@ -6,11 +6,13 @@
 // for its whole run, so host calls, processing and the editor's SetParameterFromGUI never overlap,
 // except the editor's opcodes (effEditOpen, effEditIdle, effEditClose, effEditGetRect, effIdle):
 // they run on the host's GUI thread without it, so that opening, drawing and closing the editor
-// never make processing wait. The editor runs entirely inside those calls. Host notifications the
-// editor causes (audioMasterBeginEdit, Automate, EndEdit) are sent from that thread;
-// audioMasterUpdateDisplay, which a kernel rebuild on the audio thread may request, waits for the
-// next effEditIdle or effIdle. Processing never allocates: all scratch is sized by effSetBlockSize,
-// and longer calls are run in slices of at most that size.
+// never make processing wait. effEditGetRect gives the window's size at the view's scale factor
+// (IGraphics::ViewScale): before effEditOpen, the factor the opening will take. The editor runs
+// entirely inside those calls. Host notifications the editor causes (audioMasterBeginEdit,
+// Automate, EndEdit) are sent from that thread; audioMasterUpdateDisplay, which a kernel rebuild on
+// the audio thread may request, waits for the next effEditIdle or effIdle. Processing never
+// allocates: all scratch is sized by effSetBlockSize, and longer calls are run in slices of at most
+// that size.
 #pragma once
 
 #include <atomic>
@@ -83,6 +85,8 @@ private:
   VstIntPtr DispatchEditor(int32_t opcode, void* ptr);
   // Host GUI thread: a refresh requested since the last idle call.
   void DeliverHostRefresh();
+  // mEditRect: the graphics object's size times scale, at the origin. Graphics required.
+  void SetEditRect(int scale);
   VstIntPtr GetChunk(int32_t index, void* ptr);
   VstIntPtr SetChunk(int32_t index, VstIntPtr size, void* ptr);
   VstIntPtr String2Parameter(int32_t index, const char* text);

@@ -1,7 +1,7 @@
 // The VST build's entry points: "VSTPluginMain" and "main" (the same function under the name older
 // Linux hosts look for). Any host thread; constructions are serialised by a process-wide mutex.
 #include "core/Export.h"
-#include "engine/Tarvex.h"
+#include "plugin/Tarvex.h"
 #include "vst/IPlugVST.h"
 
 static WDL_Mutex& EntryMutex()

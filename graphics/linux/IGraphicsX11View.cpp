@@ -127,6 +127,14 @@ unsigned long ErrorsOn(Display* display)
     if (entry.first == display) return entry.second;
   return 0;
 }
+
+// The view's factor on a connection: the host's, GDK_SCALE, then the display's Xft.dpi (the
+// resource string Xlib read from the root window when it connected).
+IViewScale ChooseScaleOn(Display* display, double hostScale)
+{
+  return ChooseViewScale(hostScale, getenv("GDK_SCALE"),
+                         display ? XResourceManagerString(display) : nullptr);
+}
 } // namespace
 
 struct IGraphicsX11View::Impl
@@ -140,11 +148,16 @@ struct IGraphicsX11View::Impl
   XFontStruct* font = nullptr;
   Visual* visual = nullptr;
   int depth = 0;
-  int width = 0, height = 0;
+  int width = 0, height = 0; // the editor's size, in editor pixels
+  int scale = 1;             // window pixels per editor pixel along each axis
+  int windowWidth = 0, windowHeight = 0;
 
   XImage* image = nullptr;
   XShmSegmentInfo shm{};
   bool useShm = false;
+  int shmCompletion = -1;       // the event type of a finished XShmPutImage
+  bool putInFlight = false;     // the server may still be reading the shared image
+  unsigned long putSerial = 0;  // request number of the last XShmPutImage
   std::vector<char> imageBytes; // XPutImage path: the image's pixels (not owned by the XImage)
   int redShift = 0, greenShift = 0, blueShift = 0;
   bool fastPixels = false; // 32-bit 0x00RRGGBB little-endian visual: no per-channel masks
@@ -171,8 +184,15 @@ struct IGraphicsX11View::Impl
            PlaceChannel(rgb & 0xff, blueShift, visual->blue_mask) | opaqueBits;
   }
   void FreeImage();
+  // A ShmCompletion event.
+  void PutCompleted(const XEvent& event);
+  // Before the shared image is written again: returns once the server has read it.
+  void AwaitPut();
   void ConvertBitmap();
   void Show();
+  // An event's window position in editor pixels.
+  int EditorX(int x) const { return WindowToEditor(x, scale); }
+  int EditorY(int y) const { return WindowToEditor(y, scale); }
   void DrawPrompt();
   void HandleEvent(XEvent* event);
   void HandleButtonPress(const XButtonEvent& e);
@@ -184,11 +204,12 @@ bool IGraphicsX11View::Impl::CreateImage()
 {
   if (LocalDisplay(display) && XShmQueryExtension(display))
   {
-    image = XShmCreateImage(display, visual, static_cast<unsigned>(depth), ZPixmap, nullptr, &shm,
-                            static_cast<unsigned>(width), static_cast<unsigned>(height));
+    image =
+        XShmCreateImage(display, visual, static_cast<unsigned>(depth), ZPixmap, nullptr, &shm,
+                        static_cast<unsigned>(windowWidth), static_cast<unsigned>(windowHeight));
     if (image)
     {
-      shm.shmid = shmget(IPC_PRIVATE, static_cast<size_t>(image->bytes_per_line) * height,
+      shm.shmid = shmget(IPC_PRIVATE, static_cast<size_t>(image->bytes_per_line) * windowHeight,
                          IPC_CREAT | 0600);
       if (shm.shmid >= 0)
       {
@@ -207,6 +228,7 @@ bool IGraphicsX11View::Impl::CreateImage()
           if (attached && ErrorsOn(display) == errors)
           {
             useShm = true;
+            shmCompletion = XShmGetEventBase(display) + ShmCompletion;
             return true;
           }
           if (attached) XShmDetach(display, &shm);
@@ -234,9 +256,10 @@ bool IGraphicsX11View::Impl::CreatePlainImage()
   // Plain XPutImage: a client-side image over our own buffer.
   const int bitmapPad = 32;
   image = XCreateImage(display, visual, static_cast<unsigned>(depth), ZPixmap, 0, nullptr,
-                       static_cast<unsigned>(width), static_cast<unsigned>(height), bitmapPad, 0);
+                       static_cast<unsigned>(windowWidth), static_cast<unsigned>(windowHeight),
+                       bitmapPad, 0);
   if (!image) return false;
-  imageBytes.assign(static_cast<size_t>(image->bytes_per_line) * height, 0);
+  imageBytes.assign(static_cast<size_t>(image->bytes_per_line) * windowHeight, 0);
   image->data = imageBytes.data();
   return true;
 }
@@ -256,36 +279,53 @@ void IGraphicsX11View::Impl::FreeImage()
   useShm = false;
 }
 
+void IGraphicsX11View::Impl::PutCompleted(const XEvent& event)
+{
+  // Only the last put's completion frees the image; an earlier one's may come after a new put.
+  if (event.xany.window == window && event.xany.serial >= putSerial) putInFlight = false;
+}
+
+void IGraphicsX11View::Impl::AwaitPut()
+{
+  if (!putInFlight) return;
+  // The completion event has not been seen yet: once a round trip is over, the server has
+  // handled the put, which it does in one go.
+  XSync(display, False);
+  putInFlight = false;
+}
+
 void IGraphicsX11View::Impl::ConvertBitmap()
 {
   LICE_IBitmap* bitmap = graphics ? graphics->GetDrawBitmap() : nullptr;
   const unsigned char* src = bitmap ? bitmap->PixelData() : nullptr;
   if (!image || !src) return;
+  AwaitPut();
   const int w = bitmap->Width() < width ? bitmap->Width() : width;
   const int h = bitmap->Height() < height ? bitmap->Height() : height;
   const int span = bitmap->RowSpan();
-  for (int y = 0; y < h; ++y)
+  if (fastPixels)
+    ExpandBitmapToXrgb(src, span, w, h, scale, opaqueBits,
+                       reinterpret_cast<unsigned char*>(image->data), image->bytes_per_line);
+  else
   {
-    const unsigned char* row = src + static_cast<size_t>(y) * span * 4;
-    char* dstRow = image->data + static_cast<size_t>(y) * image->bytes_per_line;
-    if (fastPixels)
+    // Any other visual: each editor pixel through the channel masks once, put scale times along
+    // the row; the other rows of the block are copies of the first, whatever the pixel format.
+    const size_t rowBytes = static_cast<size_t>(image->bytes_per_line);
+    for (int y = 0; y < h; ++y)
     {
-      uint32_t* dst = reinterpret_cast<uint32_t*>(dstRow);
+      const unsigned char* row = src + static_cast<size_t>(y) * span * 4;
+      const int top = y * scale;
       for (int x = 0; x < w; ++x)
       {
         const unsigned char* p = row + 4 * x;
-        dst[x] = (static_cast<uint32_t>(p[LICE_PIXEL_R]) << 16) |
-                 (static_cast<uint32_t>(p[LICE_PIXEL_G]) << 8) | p[LICE_PIXEL_B] | opaqueBits;
+        const unsigned long pixel =
+            Pixel((static_cast<uint32_t>(p[LICE_PIXEL_R]) << 16) |
+                  (static_cast<uint32_t>(p[LICE_PIXEL_G]) << 8) | p[LICE_PIXEL_B]);
+        for (int k = 0; k < scale; ++k) XPutPixel(image, x * scale + k, top, pixel);
       }
+      char* first = image->data + static_cast<size_t>(top) * rowBytes;
+      for (int k = 1; k < scale; ++k) memcpy(first + k * rowBytes, first, rowBytes);
     }
-    else
-      for (int x = 0; x < w; ++x)
-      {
-        const unsigned char* p = row + 4 * x;
-        XPutPixel(image, x, y,
-                  Pixel((static_cast<uint32_t>(p[LICE_PIXEL_R]) << 16) |
-                        (static_cast<uint32_t>(p[LICE_PIXEL_G]) << 8) | p[LICE_PIXEL_B]));
-      }
   }
   imageReady = true;
   needShow = true;
@@ -296,14 +336,19 @@ void IGraphicsX11View::Impl::Show()
   needShow = false;
   if (!imageReady || windowGone) return;
   if (useShm)
-    XShmPutImage(display, window, gc, image, 0, 0, 0, 0, static_cast<unsigned>(width),
-                 static_cast<unsigned>(height), False);
+  {
+    // The server copies the shared image while this thread goes on (4 times the pixels at scale
+    // 2); its completion event, or a round trip, tells when the image may be written again.
+    putSerial = NextRequest(display);
+    XShmPutImage(display, window, gc, image, 0, 0, 0, 0, static_cast<unsigned>(windowWidth),
+                 static_cast<unsigned>(windowHeight), True);
+    putInFlight = true;
+  }
   else
-    XPutImage(display, window, gc, image, 0, 0, 0, 0, static_cast<unsigned>(width),
-              static_cast<unsigned>(height));
+    XPutImage(display, window, gc, image, 0, 0, 0, 0, static_cast<unsigned>(windowWidth),
+              static_cast<unsigned>(windowHeight));
   DrawPrompt();
-  // The shared image may be rewritten after this: wait until the server has read it.
-  XSync(display, False);
+  XFlush(display);
 }
 
 void IGraphicsX11View::Impl::DrawPrompt()
@@ -312,8 +357,10 @@ void IGraphicsX11View::Impl::DrawPrompt()
   const IPromptLayout& layout = prompt.Layout();
   const unsigned long white = Pixel(0xffffff);
   const unsigned long black = Pixel(0x000000);
-  auto box = [&](const IRECT& r, unsigned long fill)
+  // Rectangles in editor pixels, drawn at the window's scale; the font keeps its size.
+  auto box = [&](const IRECT& editorRect, unsigned long fill)
   {
+    const IRECT r = EditorToWindow(editorRect, scale);
     XSetForeground(display, gc, fill);
     XFillRectangle(display, window, gc, r.L, r.T, static_cast<unsigned>(r.W()),
                    static_cast<unsigned>(r.H()));
@@ -321,9 +368,10 @@ void IGraphicsX11View::Impl::DrawPrompt()
     XDrawRectangle(display, window, gc, r.L, r.T, static_cast<unsigned>(r.W() - 1),
                    static_cast<unsigned>(r.H() - 1));
   };
-  auto text = [&](const IRECT& r, const std::string& s, unsigned long colour)
+  auto text = [&](const IRECT& editorRect, const std::string& s, unsigned long colour)
   {
     if (!font) return;
+    const IRECT r = EditorToWindow(editorRect, scale);
     const int n = static_cast<int>(s.size());
     const int tw = XTextWidth(font, s.c_str(), n);
     const int x = r.L + (r.W() - tw) / 2;
@@ -334,7 +382,7 @@ void IGraphicsX11View::Impl::DrawPrompt()
   box(layout.mRect, white);
   if (prompt.AllSelected() && !prompt.Text().empty())
   {
-    // The selection, as a highlight behind the text.
+    // The selection, as a highlight behind the text, two editor pixels inside the frame.
     const IRECT& f = layout.mRect;
     box(IRECT(f.L + 2, f.T + 2, f.R - 2, f.B - 2), Pixel(0x9fc3ff));
   }
@@ -351,7 +399,7 @@ void IGraphicsX11View::Impl::DrawPrompt()
 
 void IGraphicsX11View::Impl::HandleButtonPress(const XButtonEvent& e)
 {
-  const int x = e.x, y = e.y;
+  const int x = EditorX(e.x), y = EditorY(e.y);
   const unsigned button = e.button;
   if (button == Button4 || button == Button5)
   {
@@ -453,7 +501,8 @@ void IGraphicsX11View::Impl::HandleEvent(XEvent* event)
     // Only a release whose press reached the editor; the press may have been the prompt's.
     if (!(heldButtons & (1u << e.button))) break;
     heldButtons &= ~(1u << e.button);
-    graphics->OnMouseUp(e.x, e.y, MouseStateFromX11(e.state, e.button == Button3));
+    graphics->OnMouseUp(EditorX(e.x), EditorY(e.y),
+                        MouseStateFromX11(e.state, e.button == Button3));
     break;
   }
   case MotionNotify:
@@ -462,9 +511,9 @@ void IGraphicsX11View::Impl::HandleEvent(XEvent* event)
     const bool dragging = (e.state & (Button1Mask | Button3Mask)) != 0 && heldButtons != 0;
     const bool right = (e.state & Button3Mask) && !(e.state & Button1Mask);
     if (dragging)
-      graphics->OnMouseDrag(e.x, e.y, MouseStateFromX11(e.state, right));
+      graphics->OnMouseDrag(EditorX(e.x), EditorY(e.y), MouseStateFromX11(e.state, right));
     else
-      graphics->OnMouseOver(e.x, e.y, MouseStateFromX11(e.state, false));
+      graphics->OnMouseOver(EditorX(e.x), EditorY(e.y), MouseStateFromX11(e.state, false));
     break;
   }
   case KeyPress:
@@ -502,8 +551,25 @@ void IGraphicsX11View::Impl::FreeAll()
 
 IGraphicsX11View::IGraphicsX11View(Impl* impl) : mImpl(impl) {}
 
+IViewScale IGraphicsX11View::PredictScale(double hostScale, bool* settled)
+{
+  if (settled) *settled = true;
+  // Without the display when the host or GDK_SCALE decides.
+  const IViewScale early = ChooseViewScale(hostScale, getenv("GDK_SCALE"), nullptr);
+  if (early.mSource != kViewScaleDefault) return early;
+  Display* display = XOpenDisplay(nullptr);
+  if (!display)
+  {
+    if (settled) *settled = false;
+    return early;
+  }
+  const IViewScale scale = ChooseScaleOn(display, hostScale);
+  XCloseDisplay(display);
+  return scale;
+}
+
 IGraphicsX11View* IGraphicsX11View::Open(IGraphics* graphics, WDL_Mutex* mutex,
-                                         unsigned long parentWindow)
+                                         unsigned long parentWindow, int scale)
 {
   if (!graphics || !parentWindow || graphics->Width() <= 0 || graphics->Height() <= 0)
     return nullptr;
@@ -526,6 +592,10 @@ IGraphicsX11View* IGraphicsX11View::Open(IGraphics* graphics, WDL_Mutex* mutex,
   impl->parent = static_cast<::Window>(parentWindow);
   impl->width = graphics->Width();
   impl->height = graphics->Height();
+  if (scale <= 0) scale = ChooseScaleOn(display, graphics->HostScale()).mFactor;
+  impl->scale = scale > kMaxViewScale ? kMaxViewScale : scale;
+  impl->windowWidth = impl->width * impl->scale;
+  impl->windowHeight = impl->height * impl->scale;
   impl->clock = IFrameClock(graphics->FPS());
   // The child takes the parent's visual and depth (CopyFromParent), so the image does too: hosts
   // may use a 32-bit visual with alpha.
@@ -544,8 +614,8 @@ IGraphicsX11View* IGraphicsX11View::Open(IGraphics* graphics, WDL_Mutex* mutex,
   attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
                           KeyPressMask | StructureNotifyMask;
   impl->window =
-      XCreateWindow(display, impl->parent, 0, 0, static_cast<unsigned>(impl->width),
-                    static_cast<unsigned>(impl->height), 0, CopyFromParent, InputOutput,
+      XCreateWindow(display, impl->parent, 0, 0, static_cast<unsigned>(impl->windowWidth),
+                    static_cast<unsigned>(impl->windowHeight), 0, CopyFromParent, InputOutput,
                     CopyFromParent, CWBackPixel | CWBorderPixel | CWEventMask, &attributes);
   impl->gc = impl->window ? XCreateGC(display, impl->window, 0, nullptr) : nullptr;
   XSync(display, False);
@@ -591,6 +661,16 @@ int IGraphicsX11View::ConnectionFd() const
   return ConnectionNumber(mImpl->display);
 }
 
+int IGraphicsX11View::Scale() const
+{
+  return mImpl->scale;
+}
+
+void IGraphicsX11View::Show()
+{
+  mImpl->Show();
+}
+
 bool IGraphicsX11View::UsesSharedMemory() const
 {
   return mImpl->useShm;
@@ -624,7 +704,11 @@ void IGraphicsX11View::Idle()
   {
     XEvent event;
     XNextEvent(v.display, &event);
-    if (event.type == MotionNotify && !events.empty() && events.back().type == MotionNotify)
+    // A finished put concerns only the view: taken here, without the plug-in mutex, which the
+    // other events need.
+    if (event.type == v.shmCompletion)
+      v.PutCompleted(event);
+    else if (event.type == MotionNotify && !events.empty() && events.back().type == MotionNotify)
       events.back() = event;
     else
       events.push_back(event);
@@ -645,9 +729,9 @@ void IGraphicsX11View::DrawFrame()
 {
   Impl& v = *mImpl;
   IRECT dirty;
-  if (CollectRedraw(v.graphics, &dirty))
-    v.graphics->Draw(dirty);
-  else if (v.firstFrame)
-    Present(dirty);
+  if (CollectRedraw(v.graphics, &dirty)) v.graphics->Draw(dirty);
+  // The first frame is drawn within Open, before the graphics object knows this view, so its
+  // present does not reach the view: it is presented here, drawn or not.
+  if (v.firstFrame && !v.imageReady) Present(dirty);
   v.firstFrame = false;
 }

@@ -3,11 +3,11 @@
 
 #include <vector>
 
+#include "dsp/ParamIndex.h"
 #include "tests/au/AuTestHost.h"
 
 namespace authost
 {
-constexpr int kParamCount = 24;
 constexpr int kLatency44k = 2368; // B + L/2 with the default settings at 44.1 kHz
 
 class Unit

@@ -395,7 +395,7 @@ TEST_F(AuComponent, ParameterInfoForEveryParameter)
     if (info.unitName) CFRelease(info.unitName);
   }
   // The default reported is the current value.
-  ASSERT_EQ(unit.SetParam(8, 1234.5f), noErr);
+  ASSERT_EQ(unit.SetParam(kParamBandFreq, 1234.5f), noErr);
   AudioUnitParameterInfo info;
   ASSERT_EQ(unit.GetValue(kAudioUnitProperty_ParameterInfo, 0, 8, &info), noErr);
   EXPECT_FLOAT_EQ(info.defaultValue, 1234.5f);
@@ -442,15 +442,16 @@ TEST_F(AuComponent, ParametersAcrossTheirRange)
     EXPECT_FLOAT_EQ(unit.Param(static_cast<UInt32>(i)), mid);
   }
   // The example: a gain of 100 dB is stored as 60.
-  EXPECT_EQ(unit.SetParam(4, 100.0f), noErr);
-  EXPECT_EQ(unit.Param(4), 60.0f);
+  EXPECT_EQ(unit.SetParam(kParamBandGain, 100.0f), noErr);
+  EXPECT_EQ(unit.Param(kParamBandGain), 60.0f);
   // Outside the global scope, unknown parameters, NaN, null outputs.
   float v = 0.0f;
-  EXPECT_EQ(unit.SetParam(4, 1.0f, kAudioUnitScope_Input), kAudioUnitErr_InvalidProperty);
-  EXPECT_EQ(unit.SetParam(24, 1.0f), kAudioUnitErr_InvalidParameter);
+  EXPECT_EQ(unit.SetParam(kParamBandGain, 1.0f, kAudioUnitScope_Input),
+            kAudioUnitErr_InvalidProperty);
+  EXPECT_EQ(unit.SetParam(kParamCount, 1.0f), kAudioUnitErr_InvalidParameter);
   EXPECT_EQ(unit.SetParam(0xFFFFFFFFu, 1.0f), kAudioUnitErr_InvalidParameter);
-  EXPECT_EQ(unit.SetParam(4, std::nanf("")), kAudio_ParamError);
-  EXPECT_EQ(unit.Param(4), 60.0f);
+  EXPECT_EQ(unit.SetParam(kParamBandGain, std::nanf("")), kAudio_ParamError);
+  EXPECT_EQ(unit.Param(kParamBandGain), 60.0f);
   EXPECT_EQ(unit.Call(kAudioUnitGetParameterSelect, 24u, 0u, 0u, &v),
             kAudioUnitErr_InvalidParameter);
   EXPECT_EQ(unit.Call(kAudioUnitGetParameterSelect, 4u, 2u, 0u, &v), kAudioUnitErr_InvalidProperty);
@@ -477,8 +478,8 @@ TEST_F(AuComponent, ScheduledParameterEventsApplyOnlyImmediateOnes)
   EXPECT_EQ(
       unit.Call(kAudioUnitScheduleParametersSelect, (const AudioUnitParameterEvent*)events, 2u),
       noErr);
-  EXPECT_EQ(unit.Param(17), 0.0f);
-  EXPECT_EQ(unit.Param(18), 2.5f);
+  EXPECT_EQ(unit.Param(kParamOverallGain), 0.0f);
+  EXPECT_EQ(unit.Param(kParamGainScale), 2.5f);
   EXPECT_EQ(
       unit.Call(kAudioUnitScheduleParametersSelect, (const AudioUnitParameterEvent*)events, 3u),
       kAudioUnitErr_InvalidParameter);
@@ -732,8 +733,8 @@ TEST_F(AuComponent, MalformedClassInfoIsRefusedWithoutChange)
   CFMutableDictionaryRef good = Make(nullptr, nullptr, nullptr);
   CFPropertyListRef plist = good;
   EXPECT_EQ(unit.SetValue(kAudioUnitProperty_ClassInfo, 0, 0, plist), noErr);
-  EXPECT_EQ(unit.Param(4), 0.5f);
-  EXPECT_EQ(unit.Param(21), 0.5f);
+  EXPECT_EQ(unit.Param(kParamBandGain), 0.5f);
+  EXPECT_EQ(unit.Param(kParamResolution), 0.5f);
   CFRelease(good);
   for (CFTypeRef o :
        {(CFTypeRef)otherNumber, (CFTypeRef)hugeNumber, (CFTypeRef)aString, (CFTypeRef)longName,

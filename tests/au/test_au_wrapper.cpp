@@ -73,10 +73,10 @@ TEST_F(AuWrapper, EditorGesturesBecomeAudioUnitEvents)
   ASSERT_NE(plug, nullptr);
   EXPECT_EQ(plug->GetComponentInstance(), unit.ci());
   Events().clear();
-  plug->BeginInformHostOfParamChange(5);
-  plug->SetParameterFromGUI(5, 0.25);
-  plug->SetParameterFromGUI(5, 0.5);
-  plug->EndInformHostOfParamChange(5);
+  plug->BeginInformHostOfParamChange(kParamBandGain + 1);
+  plug->SetParameterFromGUI(kParamBandGain + 1, 0.25);
+  plug->SetParameterFromGUI(kParamBandGain + 1, 0.5);
+  plug->EndInformHostOfParamChange(kParamBandGain + 1);
   const AudioUnitEventType expected[] = {
       kAudioUnitEvent_BeginParameterChangeGesture, kAudioUnitEvent_ParameterValueChange,
       kAudioUnitEvent_ParameterValueChange, kAudioUnitEvent_EndParameterChangeGesture};
@@ -90,10 +90,11 @@ TEST_F(AuWrapper, EditorGesturesBecomeAudioUnitEvents)
     EXPECT_EQ(Events()[i].element, 0u);
   }
   // The value itself travels through GetParameter.
-  EXPECT_FLOAT_EQ(unit.Param(5), static_cast<float>(plug->GetParam(5)->mValue));
+  EXPECT_FLOAT_EQ(unit.Param(kParamBandGain + 1),
+                  static_cast<float>(plug->GetParam(kParamBandGain + 1)->mValue));
   // The host's own changes are not echoed.
   Events().clear();
-  ASSERT_EQ(unit.SetParam(5, 3.0f), noErr);
+  ASSERT_EQ(unit.SetParam(kParamBandGain + 1, 3.0f), noErr);
   EXPECT_TRUE(Events().empty());
 }
 

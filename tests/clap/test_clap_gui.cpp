@@ -411,3 +411,41 @@ TEST_F(ClapGui, DrawsTheBuiltInPictures)
   // Not a flat patch: the knob picture has shading.
   EXPECT_GT(std::set<uint32_t>(clapPixels.begin(), clapPixels.end()).size(), 20u);
 }
+
+// The host's scale factor (set_scale, before get_size) picks the editor's: at 2 the window is twice
+// the editor's size, and get_size says so before the window opens.
+TEST_F(ClapGui, HostScaleSizesTheWindow)
+{
+  Host host;
+  Instance plug(host);
+  ASSERT_TRUE(plug);
+  const auto* gui = plug.Extension<clap_plugin_gui_t>(CLAP_EXT_GUI);
+  EXPECT_FALSE(gui->set_scale(plug.get(), 2.0)) << "no editor created yet";
+  const struct
+  {
+    double scale;
+    uint32_t width, height;
+  } kScales[] = {{2.0, 1504, 1152}, {1.0, 752, 576}, {1.6, 1504, 1152}};
+  for (const auto& k : kScales)
+  {
+    ASSERT_TRUE(gui->create(plug.get(), CLAP_WINDOW_API_X11, false));
+    EXPECT_FALSE(gui->set_scale(plug.get(), NAN));
+    ASSERT_TRUE(gui->set_scale(plug.get(), k.scale));
+    uint32_t w = 0, h = 0;
+    ASSERT_TRUE(gui->get_size(plug.get(), &w, &h));
+    EXPECT_EQ(w, k.width) << k.scale;
+    EXPECT_EQ(h, k.height) << k.scale;
+    clap_window_t window{};
+    window.api = CLAP_WINDOW_API_X11;
+    window.x11 = mParent;
+    ASSERT_TRUE(gui->set_parent(plug.get(), &window));
+    Pump(host, plug, 100);
+    const std::vector<Window> children = mSession.Children(mParent);
+    ASSERT_EQ(children.size(), 1u);
+    XWindowAttributes attributes;
+    ASSERT_TRUE(XGetWindowAttributes(mSession.display(), children[0], &attributes));
+    EXPECT_EQ(static_cast<uint32_t>(attributes.width), k.width) << k.scale;
+    EXPECT_EQ(static_cast<uint32_t>(attributes.height), k.height) << k.scale;
+    gui->destroy(plug.get());
+  }
+}

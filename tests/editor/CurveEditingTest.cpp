@@ -298,7 +298,7 @@ TEST_F(EditorTest, DoubleClickAddWithGainScaleZeroDrawsWhatItsParametersGive)
   EXPECT_EQ(Param(kParamBandGain + 1), 0.0);
   EXPECT_EQ(Param(kParamBandSlope + 1), 0.0);
   BandPoint fromParams[kBandCount];
-  BandsFromParams(*plug, fromParams);
+  BandsFromParams(*State().host, fromParams);
   for (int b = 0; b < kBandCount; ++b)
   {
     EXPECT_EQ(State().bandTable[b].gain, fromParams[b].gain) << b;
@@ -361,8 +361,8 @@ TEST_F(EditorTest, GrabTextsNameTheBandAndPart)
   {
     const int x = static_cast<int>(std::lround(c.x)), y = static_cast<int>(std::lround(c.y));
     Over(x, y);
-    EXPECT_EQ(State().view.hoverActive, 1);
-    EXPECT_EQ(State().view.hoverPart, part++);
+    EXPECT_EQ(State().view->hoverActive, 1);
+    EXPECT_EQ(State().view->hoverPart, part++);
     Down(x, y);
     EXPECT_EQ(Label(), c.text);
     Up(x, y);

@@ -103,9 +103,9 @@ TEST_F(GoldenFrameTest, GrabWithItsLabel)
 TEST_F(EditorTest, GridPictureLinesSitOnTheirRowsAndColumns)
 {
   // An editor that is never shown keeps no grid; the first frame draws it.
-  EXPECT_EQ(State().view.gridPicture, nullptr);
+  EXPECT_EQ(State().view->gridPicture, nullptr);
   DrawFrames(1);
-  const uint8_t* grid = State().view.gridPicture;
+  const uint8_t* grid = State().view->gridPicture;
   ASSERT_NE(grid, nullptr);
   auto alpha = [&](int x, int y)
   { return int{grid[(static_cast<size_t>(y) * kPlotSize + x) * 4]}; };
@@ -167,7 +167,7 @@ TEST_F(EditorTest, RealisedResponseFollowsABoostedBand)
   for (int i = 0; i < kPlotSize; ++i)
   {
     peak = std::max(peak, RowFromAmp(s.kernelColumns[i], 512, 2));
-    curvePeak = std::max(curvePeak, double(s.view.curveRows[i]));
+    curvePeak = std::max(curvePeak, double(s.view->curveRows[i]));
   }
   EXPECT_NEAR(peak, target, 1.0);
   EXPECT_NEAR(curvePeak, target, 1.0);
@@ -311,7 +311,7 @@ TEST_F(EditorTest, SchemesChooseTheBackground)
   for (int i = 0; i < kPlotSize; ++i) s.spectrumColumns[2][i] = 0.0;
   s.spectrumColumns[2][511 - 100] = 1.0;
   s.kernelColumns[511 - 100] = 4.0;
-  s.view.curveRows[100] = 200;
+  s.view->curveRows[100] = 200;
   DrawSpectrumField(s, kPlotSize, 0);
   SemLockRelease(s.drawLock);
   const std::vector<int> shaped = Rgb(Pixel(32 + 100, 32));

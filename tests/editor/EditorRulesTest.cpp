@@ -7,8 +7,8 @@
 #include <future>
 #include <thread>
 
-#include "engine/SemLock.h"
-#include "engine/SharedFlags.h"
+#include "dsp/SemLock.h"
+#include "dsp/SharedFlags.h"
 #include "tests/support/AllocationCounter.h"
 
 // Frames with every layer busy (new audio, a new kernel, the colour field, hover and a drag with

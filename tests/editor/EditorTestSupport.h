@@ -13,10 +13,11 @@
 #include <gtest/gtest.h>
 
 #include "editor/Display.h"
-#include "engine/Tarvex.h"
+#include "editor/EditorViewState.h"
 #include "graphics/IGraphics.h"
 #include "graphics/LICE_Bitmap.h"
 #include "graphics/LICE_Resources.h"
+#include "plugin/Tarvex.h"
 #include "tests/support/IPlugTestWrapper.h"
 
 using TestTarvex = Tarvex<IPlugTestWrapper>;

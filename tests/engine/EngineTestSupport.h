@@ -12,7 +12,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "engine/Tarvex.h"
+#include "plugin/Tarvex.h"
 #include "tests/support/IPlugTestWrapper.h"
 
 using TestTarvex = Tarvex<IPlugTestWrapper>;

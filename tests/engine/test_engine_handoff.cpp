@@ -6,11 +6,11 @@
 #include <gtest/gtest.h>
 #include <thread>
 
-#include "engine/Analysis.h"
+#include "dsp/Analysis.h"
+#include "dsp/KernelSynth.h"
+#include "dsp/SemLock.h"
+#include "dsp/TarvexEngine.h"
 #include "engine/InstanceState.h"
-#include "engine/KernelSynth.h"
-#include "engine/SemLock.h"
-#include "engine/TarvexEngine.h"
 #include "tests/engine/EngineTestSupport.h"
 
 namespace

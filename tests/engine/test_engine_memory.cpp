@@ -10,11 +10,11 @@
 #include <unistd.h>
 #include <vector>
 
-#include "engine/EngineArrays.h"
+#include "dsp/EngineArrays.h"
+#include "dsp/TarvexEngine.h"
+#include "dsp/ZeroPages.h"
 #include "engine/InstanceState.h"
 #include "engine/InstanceTable.h"
-#include "engine/TarvexEngine.h"
-#include "engine/ZeroPages.h"
 #include "tests/engine/EngineTestSupport.h"
 
 namespace

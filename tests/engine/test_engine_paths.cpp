@@ -10,8 +10,8 @@
 #include <xmmintrin.h>
 #endif
 
-#include "engine/Fft.h"
-#include "engine/TarvexEngine.h"
+#include "dsp/Fft.h"
+#include "dsp/TarvexEngine.h"
 #include "tests/engine/EngineTestSupport.h"
 
 namespace

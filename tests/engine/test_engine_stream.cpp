@@ -3,8 +3,8 @@
 #include <cmath>
 #include <gtest/gtest.h>
 
-#include "engine/Analysis.h"
-#include "engine/TarvexEngine.h"
+#include "dsp/Analysis.h"
+#include "dsp/TarvexEngine.h"
 #include "tests/engine/EngineTestSupport.h"
 
 namespace

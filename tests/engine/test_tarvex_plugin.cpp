@@ -15,7 +15,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "engine/Tarvex.h"
+#include "plugin/Tarvex.h"
 #include "tests/support/IPlugTestWrapper.h"
 
 using TestTarvex = Tarvex<IPlugTestWrapper>;
@@ -139,7 +139,7 @@ TEST(TarvexPlugin, IdentityAndParameterTable)
   EXPECT_EQ(Shown(*plug, 19), "0");
   EXPECT_EQ(Shown(*plug, 21), "1.0");
   // The gain minimum is -(60 + 20 / ln 10).
-  EXPECT_DOUBLE_EQ(plug->GetParam(4)->mMin, -(60.0 + 20.0 / std::log(10.0)));
+  EXPECT_DOUBLE_EQ(plug->GetParam(kParamBandGain)->mMin, -(60.0 + 20.0 / std::log(10.0)));
 }
 
 TEST(TarvexPlugin, InstanceNumbersAreReusedLowestFirst)
@@ -221,7 +221,8 @@ TEST(TarvexPlugin, MalformedPreferenceLinesAreIgnored)
   auto fresh = Make();
   const double defaults[5] = {0, 1, 1, 1,
                               0}; // Colour, Colour Gain, Resolution, Input Buffer Size, Limiter
-  for (int i = 19; i < 24; ++i) EXPECT_EQ(fresh->GetParam(i)->mValue, defaults[i - 19]);
+  for (int i = kFirstGlobalParam; i < kParamCount; ++i)
+    EXPECT_EQ(fresh->GetParam(i)->mValue, defaults[i - kFirstGlobalParam]);
 }
 
 TEST(TarvexPlugin, MissingOrUnwritablePreferencesAreSkipped)
@@ -342,7 +343,7 @@ TEST(TarvexPlugin, ParameterChangesOnlySetFlags)
   s.paramsChanged = 0;
   s.editedInDisplay = 1;
   s.revealTimer = 0.5;
-  plug->ParamChanged(5);
+  plug->ParamChanged(kParamBandGain + 1);
   EXPECT_EQ(s.paramsChanged, 1);
   EXPECT_EQ(s.editedInDisplay, 0);
   EXPECT_EQ(s.revealTimer, 1e-7);
@@ -369,14 +370,14 @@ TEST(TarvexPlugin, StateRoundTripsThroughTheBase)
 {
   PrefsFolder prefs;
   auto a = Make();
-  a->GetParam(4)->mValue = 6.0;
-  a->GetParam(16)->mValue = -12.5;
+  a->GetParam(kParamBandGain)->mValue = 6.0;
+  a->GetParam(kParamTranspose)->mValue = -12.5;
   StateChunk chunk;
   ASSERT_TRUE(a->SaveState(&chunk));
   EXPECT_EQ(chunk.Size(), 192);
   auto b = Make();
   EXPECT_EQ(b->LoadState(&chunk, 0), 192);
-  EXPECT_EQ(b->GetParam(4)->mValue, 6.0);
-  EXPECT_EQ(b->GetParam(16)->mValue, -12.5);
+  EXPECT_EQ(b->GetParam(kParamBandGain)->mValue, 6.0);
+  EXPECT_EQ(b->GetParam(kParamTranspose)->mValue, -12.5);
   EXPECT_EQ(b->State()->paramsChanged, 1); // restoring notifies the engine
 }

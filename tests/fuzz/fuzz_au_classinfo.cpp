@@ -19,13 +19,13 @@
 #include <string>
 #include <vector>
 
+#include "dsp/ParamIndex.h"
 #include "tests/au/AuComponentHost.h"
 
 extern "C" ComponentResult Tarvex_Entry(ComponentParameters* params, Handle storage);
 
 namespace
 {
-constexpr int kParamCount = 24;
 
 void Check(bool condition, const char* what)
 {

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "engine/Tarvex.h"
+#include "plugin/Tarvex.h"
 #include "tests/fuzz/FuzzSupport.h"
 #include "vst/IPlugVST.h"
 #include "vst/VstAbi.h"

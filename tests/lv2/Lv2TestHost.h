@@ -22,10 +22,11 @@
 #include <unistd.h>
 #include <vector>
 
+#include "dsp/ParamIndex.h"
+
 namespace lv2test
 {
 constexpr const char* kUri = "urn:vennmoor:tarvex";
-constexpr int kParamCount = 24;
 constexpr uint32_t kFirstParam = 4;
 constexpr uint32_t kLatencyPort = kFirstParam + kParamCount;
 constexpr uint32_t kPortCount = kLatencyPort + 1;

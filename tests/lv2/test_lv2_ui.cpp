@@ -1,13 +1,17 @@
 // The LV2 X11 UI under a private Xvfb: opened in a parent window, a knob dragged with XTest comes
 // back through the write function with touch gestures, host automation reaches the plug-in through
-// port_event, and the UI closes and reopens cleanly, with and without instance access.
+// port_event, and the UI closes and reopens cleanly, with and without instance access. The host's
+// ui:scaleFactor option sizes the UI.
 #include "tests/graphics/x11/X11TestHost.h"
 #include "tests/lv2/Lv2TestHost.h"
 
 #include <cmath>
 
+#include <lv2/atom/atom.h>
 #include <lv2/instance-access/instance-access.h>
+#include <lv2/options/options.h>
 #include <lv2/ui/ui.h>
+#include <lv2/urid/urid.h>
 
 using namespace x11test;
 
@@ -74,9 +78,13 @@ protected:
     ASSERT_TRUE(mPlug);
   }
 
-  LV2UI_Handle Open(bool instanceAccess, bool withParent = true)
+  // options: the host's options (null: no options feature); withMap: the URID map feature.
+  LV2UI_Handle Open(bool instanceAccess, bool withParent = true,
+                    const LV2_Options_Option* options = nullptr, bool withMap = true,
+                    Window parent = 0)
   {
-    mParentFeature = {LV2_UI__parent, reinterpret_cast<void*>(static_cast<uintptr_t>(mParent))};
+    if (!parent) parent = mParent;
+    mParentFeature = {LV2_UI__parent, reinterpret_cast<void*>(static_cast<uintptr_t>(parent))};
     mAccessFeature = {LV2_INSTANCE_ACCESS_URI, lilv_instance_get_handle(mPlug.get())};
     mTouch = {&mHost, UiHost::Touch};
     mTouchFeature = {LV2_UI__touch, &mTouch};
@@ -87,6 +95,10 @@ protected:
     if (instanceAccess) mFeatures[n++] = &mAccessFeature;
     mFeatures[n++] = &mTouchFeature;
     mFeatures[n++] = &mResizeFeature;
+    mMapFeature = {LV2_URID__map, &lv2test::Urids().map};
+    if (withMap) mFeatures[n++] = &mMapFeature;
+    mOptionsFeature = {LV2_OPTIONS__options, const_cast<LV2_Options_Option*>(options)};
+    if (options) mFeatures[n++] = &mOptionsFeature;
     mFeatures[n] = nullptr;
     LV2UI_Widget widget = nullptr;
     LV2UI_Handle ui = mDescriptor->instantiate(mDescriptor, lv2test::kUri, "", UiHost::Write,
@@ -130,8 +142,9 @@ protected:
   UiHost mHost;
   LV2UI_Touch mTouch;
   LV2UI_Resize mResize;
-  LV2_Feature mParentFeature, mAccessFeature, mTouchFeature, mResizeFeature;
-  const LV2_Feature* mFeatures[5] = {};
+  LV2_Feature mParentFeature, mAccessFeature, mTouchFeature, mResizeFeature, mMapFeature,
+      mOptionsFeature;
+  const LV2_Feature* mFeatures[7] = {};
 };
 } // namespace
 
@@ -189,6 +202,121 @@ TEST_P(Lv2Ui, KnobDragComesBackThroughWrite)
     std::vector<float> l(512, 0.1f), r(512, 0.1f);
     mPlug.Process(l, r, 512);
   }
+}
+
+namespace
+{
+// One ui:scaleFactor option as a host may give it, and what the UI must make of it.
+struct ScaleOption
+{
+  const char* name;
+  const char* type; // the option's type URI; null: no options at all
+  uint32_t size;
+  double value;
+  bool withMap;
+  const char* gdkScale; // GDK_SCALE meanwhile; null: unset
+  int scale;            // the factor the UI must take
+};
+
+// The options array for o: the scale factor, then the terminator. value holds its bytes.
+const LV2_Options_Option* ScaleOptions(const ScaleOption& o, LV2_Options_Option (&array)[2],
+                                       double* value)
+{
+  if (!o.type) return nullptr;
+  if (!strcmp(o.type, LV2_ATOM__Double))
+    *value = o.value;
+  else if (!strcmp(o.type, LV2_ATOM__Int))
+  {
+    const int32_t whole = static_cast<int32_t>(o.value);
+    memcpy(value, &whole, sizeof(whole));
+  }
+  else
+  {
+    const float single = static_cast<float>(o.value);
+    memcpy(value, &single, sizeof(single));
+  }
+  array[0] = {LV2_OPTIONS_INSTANCE,     0,    lv2test::Urids()(LV2_UI__scaleFactor), o.size,
+              lv2test::Urids()(o.type), value};
+  array[1] = {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr};
+  return array;
+}
+} // namespace
+
+// Each way a host may give the factor, in turn on one plug-in instance: a UI never keeps the
+// factor of the one before it. The window and the size asked for with ui:resize agree.
+TEST_P(Lv2Ui, HostScaleFactorSizesTheUi)
+{
+  const ScaleOption cases[] = {
+      {"float 2", LV2_ATOM__Float, 4, 2.0, true, nullptr, 2},
+      {"no options", nullptr, 0, 0.0, true, nullptr, 1},
+      {"double 2", LV2_ATOM__Double, 8, 2.0, true, nullptr, 2},
+      {"float 1 before GDK_SCALE 2", LV2_ATOM__Float, 4, 1.0, true, "2", 1},
+      {"float 1.6", LV2_ATOM__Float, 4, 1.6, true, nullptr, 2},
+      {"float 1.4", LV2_ATOM__Float, 4, 1.4, true, nullptr, 1},
+      {"float 3 is 2", LV2_ATOM__Float, 4, 3.0, true, nullptr, 2},
+      {"float 1e30 is 2", LV2_ATOM__Float, 4, 1e30, true, nullptr, 2},
+      {"float NaN: none", LV2_ATOM__Float, 4, NAN, true, nullptr, 1},
+      {"float -2: none", LV2_ATOM__Float, 4, -2.0, true, nullptr, 1},
+      {"float 0: none, GDK_SCALE 2", LV2_ATOM__Float, 4, 0.0, true, "2", 2},
+      {"int 2: not a float", LV2_ATOM__Int, 4, 2.0, true, nullptr, 1},
+      {"float of 8 bytes", LV2_ATOM__Float, 8, 2.0, true, nullptr, 1},
+      {"float 2 without urid:map", LV2_ATOM__Float, 4, 2.0, false, nullptr, 1},
+  };
+  for (const ScaleOption& c : cases)
+  {
+    SCOPED_TRACE(c.name);
+    mSession.GdkScale(c.gdkScale);
+    LV2_Options_Option array[2];
+    double value = 0.0;
+    mHost.resizeW = mHost.resizeH = 0;
+    LV2UI_Handle ui = Open(GetParam(), true, ScaleOptions(c, array, &value), c.withMap);
+    ASSERT_NE(ui, nullptr);
+    EXPECT_EQ(mHost.resizeW, 752 * c.scale);
+    EXPECT_EQ(mHost.resizeH, 576 * c.scale);
+    const std::vector<Window> children = mSession.Children(mParent);
+    ASSERT_EQ(children.size(), 1u);
+    XWindowAttributes attributes;
+    ASSERT_TRUE(XGetWindowAttributes(mSession.display(), children[0], &attributes));
+    EXPECT_EQ(attributes.width, 752 * c.scale);
+    EXPECT_EQ(attributes.height, 576 * c.scale);
+    EXPECT_EQ(Idle(ui), 0);
+    mDescriptor->cleanup(ui);
+  }
+}
+
+// At the host's factor 2 the knob takes the drag of twice as many window pixels as at 1.
+TEST_P(Lv2Ui, KnobDragAtTheHostScaleFactor)
+{
+  const Window parent = mSession.MakeParent(0, 0, 2 * 752, 2 * 576);
+  const ScaleOption twice{"float 2", LV2_ATOM__Float, 4, 2.0, true, nullptr, 2};
+  LV2_Options_Option array[2];
+  double value = 0.0;
+  LV2UI_Handle ui = Open(GetParam(), true, ScaleOptions(twice, array, &value), true, parent);
+  ASSERT_NE(ui, nullptr);
+  ASSERT_EQ(mHost.resizeW, 2 * 752);
+  SleepMs(200);
+  const float automated = -30.0f;
+  mDescriptor->port_event(ui, lv2test::kFirstParam + kOverallGain, sizeof(float), 0, &automated);
+  SleepMs(100);
+  // 25 editor pixels up, 50 window pixels: +15 dB as at scale 1.
+  mSession.Drag(2 * kOverallGainX, 2 * kOverallGainY, 2 * kOverallGainX, 2 * (kOverallGainY - 25),
+                5);
+  ASSERT_TRUE(WaitUntil(
+      [&]
+      {
+        Idle(ui);
+        std::lock_guard<std::mutex> guard(mHost.lock);
+        return !mHost.touches.empty() && !mHost.touches.back().second;
+      }))
+      << "no end of gesture";
+  {
+    std::lock_guard<std::mutex> guard(mHost.lock);
+    ASSERT_FALSE(mHost.writes.empty());
+    EXPECT_EQ(mHost.writes.back().first, lv2test::kFirstParam + kOverallGain);
+    EXPECT_NEAR(mHost.writes.back().second, automated + 15.0f, 1e-3); // float port precision
+  }
+  mDescriptor->cleanup(ui);
+  EXPECT_TRUE(mSession.Children(parent).empty());
 }
 
 // A band point dragged in the plot: ui:touch begins for its gain and frequency ports, their values

@@ -52,24 +52,28 @@ std::string TempPath(const char* name)
   return std::string("/tmp/tarvex-snapshot-test-") + std::to_string(getpid()) + "-" + name;
 }
 
-TEST(TarvexSnapshot, WritesTheEditorPictureWithTheDragHeld)
+// Runs the tool on the view-test bundle with Knob at 8 and the Gain knob dragged 32 editor pixels
+// up (gearing 4 on 64 pixels: normalised 0.5 + 0.125), held for the shot, at scale: the PNG must
+// be the known picture with each pixel a scale x scale block.
+void ExpectTheDraggedPicture(int scale)
 {
-  const std::string out = TempPath("shot.png");
+  const std::string out = TempPath(("shot" + std::to_string(scale) + ".png").c_str());
   unlink(out.c_str());
   const IRECT gain = GainRect();
   const int cx = (gain.L + gain.R) / 2, cy = (gain.T + gain.B) / 2;
-  // 32 pixels up on the 64-pixel Gain knob (gearing 4): normalised 0.5 + 0.125.
-  const Outcome r = Snapshot(
-      "env -u DISPLAY", "--plugin '" VIEWTEST_BUNDLE "' --set 'Knob=8' --settle 200 "
-                        "--hover 10,10 --drag " +
-                            std::to_string(cx) + "," + std::to_string(cy) + ":" +
-                            std::to_string(cx) + "," + std::to_string(cy - 32) + " '" + out + "'");
+  // Gesture coordinates are editor pixels at any scale.
+  const Outcome r =
+      Snapshot("env -u DISPLAY", "--plugin '" VIEWTEST_BUNDLE "' --set 'Knob=8' --settle 200 " +
+                                     (scale != 1 ? "--scale " + std::to_string(scale) + " " : "") +
+                                     "--hover 10,10 --drag " + std::to_string(cx) + "," +
+                                     std::to_string(cy) + ":" + std::to_string(cx) + "," +
+                                     std::to_string(cy - 32) + " '" + out + "'");
   ASSERT_EQ(r.status, 0) << r.output;
   png_image image{};
   image.version = PNG_IMAGE_VERSION;
   ASSERT_TRUE(png_image_begin_read_from_file(&image, out.c_str())) << image.message;
-  ASSERT_EQ(image.width, static_cast<png_uint_32>(kWidth));
-  ASSERT_EQ(image.height, static_cast<png_uint_32>(kHeight));
+  ASSERT_EQ(image.width, static_cast<png_uint_32>(kWidth * scale));
+  ASSERT_EQ(image.height, static_cast<png_uint_32>(kHeight * scale));
   image.format = PNG_FORMAT_RGB;
   std::vector<unsigned char> rgb(PNG_IMAGE_SIZE(image));
   ASSERT_TRUE(png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr));
@@ -86,15 +90,36 @@ TEST(TarvexSnapshot, WritesTheEditorPictureWithTheDragHeld)
     return BackgroundPixel(x, y);
   };
   int mismatches = 0;
-  for (int y = 0; y < kHeight; ++y)
-    for (int x = 0; x < kWidth; ++x)
+  for (int y = 0; y < kHeight * scale; ++y)
+    for (int x = 0; x < kWidth * scale; ++x)
     {
-      const unsigned char* p = &rgb[3 * (static_cast<size_t>(y) * kWidth + x)];
-      const uint32_t e = expected(x, y);
+      const unsigned char* p = &rgb[3 * (static_cast<size_t>(y) * kWidth * scale + x)];
+      const uint32_t e = expected(x / scale, y / scale);
       // Exact: every value here is a whole level, and PNG is lossless.
       mismatches += p[0] != ((e >> 16) & 0xff) || p[1] != ((e >> 8) & 0xff) || p[2] != (e & 0xff);
     }
   EXPECT_EQ(mismatches, 0);
+}
+
+TEST(TarvexSnapshot, WritesTheEditorPictureWithTheDragHeld)
+{
+  ExpectTheDraggedPicture(1);
+}
+
+// --scale 2: the plug-in is told through GDK_SCALE, the picture is twice the size in both
+// directions and the same gestures (in editor pixels) give the same picture.
+TEST(TarvexSnapshot, WritesThePictureAtTwiceTheSize)
+{
+  ExpectTheDraggedPicture(2);
+}
+
+TEST(TarvexSnapshot, HelpTellsHowTheScaleReachesThePlugIn)
+{
+  const Outcome r = Snapshot("env -u DISPLAY", "--help");
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_NE(r.output.find("--scale N"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("GDK_SCALE"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("1504 x 1152"), std::string::npos) << r.output;
 }
 
 // Audio files of either channel count are played while the editor is open.
@@ -144,6 +169,11 @@ TEST(TarvexSnapshot, BadInvocationsFailClearlyAndWriteNothing)
       {"not a png", "env -u DISPLAY", view + "/tmp/x.jpg", 2, "must be a .png"},
       {"bad drag", "env -u DISPLAY", "--drag 1,2:3 '" + out + "'", 2, "--drag: expected"},
       {"bad hover", "env -u DISPLAY", "--hover '1;2' '" + out + "'", 2, "--hover: expected"},
+      {"scale 3", "env -u DISPLAY", view + "--scale 3 '" + out + "'", 2, "--scale: expected"},
+      {"scale 0", "env -u DISPLAY", view + "--scale 0 '" + out + "'", 2, "--scale: expected"},
+      {"scale abc", "env -u DISPLAY", view + "--scale abc '" + out + "'", 2, "--scale: expected"},
+      {"scale 1.5", "env -u DISPLAY", view + "--scale 1.5 '" + out + "'", 2, "--scale: expected"},
+      {"scale missing", "env -u DISPLAY", view + "'" + out + "' --scale", 2, "--scale needs"},
       {"missing bundle", "env -u DISPLAY", "--plugin /nonexistent/X.vst '" + out + "'", 1,
        "plug-in not found"},
       {"no editor", "env -u DISPLAY",

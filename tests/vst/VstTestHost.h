@@ -15,6 +15,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "dsp/ParamIndex.h"
 #include "vst/VstAbi.h"
 
 namespace vsttest
@@ -152,5 +153,4 @@ private:
 };
 
 constexpr int kLatency44k = 2368; // B + L/2 with the default settings at 44.1 kHz
-constexpr int kParamCount = 24;
 } // namespace vsttest

@@ -112,7 +112,7 @@ private:
 
   void Automate()
   {
-    const int index = static_cast<int>(mRng() % vsttest::kParamCount);
+    const int index = static_cast<int>(mRng() % kParamCount);
     std::uniform_real_distribution<float> position(0.0f, 1.0f);
     const int pick = static_cast<int>(mRng() % 10);
     const float value = pick == 0 ? 0.0f : (pick == 1 ? 1.0f : position(mRng)); // ends too
@@ -197,8 +197,8 @@ private:
   void CheckLatency()
   {
     ++figures.latencyChecks;
-    const float limiter = mEffect->getParameter(mEffect, 23);
-    mEffect->setParameter(mEffect, 23, 1.0f);
+    const float limiter = mEffect->getParameter(mEffect, kParamLimiter);
+    mEffect->setParameter(mEffect, kParamLimiter, 1.0f);
     const int latency = mEffect->initialDelay;
     // Flush: the latency covers the block length, so three latencies of silence empty the ring and
     // finish any kernel cross-fade.
@@ -215,7 +215,7 @@ private:
       energy += response[i] * response[i];
       moment += static_cast<double>(i) * response[i] * response[i];
     }
-    mEffect->setParameter(mEffect, 23, limiter);
+    mEffect->setParameter(mEffect, kParamLimiter, limiter);
     if (!(energy > 1e-30))
     {
       ++figures.silentKernels; // a curve at silence everywhere has no delay to measure

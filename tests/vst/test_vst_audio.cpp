@@ -204,8 +204,10 @@ TEST(VstAudio, SettingsMadeBeforeTheFirstBlockApplyFromItsFirstSample)
     plug.Start(44100.0f, c.block);
     if (c.beforeImpulses) c.beforeImpulses(plug);
     char gain[] = "12", limiter[] = "60";
-    plug.Dispatch(effString2Parameter, 5, 0, gain);     // Band B gain: +12 dB at 370 Hz
-    plug.Dispatch(effString2Parameter, 23, 0, limiter); // limiter off: the response peaks at 1.6
+    plug.Dispatch(effString2Parameter, kParamBandGain + 1, 0,
+                  gain); // Band B gain: +12 dB at 370 Hz
+    plug.Dispatch(effString2Parameter, kParamLimiter, 0,
+                  limiter); // limiter off: the response peaks at 1.6
     const int latency = plug->initialDelay;
     const int later = 20000; // ten engine blocks and more
     const int frames = later + latency + 2000;
@@ -335,7 +337,7 @@ TEST(VstLatency, ResolutionChangeWhileRunningIsAnnounced)
   plug.Start();
   ASSERT_EQ(plug->initialDelay, kLatency44k);
   char text[16] = "4";
-  plug.Dispatch(effString2Parameter, 21, 0, text); // Resolution
+  plug.Dispatch(effString2Parameter, kParamResolution, 0, text); // Resolution
   // The reset runs at the next block boundary on the audio thread.
   std::vector<float> silence(512, 0.0f);
   std::vector<float> out(1024);

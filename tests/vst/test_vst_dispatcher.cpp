@@ -1,6 +1,7 @@
 // The dispatcher as hosts use it: identity, parameters, chunks, programs, canDo, pins, speakers.
 #include <cmath>
 
+#include "tests/support/ScopedEnv.h"
 #include "tests/vst/VstTestHost.h"
 
 using namespace vsttest;
@@ -50,12 +51,12 @@ TEST(VstParams, NamesLabelsAndDisplayTexts)
 {
   Instance plug;
   ASSERT_TRUE(plug);
-  EXPECT_EQ(plug.Text(effGetParamName, 8), "Band A freq");
-  EXPECT_EQ(plug.Text(effGetParamLabel, 8), "Hz");
-  EXPECT_EQ(plug.Text(effGetParamDisplay, 8), "80.00");
-  EXPECT_EQ(plug.Text(effGetParamName, 23), "Limiter");
+  EXPECT_EQ(plug.Text(effGetParamName, kParamBandFreq), "Band A freq");
+  EXPECT_EQ(plug.Text(effGetParamLabel, kParamBandFreq), "Hz");
+  EXPECT_EQ(plug.Text(effGetParamDisplay, kParamBandFreq), "80.00");
+  EXPECT_EQ(plug.Text(effGetParamName, kParamLimiter), "Limiter");
   // Out of range: nothing written.
-  EXPECT_EQ(plug.Text(effGetParamName, 24), "");
+  EXPECT_EQ(plug.Text(effGetParamName, kParamCount), "");
   EXPECT_EQ(plug.Text(effGetParamName, -1), "");
   // Texts are terminated within 32 bytes whatever their length.
   for (int i = 0; i < kParamCount; ++i)
@@ -72,25 +73,25 @@ TEST(VstParams, NormalisedGetAndSet)
 {
   Instance plug;
   ASSERT_TRUE(plug);
-  plug->setParameter(plug.get(), 8, 0.5f);
-  EXPECT_EQ(plug.Text(effGetParamDisplay, 8), "2500.00");
-  EXPECT_FLOAT_EQ(plug->getParameter(plug.get(), 8), 0.5f);
+  plug->setParameter(plug.get(), kParamBandFreq, 0.5f);
+  EXPECT_EQ(plug.Text(effGetParamDisplay, kParamBandFreq), "2500.00");
+  EXPECT_FLOAT_EQ(plug->getParameter(plug.get(), kParamBandFreq), 0.5f);
   // Integer parameters round: Colour 0..3 at 0.6 becomes 2, read back as 2/3.
-  plug->setParameter(plug.get(), 19, 0.6f);
-  EXPECT_EQ(plug.Text(effGetParamDisplay, 19), "2");
-  EXPECT_FLOAT_EQ(plug->getParameter(plug.get(), 19), 2.0f / 3.0f);
+  plug->setParameter(plug.get(), kParamColour, 0.6f);
+  EXPECT_EQ(plug.Text(effGetParamDisplay, kParamColour), "2");
+  EXPECT_FLOAT_EQ(plug->getParameter(plug.get(), kParamColour), 2.0f / 3.0f);
   // Outside the list: ignored, answers 0.
-  plug->setParameter(plug.get(), 24, 0.5f);
+  plug->setParameter(plug.get(), kParamCount, 0.5f);
   plug->setParameter(plug.get(), -1, 0.5f);
-  EXPECT_EQ(plug->getParameter(plug.get(), 24), 0.0f);
+  EXPECT_EQ(plug->getParameter(plug.get(), kParamCount), 0.0f);
   EXPECT_EQ(plug->getParameter(plug.get(), -7), 0.0f);
   // Positions outside 0..1 and NaN never leave a value outside the range.
-  plug->setParameter(plug.get(), 17, -3.0f);
-  EXPECT_EQ(plug.Text(effGetParamDisplay, 17), "-60.00");
-  plug->setParameter(plug.get(), 17, 7.0f);
-  EXPECT_EQ(plug.Text(effGetParamDisplay, 17), "60.00");
-  plug->setParameter(plug.get(), 17, NAN);
-  EXPECT_EQ(plug.Text(effGetParamDisplay, 17), "60.00");
+  plug->setParameter(plug.get(), kParamOverallGain, -3.0f);
+  EXPECT_EQ(plug.Text(effGetParamDisplay, kParamOverallGain), "-60.00");
+  plug->setParameter(plug.get(), kParamOverallGain, 7.0f);
+  EXPECT_EQ(plug.Text(effGetParamDisplay, kParamOverallGain), "60.00");
+  plug->setParameter(plug.get(), kParamOverallGain, NAN);
+  EXPECT_EQ(plug.Text(effGetParamDisplay, kParamOverallGain), "60.00");
   EXPECT_EQ(plug.Dispatch(effCanBeAutomated, 3), 1);
 }
 
@@ -99,31 +100,31 @@ TEST(VstParams, String2ParameterReadsRealValues)
   Instance plug;
   ASSERT_TRUE(plug);
   char text[32] = "1000";
-  EXPECT_EQ(plug.Dispatch(effString2Parameter, 8, 0, text), 1);
-  EXPECT_EQ(plug.Text(effGetParamDisplay, 8), "1000.00");
+  EXPECT_EQ(plug.Dispatch(effString2Parameter, kParamBandFreq, 0, text), 1);
+  EXPECT_EQ(plug.Text(effGetParamDisplay, kParamBandFreq), "1000.00");
   // Leading numeric part only; clamped to the bounds.
   strcpy(text, "6dB");
-  EXPECT_EQ(plug.Dispatch(effString2Parameter, 4, 0, text), 1);
-  EXPECT_EQ(plug.Text(effGetParamDisplay, 4), "6.00");
+  EXPECT_EQ(plug.Dispatch(effString2Parameter, kParamBandGain, 0, text), 1);
+  EXPECT_EQ(plug.Text(effGetParamDisplay, kParamBandGain), "6.00");
   strcpy(text, "99999");
-  plug.Dispatch(effString2Parameter, 4, 0, text);
-  EXPECT_EQ(plug.Text(effGetParamDisplay, 4), "60.00");
+  plug.Dispatch(effString2Parameter, kParamBandGain, 0, text);
+  EXPECT_EQ(plug.Text(effGetParamDisplay, kParamBandGain), "60.00");
   // No number at all reads as 0; "nan" too.
   strcpy(text, "loud");
-  plug.Dispatch(effString2Parameter, 17, 0, text);
-  EXPECT_EQ(plug.Text(effGetParamDisplay, 17), "0");
+  plug.Dispatch(effString2Parameter, kParamOverallGain, 0, text);
+  EXPECT_EQ(plug.Text(effGetParamDisplay, kParamOverallGain), "0");
   strcpy(text, "nan");
-  plug.Dispatch(effString2Parameter, 17, 0, text);
-  EXPECT_EQ(plug.Text(effGetParamDisplay, 17), "0");
+  plug.Dispatch(effString2Parameter, kParamOverallGain, 0, text);
+  EXPECT_EQ(plug.Text(effGetParamDisplay, kParamOverallGain), "0");
   // A switch takes its own texts.
   strcpy(text, "off");
-  plug.Dispatch(effString2Parameter, 0, 0, text);
-  EXPECT_EQ(plug.Text(effGetParamDisplay, 0), "off");
+  plug.Dispatch(effString2Parameter, kParamBandOn, 0, text);
+  EXPECT_EQ(plug.Text(effGetParamDisplay, kParamBandOn), "off");
   // Invalid index: 0; no text: 1 and nothing changes.
-  EXPECT_EQ(plug.Dispatch(effString2Parameter, 24, 0, text), 0);
+  EXPECT_EQ(plug.Dispatch(effString2Parameter, kParamCount, 0, text), 0);
   EXPECT_EQ(plug.Dispatch(effString2Parameter, -1, 0, text), 0);
-  EXPECT_EQ(plug.Dispatch(effString2Parameter, 8, 0, nullptr), 1);
-  EXPECT_EQ(plug.Text(effGetParamDisplay, 8), "1000.00");
+  EXPECT_EQ(plug.Dispatch(effString2Parameter, kParamBandFreq, 0, nullptr), 1);
+  EXPECT_EQ(plug.Text(effGetParamDisplay, kParamBandFreq), "1000.00");
 }
 
 // Typed values are clamped to the bounds but not rounded to the step, whatever the parameter's
@@ -166,7 +167,7 @@ TEST(VstParams, VendorSpecificFormatsAnyNormalisedValue)
   EXPECT_EQ(plug.Dispatch(effVendorSpecific, 7, 8, text, 0.5f), 0xBEEF);
   EXPECT_STREQ(text, "2500.00");
   // The parameter itself is untouched.
-  EXPECT_EQ(plug.Text(effGetParamDisplay, 8), "80.00");
+  EXPECT_EQ(plug.Text(effGetParamDisplay, kParamBandFreq), "80.00");
   strcpy(text, "unchanged");
   EXPECT_EQ(plug.Dispatch(effVendorSpecific, 7, 24, text, 0.5f), 0);
   EXPECT_EQ(plug.Dispatch(effVendorSpecific, 7, -1, text, 0.5f), 0);
@@ -198,7 +199,7 @@ TEST(VstChunks, ProgramChunkHasHeaderAndRoundTrips)
 {
   Instance plug;
   ASSERT_TRUE(plug);
-  plug->setParameter(plug.get(), 8, 0.5f);
+  plug->setParameter(plug.get(), kParamBandFreq, 0.5f);
   std::vector<unsigned char> chunk = GetChunk(plug, 1);
   ASSERT_EQ(chunk.size(), 200u);
   const unsigned char header[8] = {0x74, 0x66, 0x66, 0x70, 0x00, 0x00, 0x01, 0x00};
@@ -229,22 +230,22 @@ TEST(VstChunks, HeaderlessStateIsReadAsProgramEvenForTheBank)
   const double gain = -12.5;
   memcpy(bare.data() + 8 * 5, &gain, 8); // Band B gain
   EXPECT_EQ(plug.Dispatch(effSetChunk, 0, static_cast<VstIntPtr>(bare.size()), bare.data()), 1);
-  EXPECT_EQ(plug.Text(effGetParamDisplay, 5), "-12.50");
+  EXPECT_EQ(plug.Text(effGetParamDisplay, kParamBandGain + 1), "-12.50");
 }
 
 TEST(VstChunks, BankChunkRoundTripsThroughTheCurrentPreset)
 {
   Instance plug;
   ASSERT_TRUE(plug);
-  plug->setParameter(plug.get(), 17, 0.75f);
-  const std::string shown = plug.Text(effGetParamDisplay, 17);
+  plug->setParameter(plug.get(), kParamOverallGain, 0.75f);
+  const std::string shown = plug.Text(effGetParamDisplay, kParamOverallGain);
   std::vector<unsigned char> bank = GetChunk(plug, 0);
   ASSERT_GT(bank.size(), 8u);
   EXPECT_EQ(bank[0], 0x74);
   Instance other(false);
   ASSERT_TRUE(other);
   EXPECT_EQ(other.Dispatch(effSetChunk, 0, static_cast<VstIntPtr>(bank.size()), bank.data()), 1);
-  EXPECT_EQ(other.Text(effGetParamDisplay, 17), shown);
+  EXPECT_EQ(other.Text(effGetParamDisplay, kParamOverallGain), shown);
 }
 
 // A program chunk must hold the whole state: a short, long or damaged one is refused before
@@ -259,7 +260,7 @@ TEST(VstChunks, ShortLongOrDamagedChunkChangesNothing)
   const double freq = 1234.0;
   memcpy(chunk.data() + 8 + 8 * 8, &freq, 8);
   EXPECT_EQ(plug.Dispatch(effSetChunk, 1, 100, chunk.data()), 0); // 11 of 24 values
-  EXPECT_EQ(plug.Text(effGetParamDisplay, 8), before);
+  EXPECT_EQ(plug.Text(effGetParamDisplay, kParamBandFreq), before);
   std::vector<unsigned char> longer = chunk;
   longer.resize(208, 0);
   EXPECT_EQ(plug.Dispatch(effSetChunk, 1, 208, longer.data()), 0);
@@ -267,9 +268,9 @@ TEST(VstChunks, ShortLongOrDamagedChunkChangesNothing)
   const double nan = std::nan("");
   memcpy(damaged.data() + 8 + 8 * 20, &nan, 8);
   EXPECT_EQ(plug.Dispatch(effSetChunk, 1, 200, damaged.data()), 0);
-  EXPECT_EQ(plug.Text(effGetParamDisplay, 8), before);
+  EXPECT_EQ(plug.Text(effGetParamDisplay, kParamBandFreq), before);
   EXPECT_EQ(plug.Dispatch(effSetChunk, 1, 200, chunk.data()), 1); // the whole one is taken
-  EXPECT_EQ(plug.Text(effGetParamDisplay, 8), "1234.00");
+  EXPECT_EQ(plug.Text(effGetParamDisplay, kParamBandFreq), "1234.00");
   EXPECT_EQ(plug.Dispatch(effSetChunk, 1, 200, nullptr), 0);
   EXPECT_EQ(plug.Dispatch(effSetChunk, 1, -5, chunk.data()), 0);
   // A header and nothing else.
@@ -290,7 +291,7 @@ TEST(VstPrograms, OneDefaultProgram)
   EXPECT_EQ(plug.Dispatch(effGetProgramNameIndexed, 0, 0, nullptr), 0);
 
   // Setting the program stores the current values first: nothing changes.
-  plug->setParameter(plug.get(), 9, 0.3f);
+  plug->setParameter(plug.get(), kParamBandFreq + 1, 0.3f);
   const std::vector<std::string> before = AllDisplays(plug);
   plug.Dispatch(effSetProgram, 0, 0);
   EXPECT_EQ(AllDisplays(plug), before);
@@ -328,6 +329,9 @@ TEST(VstCanDo, AnswersAndCapabilities)
 
 TEST(VstEditor, EditorFlagAgreesWithTheEditorOpcodes)
 {
+  // No display and no GDK_SCALE: the editor's size at scale 1 (VstEditor.SizeBeforeOpening).
+  ScopedEnv noDisplay("DISPLAY", nullptr);
+  ScopedEnv noGdkScale("GDK_SCALE", nullptr);
   Instance plug;
   ASSERT_TRUE(plug);
   ERect* rect = nullptr;
@@ -346,6 +350,34 @@ TEST(VstEditor, EditorFlagAgreesWithTheEditorOpcodes)
   EXPECT_EQ(rect->bottom - rect->top, 576);
   EXPECT_EQ(rect->right - rect->left, 752);
   EXPECT_EQ(plug.Dispatch(effEditGetRect, 0, 0, nullptr), 0);
+}
+
+// Hosts ask for the size before effEditOpen: GDK_SCALE decides it without a display (the display's
+// Xft.dpi, when GDK_SCALE does not decide, is checked with a server in graphics-x11-view).
+TEST(VstEditor, SizeBeforeOpeningFollowsGdkScale)
+{
+  ScopedEnv noDisplay("DISPLAY", nullptr);
+  const struct
+  {
+    const char* gdkScale;
+    int scale;
+  } cases[] = {{nullptr, 1}, {"1", 1}, {"2", 2},  {"3", 2},   {"99999999999999999999", 2},
+               {"abc", 1},   {"0", 1}, {"-1", 1}, {"2.6", 1}, {"", 1}};
+  for (const auto& c : cases)
+  {
+    SCOPED_TRACE(c.gdkScale ? c.gdkScale : "unset");
+    ScopedEnv gdkScale("GDK_SCALE", c.gdkScale);
+    Instance plug;
+    ASSERT_TRUE(plug);
+    if (!(plug->flags & effFlagsHasEditor)) GTEST_SKIP() << "no editor in this build";
+    ERect* rect = nullptr;
+    ASSERT_EQ(plug.Dispatch(effEditGetRect, 0, 0, &rect), 1);
+    ASSERT_NE(rect, nullptr);
+    EXPECT_EQ(rect->top, 0);
+    EXPECT_EQ(rect->left, 0);
+    EXPECT_EQ(rect->right, 752 * c.scale);
+    EXPECT_EQ(rect->bottom, 576 * c.scale);
+  }
 }
 
 TEST(VstPins, PropertiesOfTheStereoPair)

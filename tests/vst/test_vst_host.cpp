@@ -39,9 +39,9 @@ TEST(VstHostRequests, ParameterChangesFromTheHostAreNotEchoed)
   ASSERT_TRUE(plug);
   plug.Start();
   Host().requests.clear();
-  plug->setParameter(plug.get(), 4, 0.7f);
+  plug->setParameter(plug.get(), kParamBandGain, 0.7f);
   char text[16] = "3";
-  plug.Dispatch(effString2Parameter, 5, 0, text);
+  plug.Dispatch(effString2Parameter, kParamBandGain + 1, 0, text);
   EXPECT_EQ(Host().count(audioMasterAutomate), 0);
   EXPECT_EQ(Host().count(audioMasterBeginEdit), 0);
 }
@@ -203,7 +203,7 @@ TEST(VstRobustness, ClosedOnAnyStateAndManyInstances)
   ASSERT_TRUE(probe);
   EXPECT_EQ(probe->dispatcher(&empty, effGetVstVersion, 0, 0, nullptr, 0.0f), 0);
   EXPECT_EQ(probe->dispatcher(nullptr, effGetVstVersion, 0, 0, nullptr, 0.0f), 0);
-  probe->setParameter(&empty, 0, 0.5f);
-  EXPECT_EQ(probe->getParameter(&empty, 0), 0.0f);
+  probe->setParameter(&empty, kParamBandOn, 0.5f);
+  EXPECT_EQ(probe->getParameter(&empty, kParamBandOn), 0.0f);
   probe->processReplacing(&empty, nullptr, nullptr, 10);
 }

@@ -107,12 +107,14 @@ void AudioThread(AEffect* e, const std::atomic<bool>& stop, Counts& counts)
 void AutomationThread(AEffect* e, const std::atomic<bool>& stop, Counts& counts)
 {
   std::mt19937 rng(2);
-  // Resolution and Input Buffer Size (21, 22) reset the engine: keep them to a small share.
-  std::uniform_int_distribution<int> param(0, 20);
+  // Resolution and Input Buffer Size reset the engine: keep them to a small share.
+  std::uniform_int_distribution<int> param(0, kParamResolution - 1);
+  static_assert(kParamInputBufferSize == kParamResolution + 1, "the two resetting parameters");
   std::uniform_real_distribution<float> position(0.0f, 1.0f);
   for (long step = 0; !stop.load(std::memory_order_relaxed); ++step)
   {
-    const int index = step % 50 == 0 ? 21 + static_cast<int>(step / 50 % 2) : param(rng);
+    const int index =
+        step % 50 == 0 ? kParamResolution + static_cast<int>(step / 50 % 2) : param(rng);
     e->setParameter(e, index, position(rng));
     (void)e->getParameter(e, index);
     counts.automations.fetch_add(1);

@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "engine/Tarvex.h"
+#include "plugin/Tarvex.h"
 #include "tests/vst/RecordingGraphics.h"
 #include "vst/IPlugVST.h"
 
@@ -81,9 +81,9 @@ protected:
 
 TEST_F(VstWrapper, ParameterGestureRequests)
 {
-  plug->BeginInformHostOfParamChange(9);
-  plug->SetParameterFromGUI(9, 0.25);
-  plug->EndInformHostOfParamChange(9);
+  plug->BeginInformHostOfParamChange(kParamBandFreq + 1);
+  plug->SetParameterFromGUI(kParamBandFreq + 1, 0.25);
+  plug->EndInformHostOfParamChange(kParamBandFreq + 1);
   ASSERT_EQ(gRequests.size(), 3u);
   EXPECT_EQ(gRequests[0].opcode, audioMasterBeginEdit);
   EXPECT_EQ(gRequests[0].index, 9);
@@ -212,7 +212,7 @@ TEST_F(VstWrapper, NoHostCallbackAtAll)
   EXPECT_EQ(lonely->HostTempo(), 0.0);
   EXPECT_EQ(lonely->HostSamplePosition(), 0);
   EXPECT_EQ(lonely->HostCode(), kHostUnknown);
-  lonely->SetParameterFromGUI(3, 0.0);
+  lonely->SetParameterFromGUI(kParamBandOn + 3, 0.0);
 }
 
 TEST_F(VstWrapper, EditorOpcodesOnceGraphicsAreAttached)
@@ -273,8 +273,8 @@ TEST_F(VstWrapper, EveryEntryWaitsForThePluginMutex)
          float* io[2] = {buffer.data(), buffer.data() + 512};
          effect->process(effect, io, io, 512);
        }},
-      {"setParameter", [&] { effect->setParameter(effect, 3, 0.0f); }},
-      {"getParameter", [&] { effect->getParameter(effect, 3); }},
+      {"setParameter", [&] { effect->setParameter(effect, kParamBandOn + 3, 0.0f); }},
+      {"getParameter", [&] { effect->getParameter(effect, kParamBandOn + 3); }},
       {"dispatcher", [&] { effect->dispatcher(effect, effGetVstVersion, 0, 0, nullptr, 0.0f); }},
   };
   for (const auto& entry : entries)

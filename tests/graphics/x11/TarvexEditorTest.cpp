@@ -1,8 +1,10 @@
 // The Tarvex bundle's own editor through the X11 view, as a user works it: a knob drag, adding and
-// removing a band by double-click in the plot, and a typed value in a knob's prompt.
-// The bundle must announce its editor (effFlagsHasEditor).
+// removing a band by double-click in the plot, and a typed value in a knob's prompt; at scale 1
+// and at twice its size, asked for through GDK_SCALE or the display's Xft.dpi, with the same
+// gestures at window coordinates. The bundle must announce its editor (effFlagsHasEditor).
 #include "tests/graphics/x11/X11TestHost.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdlib>
@@ -10,12 +12,13 @@
 #include <mutex>
 #include <vector>
 
+#include "dsp/ParamIndex.h"
+
 using namespace x11test;
 
 namespace
 {
 // Parameter indices and panel positions of the Tarvex editor.
-constexpr int kBandAOn = 0, kOverallGain = 17;
 constexpr int kOverallGainX = 648, kOverallGainY = 162; // knob centre; the knob is 50 x 50
 constexpr int kPlotLeft = 32, kPlotTop = 32;            // the 512 x 512 plot's top-left pixel
 
@@ -28,11 +31,27 @@ void BandPointAtZeroDb(double f, int* x, int* y)
   *y = kPlotTop + 511 - static_cast<int>(row + 0.5);
 }
 
-class TarvexEditor : public ::testing::Test
+constexpr int kEditorWidth = 752, kEditorHeight = 576;
+
+struct EditorScaleCase
+{
+  const char* name;
+  const char* gdkScale;  // GDK_SCALE; null: unset
+  const char* resources; // the root window's RESOURCE_MANAGER; null: none
+  int scale;
+};
+
+void PrintTo(const EditorScaleCase& c, std::ostream* os)
+{
+  *os << c.name;
+}
+
+class TarvexEditor : public ::testing::TestWithParam<EditorScaleCase>
 {
 protected:
   void SetUp() override
   {
+    mScale = GetParam().scale;
     // Preferences of this run stay in a folder of its own.
     char folder[] = "/tmp/tarvex-editor-test-XXXXXX";
     ASSERT_NE(mkdtemp(folder), nullptr);
@@ -45,7 +64,15 @@ protected:
     ASSERT_TRUE(*mPlug);
     ASSERT_TRUE(mPlug->HasEditor()) << "the Tarvex bundle must announce its editor";
     ASSERT_TRUE(mSession.Start(true, &error)) << error;
-    mParent = mSession.MakeParent();
+    mSession.GdkScale(GetParam().gdkScale);
+    if (GetParam().resources) mSession.SetResources(GetParam().resources);
+    // The host sizes its window from the size reported before opening.
+    ERect* rect = nullptr;
+    ASSERT_EQ(mPlug->Dispatch(effEditGetRect, 0, 0, &rect), 1);
+    ASSERT_NE(rect, nullptr);
+    ASSERT_EQ(rect->right - rect->left, kEditorWidth * mScale);
+    ASSERT_EQ(rect->bottom - rect->top, kEditorHeight * mScale);
+    mParent = mSession.MakeParent(0, 0, kEditorWidth * mScale, kEditorHeight * mScale);
     Requests().Clear();
     ASSERT_TRUE(mPlug->OpenEditor(mParent));
     // The editor takes over kernel rebuilds only while the host is not processing; an audio
@@ -71,50 +98,90 @@ protected:
     }
   }
 
+  // An editor coordinate in window pixels.
+  int W(int editor) const { return editor * mScale; }
+
   Session mSession;
   std::unique_ptr<Instance> mPlug;
   Window mParent = 0;
+  int mScale = 1;
   std::thread mAudio;
   std::atomic<bool> mStop{false};
   std::string mConfigDir;
 };
 
-TEST_F(TarvexEditor, KnobDragRaisesOverallGain)
+// The window is the editor's size times the factor, and every block of factor x factor pixels is
+// one colour: the editor's picture, not a scaled-down or smoothed one.
+TEST_P(TarvexEditor, WindowIsTheEditorInBlocks)
 {
-  const float before = mPlug->Get(kOverallGain);
-  // 25 pixels up on a 50-pixel knob with gearing 4: +0.125.
-  mSession.Drag(kOverallGainX, kOverallGainY, kOverallGainX, kOverallGainY - 25, 5);
-  ASSERT_TRUE(WaitUntil([&] { return Requests().Count(audioMasterEndEdit, kOverallGain) >= 1; }));
-  EXPECT_NEAR(mPlug->Get(kOverallGain), before + 0.125f, 1e-6); // float parameter precision
+  const std::vector<Window> children = mSession.Children(mParent);
+  ASSERT_EQ(children.size(), 1u);
+  XWindowAttributes attributes;
+  ASSERT_TRUE(XGetWindowAttributes(mSession.display(), children[0], &attributes));
+  EXPECT_EQ(attributes.width, kEditorWidth * mScale);
+  EXPECT_EQ(attributes.height, kEditorHeight * mScale);
+  const int w = kEditorWidth * mScale, h = kEditorHeight * mScale;
+  const std::vector<uint32_t> shown = mSession.Capture(children[0], w, h);
+  ASSERT_EQ(shown.size(), static_cast<size_t>(w) * h);
+  int brokenBlocks = 0;
+  std::vector<uint32_t> colours;
+  for (int y = 0; y < h; y += mScale)
+    for (int x = 0; x < w; x += mScale)
+    {
+      const uint32_t c = shown[static_cast<size_t>(y) * w + x];
+      bool same = true;
+      for (int dy = 0; dy < mScale; ++dy)
+        for (int dx = 0; dx < mScale; ++dx)
+          same &= shown[static_cast<size_t>(y + dy) * w + x + dx] == c;
+      brokenBlocks += !same;
+      if (colours.size() < 1000 && std::find(colours.begin(), colours.end(), c) == colours.end())
+        colours.push_back(c);
+    }
+  EXPECT_EQ(brokenBlocks, 0);
+  // A drawn editor, not an empty window (which would be all blocks too): the panel and the plot
+  // have well over a hundred colours.
+  EXPECT_GT(colours.size(), 100u);
 }
 
-TEST_F(TarvexEditor, DoubleClickRemovesABandAndAddsOne)
+TEST_P(TarvexEditor, KnobDragRaisesOverallGain)
+{
+  const float before = mPlug->Get(kParamOverallGain);
+  // 25 editor pixels up on a 50-pixel knob with gearing 4: +0.125, at any scale.
+  mSession.Drag(W(kOverallGainX), W(kOverallGainY), W(kOverallGainX), W(kOverallGainY - 25), 5);
+  ASSERT_TRUE(
+      WaitUntil([&] { return Requests().Count(audioMasterEndEdit, kParamOverallGain) >= 1; }));
+  EXPECT_NEAR(mPlug->Get(kParamOverallGain), before + 0.125f, 1e-6); // float parameter precision
+}
+
+TEST_P(TarvexEditor, DoubleClickRemovesABandAndAddsOne)
 {
   int x = 0, y = 0;
   BandPointAtZeroDb(80.0, &x, &y); // band A at its default
-  ASSERT_GT(mPlug->Get(kBandAOn), 0.5f);
-  mSession.Click(x, y);
-  mSession.Click(x, y);
-  ASSERT_TRUE(WaitUntil([&] { return mPlug->Get(kBandAOn) < 0.5f; })) << "band A was not removed";
+  ASSERT_GT(mPlug->Get(kParamBandOn), 0.5f);
+  mSession.Click(W(x), W(y));
+  mSession.Click(W(x), W(y));
+  ASSERT_TRUE(WaitUntil([&] { return mPlug->Get(kParamBandOn) < 0.5f; }))
+      << "band A was not removed";
   // An empty spot of the plot: the first band that is off (A) comes back there.
-  mSession.Click(kPlotLeft + 300, kPlotTop + 150);
-  mSession.Click(kPlotLeft + 300, kPlotTop + 150);
-  ASSERT_TRUE(WaitUntil([&] { return mPlug->Get(kBandAOn) > 0.5f; })) << "no band was added";
+  mSession.Click(W(kPlotLeft + 300), W(kPlotTop + 150));
+  mSession.Click(W(kPlotLeft + 300), W(kPlotTop + 150));
+  ASSERT_TRUE(WaitUntil([&] { return mPlug->Get(kParamBandOn) > 0.5f; })) << "no band was added";
   // 20 * 1000^(300/511) Hz, about 1.15 kHz.
   const double expected = 20.0 * std::pow(1000.0, 300.0 / 511.0);
-  EXPECT_NEAR(std::atof(mPlug->ParamText(8).c_str()), expected, expected * 0.01); // 1 %: one column
+  EXPECT_NEAR(std::atof(mPlug->ParamText(kParamBandFreq).c_str()), expected,
+              expected * 0.01); // 1 %: one column
 }
 
 // A band point dragged in the plot reaches the host as a gesture, from the host's GUI thread: begin
 // for gain and frequency, automation as it moves, end at the release, and the last value sent is
 // the one the plug-in holds. The same for the knob; the double-click sends its changes as one.
-TEST_F(TarvexEditor, PlotDragIsRecordedByTheHostOnItsGuiThread)
+TEST_P(TarvexEditor, PlotDragIsRecordedByTheHostOnItsGuiThread)
 {
   constexpr int kBandBGain = 5, kBandBFreq = 9;
   int x = 0, y = 0;
   BandPointAtZeroDb(370.0, &x, &y); // band B at its default
   Requests().Clear();
-  mSession.Drag(x, y, x + 20, y - 60, 6);
+  mSession.Drag(W(x), W(y), W(x + 20), W(y - 60), 6);
   ASSERT_TRUE(WaitUntil([&] { return Requests().Count(audioMasterEndEdit, kBandBFreq) >= 1; }))
       << "no end of gesture";
   std::vector<Request> seen;
@@ -151,13 +218,21 @@ TEST_F(TarvexEditor, PlotDragIsRecordedByTheHostOnItsGuiThread)
     EXPECT_EQ(Requests().CountOffThread(opcode, gui), 0) << opcode;
 }
 
-TEST_F(TarvexEditor, PromptAppliesATypedValue)
+TEST_P(TarvexEditor, PromptAppliesATypedValue)
 {
-  mSession.Click(kOverallGainX, kOverallGainY, 3);
+  mSession.Click(W(kOverallGainX), W(kOverallGainY), 3);
   SleepMs(200);
   mSession.Type("-3");
   mSession.Key(XK_Return);
-  ASSERT_TRUE(WaitUntil([&] { return mPlug->ParamText(kOverallGain) == "-3.00"; }))
-      << mPlug->ParamText(kOverallGain);
+  ASSERT_TRUE(WaitUntil([&] { return mPlug->ParamText(kParamOverallGain) == "-3.00"; }))
+      << mPlug->ParamText(kParamOverallGain);
 }
+
+INSTANTIATE_TEST_SUITE_P(Scales, TarvexEditor,
+                         ::testing::Values(EditorScaleCase{"Nothing", nullptr, nullptr, 1},
+                                           EditorScaleCase{"GdkScale2", "2", nullptr, 2},
+                                           EditorScaleCase{"XftDpi192", nullptr, "Xft.dpi:\t192\n",
+                                                           2}),
+                         [](const ::testing::TestParamInfo<EditorScaleCase>& info)
+                         { return info.param.name; });
 } // namespace

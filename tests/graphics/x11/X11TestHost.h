@@ -11,6 +11,7 @@
 // GoogleTest first: Xlib defines None and Bool as macros.
 #include <gtest/gtest.h>
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
@@ -22,12 +23,14 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "tests/support/ScopedEnv.h"
 #include "tools/x11/XvfbServer.h"
 #include "vst/VstAbi.h"
 
@@ -168,21 +171,25 @@ inline int CountOwnShmSegments()
   return n;
 }
 
-// A private X server and the host's own connection to it. DISPLAY points at it while it runs.
+// A private X server and the host's own connection to it. DISPLAY points at it while it runs;
+// GDK_SCALE is unset meanwhile, so that an editor's scale factor comes only from what a test asks
+// for (GdkScale, SetResources).
 class Session
 {
 public:
   // withShm false starts the server without MIT-SHM, so the view takes the XPutImage path.
-  // depth: of the server's screen (24, or 16 for a 5-6-5 visual).
+  // depth: of the server's screen (24, or 16 for a 5-6-5 visual). The screen, 1600 x 1200, holds
+  // an editor at twice its size.
   bool Start(bool withShm, std::string* error, int depth = 24)
   {
     std::vector<std::string> args;
     if (!withShm) args = {"-extension", "MIT-SHM"};
-    if (!mServer.Start(args, error, 10000, "1024x768x" + std::to_string(depth))) return false;
+    if (!mServer.Start(args, error, 10000, "1600x1200x" + std::to_string(depth))) return false;
     const char* old = getenv("DISPLAY");
     mOldDisplay = old ? old : "";
     mHadDisplay = old != nullptr;
     setenv("DISPLAY", mServer.DisplayName().c_str(), 1);
+    mGdkScale.Set(nullptr);
     mDisplay = XOpenDisplay(mServer.DisplayName().c_str());
     if (!mDisplay)
     {
@@ -207,6 +214,18 @@ public:
       unsetenv("DISPLAY");
   }
   Display* display() const { return mDisplay; }
+
+  // GDK_SCALE for the editors opened from now on (null: unset).
+  void GdkScale(const char* value) { mGdkScale.Set(value); }
+  // The root window's RESOURCE_MANAGER property, as xrdb leaves it ("Xft.dpi:\t192\n"): editors
+  // read it when they connect.
+  void SetResources(const std::string& resources)
+  {
+    XChangeProperty(mDisplay, DefaultRootWindow(mDisplay), XA_RESOURCE_MANAGER, XA_STRING, 8,
+                    PropModeReplace, reinterpret_cast<const unsigned char*>(resources.data()),
+                    static_cast<int>(resources.size()));
+    XSync(mDisplay, False);
+  }
 
   // A mapped top-level window at (x, y) of the editor's size.
   Window MakeParent(int x = 0, int y = 0, int w = 752, int h = 576)
@@ -307,6 +326,20 @@ public:
       return bits >= 8 ? v >> (bits - 8) : v << (8 - bits);
     };
     out.resize(static_cast<size_t>(w) * h);
+    if (image->bits_per_pixel == 32 && image->byte_order == LSBFirst &&
+        visual->red_mask == 0xff0000 && visual->green_mask == 0xff00 && visual->blue_mask == 0xff)
+    {
+      // The common 24-bit screen: words of 0x00RRGGBB (read directly, for large windows).
+      for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+        {
+          uint32_t word;
+          memcpy(&word, image->data + static_cast<size_t>(y) * image->bytes_per_line + 4 * x, 4);
+          out[static_cast<size_t>(y) * w + x] = word & 0xffffff;
+        }
+      XDestroyImage(image);
+      return out;
+    }
     for (int y = 0; y < h; ++y)
       for (int x = 0; x < w; ++x)
       {
@@ -324,6 +357,7 @@ private:
   Display* mDisplay = nullptr;
   std::string mOldDisplay;
   bool mHadDisplay = false;
+  ScopedEnv mGdkScale{"GDK_SCALE", nullptr};
 };
 
 // One plug-in instance of a bundle, opened and running as a host sets it up.
@@ -381,7 +415,10 @@ public:
   {
     const bool opened =
         Dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(static_cast<uintptr_t>(parent))) == 1;
-    if (opened) OpenEditors().push_back(mEffect);
+    // A reopening without a close keeps one entry, which CloseEditor removes.
+    auto& editors = OpenEditors();
+    if (opened && std::find(editors.begin(), editors.end(), mEffect) == editors.end())
+      editors.push_back(mEffect);
     return opened;
   }
   void CloseEditor()

@@ -3,7 +3,9 @@
 #include "tests/graphics/x11/ViewTestPicture.h"
 #include "tests/graphics/x11/X11TestHost.h"
 
+#include <algorithm>
 #include <atomic>
+#include <climits>
 #include <cmath>
 #include <memory>
 
@@ -433,3 +435,225 @@ TEST(X11ViewLifecycle, SixteenBitScreenShowsTheConvertedBitmap)
       }));
   plug.CloseEditor();
 }
+
+// ---- the editor at twice its size ----
+namespace
+{
+// One way of asking for a scale factor, and the factor the editor must then take.
+struct ScaleCase
+{
+  const char* name;
+  const char* gdkScale;  // GDK_SCALE; null: unset
+  const char* resources; // the root window's RESOURCE_MANAGER; null: none
+  int scale;
+  bool shm = true;
+  int depth = 24;
+};
+
+// Test names and failure messages show the case's name.
+void PrintTo(const ScaleCase& c, std::ostream* os)
+{
+  *os << c.name;
+}
+
+const ScaleCase kNoScale{"Nothing", nullptr, nullptr, 1};
+const ScaleCase kGdkScale2{"GdkScale2", "2", nullptr, 2};
+const ScaleCase kXftDpi192{"XftDpi192", nullptr,
+                           "Xft.antialias:\t1\nXft.dpi:\t192\nXft.hinting:\t1\n", 2};
+const ScaleCase kGdkScale2PutImage{"GdkScale2PutImage", "2", nullptr, 2, false};
+
+// The picture at scale: each pixel a scale x scale block.
+std::vector<uint32_t> Blocks(const std::vector<uint32_t>& picture, int scale)
+{
+  std::vector<uint32_t> out(picture.size() * scale * scale);
+  const int w = kWidth * scale;
+  for (size_t i = 0; i < out.size(); ++i)
+  {
+    const int x = static_cast<int>(i % w) / scale, y = static_cast<int>(i / w) / scale;
+    out[i] = picture[static_cast<size_t>(y) * kWidth + x];
+  }
+  return out;
+}
+
+// Opens the view-test editor the way the case asks for its factor, in a parent of the size the
+// plug-in reports before opening (as hosts size their window).
+class X11ViewScale : public ::testing::TestWithParam<ScaleCase>
+{
+protected:
+  void SetUp() override
+  {
+    const ScaleCase& c = GetParam();
+    mScale = c.scale;
+    std::string error;
+    ASSERT_TRUE(mSession.Start(c.shm, &error, c.depth)) << error;
+    mSession.GdkScale(c.gdkScale);
+    if (c.resources) mSession.SetResources(c.resources);
+    ASSERT_NE(ViewTestEntry(), nullptr);
+    mPlug = std::make_unique<Instance>(ViewTestEntry());
+    ASSERT_TRUE(*mPlug);
+    ERect* rect = nullptr;
+    ASSERT_EQ(mPlug->Dispatch(effEditGetRect, 0, 0, &rect), 1);
+    ASSERT_NE(rect, nullptr);
+    EXPECT_EQ(rect->right - rect->left, kWidth * mScale) << "before opening";
+    EXPECT_EQ(rect->bottom - rect->top, kHeight * mScale) << "before opening";
+    mParent = mSession.MakeParent(0, 0, rect->right - rect->left, rect->bottom - rect->top);
+    Requests().Clear();
+    ASSERT_TRUE(mPlug->OpenEditor(mParent));
+    const std::vector<Window> children = mSession.Children(mParent);
+    ASSERT_EQ(children.size(), 1u);
+    mEditor = children[0];
+    ASSERT_TRUE(WaitUntil([&] { return ShowsExpected(); }));
+  }
+  void TearDown() override
+  {
+    if (mPlug && *mPlug) mPlug->CloseEditor();
+    mPlug.reset();
+  }
+  bool ShowsExpected()
+  {
+    static const int kSixteen[3] = {5, 6, 5};
+    return CountMismatches(mSession.Capture(mEditor, kWidth * mScale, kHeight * mScale),
+                           Blocks(ExpectedPicture(*mPlug), mScale),
+                           GetParam().depth == 16 ? kSixteen : nullptr) == 0;
+  }
+  // An editor position in window pixels: the top-left pixel of its block, plus offset (below the
+  // factor: the same editor pixel).
+  int W(int editor, int offset = 0) const { return editor * mScale + offset; }
+
+  Session mSession;
+  std::unique_ptr<Instance> mPlug;
+  Window mParent = 0, mEditor = 0;
+  int mScale = 1;
+};
+
+TEST_P(X11ViewScale, WindowIsTheScaledEditorOfBlocks)
+{
+  XWindowAttributes attributes;
+  ASSERT_TRUE(XGetWindowAttributes(mSession.display(), mEditor, &attributes));
+  EXPECT_EQ(attributes.width, kWidth * mScale);
+  EXPECT_EQ(attributes.height, kHeight * mScale);
+  ERect* rect = nullptr;
+  ASSERT_EQ(mPlug->Dispatch(effEditGetRect, 0, 0, &rect), 1);
+  EXPECT_EQ(rect->right - rect->left, kWidth * mScale) << "while open";
+  EXPECT_EQ(rect->bottom - rect->top, kHeight * mScale) << "while open";
+  // A host-side change reaches every pixel of the knob's blocks.
+  mPlug->Set(kParamKnob, 0.9f);
+  EXPECT_TRUE(WaitUntil([&] { return ShowsExpected(); }));
+  // Closed and opened again, it asks again and takes the same factor.
+  mPlug->CloseEditor();
+  ASSERT_EQ(mPlug->Dispatch(effEditGetRect, 0, 0, &rect), 1);
+  EXPECT_EQ(rect->right - rect->left, kWidth * mScale) << "closed";
+  ASSERT_TRUE(mPlug->OpenEditor(mParent));
+  mEditor = mSession.Children(mParent).at(0);
+  EXPECT_TRUE(WaitUntil([&] { return ShowsExpected(); }));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    WaysOfAsking, X11ViewScale,
+    ::testing::Values(kNoScale, kGdkScale2, kXftDpi192, kGdkScale2PutImage,
+                      ScaleCase{"GdkScale1OverXftDpi192", "1", "Xft.dpi:\t192\n", 1},
+                      ScaleCase{"XftDpi144", nullptr, "Xft.dpi:\t144\n", 2},
+                      ScaleCase{"XftDpi120", nullptr, "Xft.dpi:\t120\n", 1},
+                      ScaleCase{"XftDpiGarbage", nullptr, "Xft.dpi:\tlarge\nXft.dpi\n:::\n", 1},
+                      ScaleCase{"GdkScaleAbcThenXftDpi192", "abc", "Xft.dpi:\t192\n", 2},
+                      ScaleCase{"GdkScale0", "0", nullptr, 1},
+                      ScaleCase{"GdkScaleMinus1", "-1", nullptr, 1},
+                      ScaleCase{"GdkScale2Point6", "2.6", nullptr, 1},
+                      ScaleCase{"GdkScaleHuge", "99999999999999999999999", nullptr, 2},
+                      ScaleCase{"GdkScale2SixteenBit", "2", nullptr, 2, true, 16}),
+    [](const ::testing::TestParamInfo<ScaleCase>& info) { return info.param.name; });
+
+// The gestures of the scale-1 tests at the window's scale: the parameters move exactly as they do
+// there, because the view hands the graphics object editor pixels.
+using X11ViewScaleInput = X11ViewScale;
+
+TEST_P(X11ViewScaleInput, DragWheelAndHoverInEditorPixels)
+{
+  const IRECT c = Centre(KnobRect());
+  const float before = mPlug->Get(kParamKnob);
+  // 32 editor pixels up on the 64-pixel knob with gearing 4: +0.125, at any scale.
+  mSession.Drag(W(c.L), W(c.T), W(c.L), W(c.T - 32), 4);
+  ASSERT_TRUE(WaitUntil([&] { return Requests().Count(audioMasterEndEdit, kParamKnob) == 1; }));
+  EXPECT_NEAR(mPlug->Get(kParamKnob), before + 0.125f, 1e-6); // float parameter precision
+  EXPECT_TRUE(WaitUntil([&] { return ShowsExpected(); }));
+  // One wheel notch: +0.01.
+  const float afterDrag = mPlug->Get(kParamKnob);
+  mSession.Move(W(c.L, mScale - 1), W(c.T, mScale - 1));
+  mSession.Button(4, true);
+  mSession.Button(4, false);
+  ASSERT_TRUE(WaitUntil([&] { return mPlug->Get(kParamKnob) > afterDrag + 0.005f; }));
+  EXPECT_NEAR(mPlug->Get(kParamKnob), afterDrag + 0.01f, 1e-6);
+  // A hover reports the editor x within the recorder: 10 from its left edge, from either window
+  // pixel of that column.
+  const IRECT r = RecorderRect();
+  for (int offset = 0; offset < mScale; ++offset)
+  {
+    mSession.Move(W(r.L + 20), W(r.T + 10));
+    ASSERT_TRUE(WaitUntil([&] { return std::fabs(mPlug->Get(kParamHover) - 0.02f) < 1e-6f; }));
+    mSession.Move(W(r.L + 10, offset), W(r.T + 10));
+    ASSERT_TRUE(WaitUntil([&] { return std::fabs(mPlug->Get(kParamHover) - 0.01f) < 1e-6f; }))
+        << "offset " << offset << ": " << mPlug->Get(kParamHover) * 1000.0f;
+  }
+}
+
+TEST_P(X11ViewScaleInput, DoubleClickSlopIsFourEditorPixels)
+{
+  const IRECT r = Centre(RecorderRect());
+  const float step = 1.0f / 1000.0f; // one count on the 0..1000 parameter
+  // 4 editor pixels apart (8 window pixels at scale 2): one double-click.
+  mSession.Click(W(r.L), W(r.T));
+  mSession.Click(W(r.L + 4), W(r.T + 4));
+  ASSERT_TRUE(WaitUntil([&] { return mPlug->Get(kParamClicks) > 0.5f * step; }));
+  EXPECT_NEAR(mPlug->Get(kParamClicks), step, 1e-6);
+  // 5 editor pixels apart: two single clicks.
+  SleepMs(600);
+  mSession.Click(W(r.L), W(r.T));
+  mSession.Click(W(r.L + 5), W(r.T));
+  SleepMs(200);
+  EXPECT_NEAR(mPlug->Get(kParamClicks), step, 1e-6);
+}
+
+// The prompt covers exactly its field over the knob, scaled; typing and list rows work at scale.
+TEST_P(X11ViewScaleInput, PromptOpensOverItsKnob)
+{
+  const IRECT gain = Centre(GainRect());
+  mSession.Click(W(gain.L), W(gain.T), 3);
+  ASSERT_TRUE(WaitUntil([&] { return !ShowsExpected(); }));
+  SleepMs(50); // a frame more, so the whole prompt is shown
+  // The text field's rule (Cocoa's, the X11 view's too): 42 x 21 editor pixels, centred on the
+  // knob's centre across, from 11 above it to 10 below.
+  const IRECT field(gain.L - 21, gain.T - 11, gain.L + 21, gain.T + 10);
+  const std::vector<uint32_t> shown = mSession.Capture(mEditor, kWidth * mScale, kHeight * mScale);
+  const std::vector<uint32_t> picture = Blocks(ExpectedPicture(*mPlug), mScale);
+  IRECT changed(INT_MAX, INT_MAX, INT_MIN, INT_MIN);
+  for (int y = 0; y < kHeight * mScale; ++y)
+    for (int x = 0; x < kWidth * mScale; ++x)
+    {
+      const size_t i = static_cast<size_t>(y) * kWidth * mScale + x;
+      if (shown[i] == picture[i]) continue;
+      changed = IRECT(std::min(changed.L, x), std::min(changed.T, y), std::max(changed.R, x + 1),
+                      std::max(changed.B, y + 1));
+    }
+  EXPECT_EQ(changed, IRECT(W(field.L), W(field.T), W(field.R), W(field.B)));
+  mSession.Type("-3");
+  mSession.Key(XK_Return);
+  ASSERT_TRUE(WaitUntil([&] { return mPlug->ParamText(kParamGain) == "-3.00"; }))
+      << mPlug->ParamText(kParamGain);
+  EXPECT_TRUE(WaitUntil([&] { return ShowsExpected(); }));
+
+  // The Mode list: field from the knob's centre down 26 pixels, rows of 16 below it; the third
+  // row, "high", is chosen with a click at its middle.
+  const IRECT mode = Centre(ModeRect());
+  mSession.Click(W(mode.L), W(mode.T), 3);
+  ASSERT_TRUE(WaitUntil([&] { return !ShowsExpected(); }));
+  mSession.Click(W(mode.L), W(mode.T + 26 + 2 * 16 + 8));
+  ASSERT_TRUE(WaitUntil([&] { return mPlug->ParamText(kParamMode) == "high"; }))
+      << mPlug->ParamText(kParamMode);
+  EXPECT_TRUE(WaitUntil([&] { return ShowsExpected(); }));
+}
+
+INSTANTIATE_TEST_SUITE_P(WaysOfAsking, X11ViewScaleInput,
+                         ::testing::Values(kNoScale, kGdkScale2, kXftDpi192, kGdkScale2PutImage),
+                         [](const ::testing::TestParamInfo<ScaleCase>& info)
+                         { return info.param.name; });
+} // namespace

@@ -1,4 +1,4 @@
-#include "engine/Limiter.h"
+#include "dsp/Limiter.h"
 
 #include <cfloat>
 #include <cmath>

@@ -1,8 +1,8 @@
-#include "engine/EngineArrays.h"
+#include "dsp/EngineArrays.h"
 
 #include <cstring>
 
-#include "engine/ZeroPages.h"
+#include "dsp/ZeroPages.h"
 
 namespace
 {

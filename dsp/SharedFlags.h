@@ -1,6 +1,6 @@
-// Change flags and counters of InstanceState are plain int32 fields (the record stays trivial so
-// the instance table can be allocated zero-filled); threads hand them over through these atomic
-// accesses.
+// Change flags and counters of the instance state (DspState and the plug-in's InstanceState) are
+// plain int32 fields (the records stay trivial so the instance table can be allocated zero-filled);
+// threads hand them over through these atomic accesses.
 #pragma once
 
 #include <cstdint>
@@ -19,7 +19,7 @@ inline int32_t ExchangeFlag(int32_t& flag, int32_t value)
   return __atomic_exchange_n(&flag, value, __ATOMIC_ACQ_REL);
 }
 
-// Plain double fields of InstanceState that one thread writes and another reads without a lock
+// Plain double fields of the instance state that one thread writes and another reads without a lock
 // (the limiter light, the colour gain, the reveal timer): relaxed, so a reader sees an old or a new
 // value, never a torn one.
 inline double LoadShared(const double& value)

@@ -7,16 +7,17 @@
 // take drawLock then dspLock. Construction, destruction and host notifications run under the
 // plug-in mutex. The editor's thread uses the engine without the mutex, through these locks only
 // (RebuildKernelIfChanged in the idle rule, the hand-off copies). The engine never allocates in
-// steady-state processing; buffers are created at construction and never resized.
+// steady-state processing; buffers are created at construction and never resized. It reaches the
+// plug-in that owns it only through a DspHost (DspHost.h).
 #pragma once
 
 #include <cstdint>
 
-#include "engine/Fft.h"
-#include "engine/KernelSynth.h"
+#include "dsp/Fft.h"
+#include "dsp/KernelSynth.h"
 
-class IPlugBase;
-struct InstanceState;
+class DspHost;
+struct DspState;
 
 // Largest transform length; blocks and kernels are sized so that N never exceeds it.
 constexpr int kMaxFftSize = 64000;
@@ -81,26 +82,27 @@ int CaptureLength(double sampleRate);
 void FadeWindow(double* buffer, int length, bool fadeOut);
 
 // Engine part of construction, after the parameters and the instance slot exist: creates every
-// array, plan and lock of the engine and the slot and fills the band table from the parameters. The
-// caller then reads the preferences and calls ConfigureDsp(plug, engine, state, 0, ...). False when
-// memory or a lock could not be had (the engine then processes nothing and passes silence).
-bool CreateEngine(IPlugBase& plug, TarvexEngine& engine, InstanceState& state);
+// array, plan and lock of the engine and the slot, fills the band table from the parameters and
+// points state.host at host. The caller then reads the preferences and calls ConfigureDsp(host,
+// engine, state, 0, ...). False when memory or a lock could not be had (the engine then processes
+// nothing and passes silence).
+bool CreateEngine(DspHost& host, TarvexEngine& engine, DspState& state);
 // Releases everything CreateEngine made; the slot keeps no dangling pointer.
-void DestroyEngine(TarvexEngine& engine, InstanceState& state);
+void DestroyEngine(TarvexEngine& engine, DspState& state);
 
 // Chooses L, N and B, rebuilds the kernel from the band table as it is and reports the latency. No
 // locks: construction, or inside ResetDsp.
-void ConfigureDsp(IPlugBase& plug, TarvexEngine& engine, InstanceState& state, int hostBlock,
+void ConfigureDsp(DspHost& host, TarvexEngine& engine, DspState& state, int hostBlock,
                   double inputBufferSize, double resolution);
 // ConfigureDsp under drawLock and dspLock after clearing every buffer (the audio in flight is
 // lost: every value a configuration since the last clear may have written is zeroed), and writes
 // the "Delay: ..." readout into the label line.
-void ResetDsp(IPlugBase& plug, TarvexEngine& engine, InstanceState& state, int hostBlock,
+void ResetDsp(DspHost& host, TarvexEngine& engine, DspState& state, int hostBlock,
               double inputBufferSize, double resolution);
 
 // ResetDsp only when neither lock is held (the editor is not drawing); never waits. False when it
 // did nothing.
-bool TryResetDsp(IPlugBase& plug, TarvexEngine& engine, InstanceState& state, int hostBlock,
+bool TryResetDsp(DspHost& host, TarvexEngine& engine, DspState& state, int hostBlock,
                  double inputBufferSize, double resolution);
 
 // Audio thread: processes frames samples of one channel (second input not connected) or two. A call
@@ -110,26 +112,21 @@ bool TryResetDsp(IPlugBase& plug, TarvexEngine& engine, InstanceState& state, in
 // to zero (the caller's floating-point control word is restored on return). A kernel rebuild
 // cross-fades over one block from the kernel that was playing; the first block after construction
 // or a reset has none to fade from and uses the settings it finds from its first sample.
-void ProcessEngineFrames(IPlugBase& plug, TarvexEngine& engine, InstanceState& state,
-                         double** inputs, double** outputs, int frames);
+void ProcessEngineFrames(DspHost& host, TarvexEngine& engine, DspState& state, double** inputs,
+                         double** outputs, int frames);
 
 // Host reset: at a new (positive, finite) sample rate, resets the DSP and the capture; otherwise
 // nothing.
-void EngineHostReset(IPlugBase& plug, TarvexEngine& engine, InstanceState& state);
+void EngineHostReset(DspHost& host, TarvexEngine& engine, DspState& state);
 
 // Pending kernel rebuild, if paramsChanged is set: maps parameters to bands (or bands back to
 // parameters after an edit in the display), keeps the old spectrum in synth.previous, synthesises
 // and publishes the new kernel into the convolution kernel. Caller holds dspLock. True when it
 // rebuilt.
-bool RebuildKernelIfChanged(IPlugBase& plug, InstanceState& state);
+bool RebuildKernelIfChanged(DspHost& host, DspState& state);
 
 // Band table from the current parameter values.
-void BandsFromParams(const IPlugBase& plug, BandPoint* bandTable);
-// The band parameter values (the first kBandParamCount of values, which holds kParamGainScale + 1)
-// that the band table gives, in the conversion the rebuild uses after an edit in the display; the
-// globals in values are the parameters' own. Writes no parameter; may lower a band's freq to 20 kHz
-// before Transpose as that conversion does.
-void BandParamValuesFromTable(const IPlugBase& plug, BandPoint* bandTable, double* values);
-// Band parameters from the band table after an edit in the display; updates the editor's knobs when
-// graphics exist and asks the host to refresh its parameter display.
-void ParamsFromBands(IPlugBase& plug, InstanceState& state);
+void BandsFromParams(const DspHost& host, BandPoint* bandTable);
+// Band parameters from the band table after an edit in the display, handed to
+// host.TakeEditedBandParams, which stores and shows them.
+void ParamsFromBands(DspHost& host, DspState& state);

@@ -1,6 +1,6 @@
 // Tests of the real FFT against a long-double DFT and FFTW, plus its plan, layout and error
 // contracts.
-#include "engine/Fft.h"
+#include "dsp/Fft.h"
 
 #include <gtest/gtest.h>
 

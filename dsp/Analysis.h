@@ -4,22 +4,22 @@
 // Hz at c = 0).
 #pragma once
 
-struct InstanceState;
+struct DspState;
 
 // Audio thread, under dspLock: writes the call's input into the capture rings while the display has
 // drawn within the last second of audio, and advances samplesSinceDraw. channels is 1 or 2; with
 // one the first input feeds both rings.
-void CaptureInput(InstanceState& state, double* const* inputs, int frames, int channels);
+void CaptureInput(DspState& state, double* const* inputs, int frames, int channels);
 
 // Display thread: spectrumColumns (left, right, sum) from the capture rings. Never waits for the
 // audio thread: false (nothing changed, captureChanged still set) while processing holds dspLock.
 // Call outside dspLock.
-bool AnalyseCapture(InstanceState& state, int columns);
+bool AnalyseCapture(DspState& state, int columns);
 
 // Display thread: kernelColumns, the magnitude of the published kernel per column.
-void KernelResponseColumns(InstanceState& state, int columns);
+void KernelResponseColumns(DspState& state, int columns);
 
 // Display thread, once per frame before the frame takes drawLock: after 16 frames without a process
 // call, performs pending kernel rebuilds itself (under dspLock) and clears the spectrum once (the
 // three spectrumColumns arrays, the capture spectra and a pending input analysis).
-void RunDisplayIdleRule(InstanceState& state);
+void RunDisplayIdleRule(DspState& state);

@@ -9,9 +9,9 @@
 
 #include <cstdint>
 
-#include "engine/BandCurve.h"
-#include "engine/Fft.h"
-#include "engine/SemLock.h"
+#include "dsp/BandCurve.h"
+#include "dsp/Fft.h"
+#include "dsp/SemLock.h"
 
 struct KernelSynth
 {

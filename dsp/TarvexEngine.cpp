@@ -1,4 +1,4 @@
-#include "engine/TarvexEngine.h"
+#include "dsp/TarvexEngine.h"
 
 #include <cmath>
 #include <cstdio>
@@ -10,13 +10,12 @@
 #include <xmmintrin.h>
 #endif
 
-#include "core/IPlugBase.h"
-#include "engine/Analysis.h"
-#include "engine/EngineArrays.h"
-#include "engine/InstanceState.h"
-#include "engine/Limiter.h"
-#include "engine/SharedFlags.h"
-#include "graphics/IGraphics.h"
+#include "dsp/Analysis.h"
+#include "dsp/DspHost.h"
+#include "dsp/DspState.h"
+#include "dsp/EngineArrays.h"
+#include "dsp/Limiter.h"
+#include "dsp/SharedFlags.h"
 
 namespace
 {
@@ -28,10 +27,6 @@ constexpr int kNiceSizes[36] = {100,   180,   240,   320,   400,   500,   720,  
 constexpr int kMinBlockSize = 128;
 // Longest kernel that still leaves a block of kMinBlockSize in the largest transform.
 constexpr int kMaxKernelLength = kMaxFftSize - kMinBlockSize + 1;
-// Parameter indices of the settings the engine reads on the audio thread.
-constexpr int kResolutionParam = 21;
-constexpr int kInputBufferSizeParam = 22;
-constexpr int kLimiterParam = 23;
 
 // A setting read from a parameter, kept within the range the sizes are computed for (NaN:
 // fallback).
@@ -47,12 +42,6 @@ long long WholeSampleRate(double sampleRate)
   if (!(sampleRate >= 1.0)) return 1;
   if (sampleRate > 1e7) return 10000000;
   return static_cast<long long>(sampleRate);
-}
-
-double ParamValue(const IPlugBase& plug, int index)
-{
-  const IParam* p = plug.GetParam(index);
-  return p ? p->Value() : 0.0;
 }
 
 // Zeroes every value the configurations since the last clear may have written (the arrays are
@@ -89,7 +78,7 @@ void NoteUsedLengths(TarvexEngine& e)
   }
 }
 
-void SynthesizeFromState(TarvexEngine& e, InstanceState& s)
+void SynthesizeFromState(TarvexEngine& e, DspState& s)
 {
   SynthesizeKernel(&e.synth, s.bandTable, s.sortedPoints, e.mKernelLength, e.mFftSize,
                    e.mSampleRate, s.displayCurve, &s.curveChanged, s.curveLock, kDisplayColumns,
@@ -129,7 +118,7 @@ void ConvolveStereoAndAdd(TarvexEngine& e)
 
 // Stereo block step: the cross-fade keeps the left block in mSavedInput and the right one in mWork
 // (which the stereo transform does not use).
-void ConvolveStereoBlock(TarvexEngine& e, InstanceState& s, bool kernelChanged)
+void ConvolveStereoBlock(TarvexEngine& e, DspState& s, bool kernelChanged)
 {
   const int n = e.mFftSize;
   if (kernelChanged)
@@ -164,13 +153,13 @@ bool StereoTransformPays(int n)
   return true;
 }
 
-void RunBlockStep(IPlugBase& plug, TarvexEngine& e, InstanceState& s, int channels)
+void RunBlockStep(DspHost& host, TarvexEngine& e, DspState& s, int channels)
 {
   const int n = e.mFftSize;
   // A rebuild cross-fades from the kernel that was playing; before the first block since the last
   // reset none was (settings restored before the first block, or changed with Resolution), and the
   // new kernel applies from the first sample.
-  const bool rebuilt = RebuildKernelIfChanged(plug, s);
+  const bool rebuilt = RebuildKernelIfChanged(host, s);
   const bool kernelChanged = rebuilt && e.mBlockConvolved;
   e.mBlockConvolved = true;
   if (channels == 2 && StereoTransformPays(n))
@@ -215,7 +204,7 @@ void CopySanitised(const double* from, double* to, int count)
 }
 
 // One run of at most B frames: gather, capture, block step when the block is full, play out, limit.
-void ProcessRun(IPlugBase& plug, TarvexEngine& e, InstanceState& s, double* const* inputs,
+void ProcessRun(DspHost& host, TarvexEngine& e, DspState& s, double* const* inputs,
                 double* const* outputs, int frames, int channels, double threshold)
 {
   const int b = e.mBlockSize;
@@ -230,7 +219,7 @@ void ProcessRun(IPlugBase& plug, TarvexEngine& e, InstanceState& s, double* cons
 
   CaptureInput(s, inputs, frames, channels);
 
-  if (e.mInputFill == b) RunBlockStep(plug, e, s, channels);
+  if (e.mInputFill == b) RunBlockStep(host, e, s, channels);
 
   const int first = frames < e.mRingSize - e.mReadPos ? frames : e.mRingSize - e.mReadPos;
   for (int c = 0; c < channels; ++c)
@@ -276,7 +265,7 @@ private:
 #endif
 };
 
-bool Ready(const TarvexEngine& e, const InstanceState& s)
+bool Ready(const TarvexEngine& e, const DspState& s)
 {
   return e.mConvKernel && e.mConvPlan && e.mStereoPlan && s.dspLock && s.drawLock && e.mFftSize > 0;
 }
@@ -330,59 +319,36 @@ void FadeWindow(double* buffer, int length, bool fadeOut)
   }
 }
 
-void BandsFromParams(const IPlugBase& plug, BandPoint* bandTable)
+void BandsFromParams(const DspHost& host, BandPoint* bandTable)
 {
-  double values[kParamGainScale + 1];
-  for (int i = 0; i <= kParamGainScale; ++i) values[i] = ParamValue(plug, i);
+  double values[kCurveParamCount];
+  for (int i = 0; i < kCurveParamCount; ++i) values[i] = host.ParamValue(i);
   BandsFromParamValues(values, bandTable);
 }
 
-void BandParamValuesFromTable(const IPlugBase& plug, BandPoint* bandTable, double* values)
+void ParamsFromBands(DspHost& host, DspState& state)
 {
-  double lo[kParamGainScale + 1];
-  double hi[kParamGainScale + 1];
-  for (int i = 0; i <= kParamGainScale; ++i)
+  double values[kCurveParamCount];
+  double lo[kCurveParamCount];
+  double hi[kCurveParamCount];
+  for (int i = 0; i < kCurveParamCount; ++i)
   {
-    const IParam* p = plug.GetParam(i);
-    values[i] = p ? p->Value() : 0.0;
-    lo[i] = p ? p->mMin : 0.0;
-    hi[i] = p ? p->mMax : 0.0;
+    values[i] = host.ParamValue(i);
+    host.ParamRange(i, &lo[i], &hi[i]);
   }
-  ParamValuesFromBands(bandTable, values, lo, hi);
+  ParamValuesFromBands(state.bandTable, values, lo, hi);
+  host.TakeEditedBandParams(values);
 }
 
-void ParamsFromBands(IPlugBase& plug, InstanceState& state)
-{
-  double values[kParamGainScale + 1];
-  BandParamValuesFromTable(plug, state.bandTable, values);
-  for (int i = 0; i < kBandParamCount; ++i)
-    if (IParam* p = plug.GetParam(i)) p->mValue = values[i];
-
-  if (IGraphics* gui = plug.GetGUI())
-  {
-    const int band = state.selectedBand;
-    if (band >= 0 && band < kBandCount)
-    {
-      for (int index : {kParamBandGain + band, kParamBandFreq + band, kParamBandSlope + band})
-        if (IParam* p = plug.GetParam(index))
-          gui->SetParameterFromPlugin(index, p->ToNormalised(), true);
-    }
-    for (int index : {int(kParamTranspose), int(kParamOverallGain), int(kParamGainScale)})
-      if (IParam* p = plug.GetParam(index))
-        gui->SetParameterFromPlugin(index, p->ToNormalised(), true);
-  }
-  plug.RequestHostRefresh();
-}
-
-bool RebuildKernelIfChanged(IPlugBase& plug, InstanceState& s)
+bool RebuildKernelIfChanged(DspHost& host, DspState& s)
 {
   if (!LoadFlag(s.paramsChanged) || !s.synth) return false;
   const int32_t fromDisplay = LoadFlag(s.editedInDisplay);
   StoreFlag(s.paramsChanged, 0);
   if (fromDisplay)
-    ParamsFromBands(plug, s);
+    ParamsFromBands(host, s);
   else
-    BandsFromParams(plug, s.bandTable);
+    BandsFromParams(host, s.bandTable);
 
   KernelSynth* synth = s.synth;
   const int n = *s.fftSizeRef;
@@ -397,7 +363,7 @@ bool RebuildKernelIfChanged(IPlugBase& plug, InstanceState& s)
   return true;
 }
 
-void ConfigureDsp(IPlugBase& plug, TarvexEngine& e, InstanceState& s, int hostBlock,
+void ConfigureDsp(DspHost& host, TarvexEngine& e, DspState& s, int hostBlock,
                   double inputBufferSize, double resolution)
 {
   const int l = KernelLength(e.mSampleRate, resolution);
@@ -420,17 +386,17 @@ void ConfigureDsp(IPlugBase& plug, TarvexEngine& e, InstanceState& s, int hostBl
   NoteUsedLengths(e);
   e.mConvPlan->initialised = 0;
   e.mStereoPlan->initialised = 0;
-  plug.ReportLatency(e.mLatency);
+  host.ReportLatency(e.mLatency);
 }
 
 namespace
 {
 // ResetDsp with drawLock and dspLock held.
-void ResetDspLocked(IPlugBase& plug, TarvexEngine& e, InstanceState& s, int hostBlock,
+void ResetDspLocked(DspHost& host, TarvexEngine& e, DspState& s, int hostBlock,
                     double inputBufferSize, double resolution)
 {
   ClearDspBuffers(e);
-  ConfigureDsp(plug, e, s, hostBlock, inputBufferSize, resolution);
+  ConfigureDsp(host, e, s, hostBlock, inputBufferSize, resolution);
   const double sr = e.mSampleRate;
   std::snprintf(s.labelLineText, sizeof(s.labelLineText),
                 "Delay: %.0f ms (kernel: %0.f ms, buffer: %0.f ms)", e.mLatency * 1000 / sr,
@@ -438,18 +404,18 @@ void ResetDspLocked(IPlugBase& plug, TarvexEngine& e, InstanceState& s, int host
 }
 } // namespace
 
-void ResetDsp(IPlugBase& plug, TarvexEngine& e, InstanceState& s, int hostBlock,
-              double inputBufferSize, double resolution)
+void ResetDsp(DspHost& host, TarvexEngine& e, DspState& s, int hostBlock, double inputBufferSize,
+              double resolution)
 {
   SemLockAcquire(s.drawLock);
   SemLockAcquire(s.dspLock);
-  ResetDspLocked(plug, e, s, hostBlock, inputBufferSize, resolution);
+  ResetDspLocked(host, e, s, hostBlock, inputBufferSize, resolution);
   SemLockRelease(s.dspLock);
   SemLockRelease(s.drawLock);
 }
 
-bool TryResetDsp(IPlugBase& plug, TarvexEngine& e, InstanceState& s, int hostBlock,
-                 double inputBufferSize, double resolution)
+bool TryResetDsp(DspHost& host, TarvexEngine& e, DspState& s, int hostBlock, double inputBufferSize,
+                 double resolution)
 {
   if (!SemLockTryAcquire(s.drawLock)) return false;
   if (!SemLockTryAcquire(s.dspLock))
@@ -457,26 +423,26 @@ bool TryResetDsp(IPlugBase& plug, TarvexEngine& e, InstanceState& s, int hostBlo
     SemLockRelease(s.drawLock);
     return false;
   }
-  ResetDspLocked(plug, e, s, hostBlock, inputBufferSize, resolution);
+  ResetDspLocked(host, e, s, hostBlock, inputBufferSize, resolution);
   SemLockRelease(s.dspLock);
   SemLockRelease(s.drawLock);
   return true;
 }
 
-void ProcessEngineFrames(IPlugBase& plug, TarvexEngine& e, InstanceState& s, double** inputs,
+void ProcessEngineFrames(DspHost& host, TarvexEngine& e, DspState& s, double** inputs,
                          double** outputs, int frames)
 {
   StoreFlag(s.idleFrames, 0);
   if (!Ready(e, s) || !inputs || !outputs) return;
   const FlushDenormals flush;
-  const double ibs = ParamValue(plug, kInputBufferSizeParam);
-  const double resolution = ParamValue(plug, kResolutionParam);
+  const double ibs = host.ParamValue(kParamInputBufferSize);
+  const double resolution = host.ParamValue(kParamResolution);
   // The audio thread never waits for a display frame: a reset that finds the editor drawing stays
   // requested and runs at a later call.
-  if (ExchangeFlag(s.resetRequested, 0) && !TryResetDsp(plug, e, s, 0, ibs, resolution))
+  if (ExchangeFlag(s.resetRequested, 0) && !TryResetDsp(host, e, s, 0, ibs, resolution))
     StoreFlag(s.resetRequested, 1);
 
-  const int channels = plug.InputConnected(1) ? 2 : 1;
+  const int channels = host.SecondInputConnected() ? 2 : 1;
   for (int c = 0; c < channels; ++c)
     if (!inputs[c] || !outputs[c]) return;
 
@@ -489,16 +455,16 @@ void ProcessEngineFrames(IPlugBase& plug, TarvexEngine& e, InstanceState& s, dou
     double* in[2] = {inputs[0] + done, channels > 1 ? inputs[1] + done : nullptr};
     double* out[2] = {outputs[0] + done, channels > 1 ? outputs[1] + done : nullptr};
     SemLockAcquire(s.dspLock);
-    const double threshold = LimiterThreshold(ParamValue(plug, kLimiterParam));
-    ProcessRun(plug, e, s, in, out, run, channels, threshold);
+    const double threshold = LimiterThreshold(host.ParamValue(kParamLimiter));
+    ProcessRun(host, e, s, in, out, run, channels, threshold);
     SemLockRelease(s.dspLock);
     done += run;
   } while (done < frames);
 }
 
-void EngineHostReset(IPlugBase& plug, TarvexEngine& e, InstanceState& s)
+void EngineHostReset(DspHost& host, TarvexEngine& e, DspState& s)
 {
-  const double rate = plug.GetSampleRate();
+  const double rate = host.SampleRate();
   if (!(rate != e.mSampleRate) || !(rate > 0.0) || !std::isfinite(rate) || !Ready(e, s)) return;
   // The editor's frame (drawLock) and its idle rebuild (dspLock) read the rate without the mutex.
   SemLockAcquire(s.drawLock);
@@ -507,8 +473,8 @@ void EngineHostReset(IPlugBase& plug, TarvexEngine& e, InstanceState& s)
   s.sampleRate = rate;
   SemLockRelease(s.dspLock);
   SemLockRelease(s.drawLock);
-  ResetDsp(plug, e, s, 0, ParamValue(plug, kInputBufferSizeParam),
-           ParamValue(plug, kResolutionParam));
+  ResetDsp(host, e, s, 0, host.ParamValue(kParamInputBufferSize),
+           host.ParamValue(kParamResolution));
   SemLockAcquire(s.drawLock);
   SemLockAcquire(s.dspLock);
   s.captureLength = CaptureLength(rate);
@@ -558,10 +524,11 @@ void FreePlan(FftPlan*& plan)
 }
 } // namespace
 
-bool CreateEngine(IPlugBase& plug, TarvexEngine& e, InstanceState& s)
+bool CreateEngine(DspHost& host, TarvexEngine& e, DspState& s)
 {
   std::memset(static_cast<void*>(&e), 0, sizeof(TarvexEngine));
-  double rate = plug.GetSampleRate();
+  s.host = &host;
+  double rate = host.SampleRate();
   if (!(rate > 0.0) || !std::isfinite(rate)) rate = 44100.0;
   e.mSampleRate = rate;
   s.sampleRate = rate;
@@ -598,13 +565,12 @@ bool CreateEngine(IPlugBase& plug, TarvexEngine& e, InstanceState& s)
   std::memset(static_cast<void*>(s.displayPoints), 0, sizeof(s.displayPoints));
   std::memset(static_cast<void*>(s.displayPointsCopy), 0, sizeof(s.displayPointsCopy));
   s.displayPointCount = s.displayPointCountCopy = 0;
-  BandsFromParams(plug, s.bandTable);
+  BandsFromParams(host, s.bandTable);
   for (int i = 0; i < kBandCount; ++i)
   {
     s.bandTable[i].bandIndex = i;
     s.bandTable[i].resetFreq = s.bandTable[i].on ? s.bandTable[i].freq : -1.0;
   }
-  s.selectedBand = 0;
   s.idleFrames = 0;
   s.samplesSinceDraw = 0;
   s.limiterEnvelope = 0.0;
@@ -641,7 +607,7 @@ bool CreateEngine(IPlugBase& plug, TarvexEngine& e, InstanceState& s)
   return ok;
 }
 
-void DestroyEngine(TarvexEngine& e, InstanceState& s)
+void DestroyEngine(TarvexEngine& e, DspState& s)
 {
   KernelSynthFree(&e.synth);
   for (int c = 0; c < 2; ++c)
@@ -670,6 +636,7 @@ void DestroyEngine(TarvexEngine& e, InstanceState& s)
   FreeSemLock(s.curveLock);
   FreeSemLock(s.drawLock);
   FreeSemLock(s.dspLock);
+  s.host = nullptr;
   s.synth = nullptr;
   s.convKernelRef = nullptr;
   s.fftSizeRef = nullptr;

@@ -9,11 +9,12 @@
 
 #include <cstdint>
 
+#include "dsp/ParamIndex.h"
+
 // -(60 + 20 / ln 10): amplitude 0 on the curve scale, shown as "-INF".
 constexpr double kCurveDbFloor = -68.68588963806504;
 constexpr double kCurveDbCeiling = 60.0;
 
-constexpr int kBandCount = 4;
 // Left end point, up to four bands, right end point.
 constexpr int kSortedPointCount = kBandCount + 2;
 
@@ -46,21 +47,8 @@ struct BandPoint
   int32_t bandIndex; // 0 .. 3 for bands A .. D
 };
 
-// Parameter indices of the band parameters and of the globals that shape the curve.
-enum BandParamIndex
-{
-  kParamBandOn = 0,     // 0 .. 3
-  kParamBandGain = 4,   // 4 .. 7, curve dB
-  kParamBandFreq = 8,   // 8 .. 11, Hz
-  kParamBandSlope = 12, // 12 .. 15, dB per octave
-  kParamTranspose = 16, // semitones
-  kParamOverallGain = 17,
-  kParamGainScale = 18,
-};
-// The band parameters (on, gain, frequency and slope of the four bands) come first.
-constexpr int kBandParamCount = kParamTranspose;
-
-// Writes on, freq, gain and slope of the four records from parameter values indexed as above.
+// Writes on, freq, gain and slope of the four records from the kCurveParamCount parameter values
+// (indexed as in ParamIndex.h).
 void BandsFromParamValues(const double* paramValues, BandPoint* bandTable);
 
 // Inverse mapping after an edit in the display: writes the 16 band parameter values, each clamped

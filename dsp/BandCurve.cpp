@@ -1,4 +1,4 @@
-#include "engine/BandCurve.h"
+#include "dsp/BandCurve.h"
 
 #include <cmath>
 #include <cstring>

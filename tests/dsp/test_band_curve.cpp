@@ -2,11 +2,11 @@
 #include <cstring>
 #include <gtest/gtest.h>
 
-#include "engine/BandCurve.h"
+#include "dsp/BandCurve.h"
 
 namespace
 {
-constexpr int kParams = 19;
+constexpr int kParams = kCurveParamCount;
 
 struct CurveParams
 {

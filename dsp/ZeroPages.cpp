@@ -1,4 +1,4 @@
-#include "engine/ZeroPages.h"
+#include "dsp/ZeroPages.h"
 
 #include <cstdlib>
 #include <sys/mman.h>

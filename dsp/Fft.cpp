@@ -4,7 +4,7 @@
 // 8-, 9- and 10-point kernels) and a general stage for other primes, vectorised with SSE2
 // everywhere and with AVX, AVX2 + FMA or AVX-512 where the processor has them (chosen at run time;
 // scalar, SSE2 and AVX results are bit-identical, the fused multiply-add sets differ by rounding).
-#include "engine/Fft.h"
+#include "dsp/Fft.h"
 
 #include <atomic>
 #include <cmath>
@@ -15,7 +15,7 @@
 
 #include <immintrin.h>
 
-#include "engine/ZeroPages.h"
+#include "dsp/ZeroPages.h"
 
 namespace
 {
@@ -320,8 +320,8 @@ void FactorLength(int n, int32_t* factors)
 namespace sse2
 {
 #define TARVEX_FFT_WITH_AVX 0
-#include "engine/FftKernels.h"
-#include "engine/FftLanes.h"
+#include "dsp/FftKernels.h"
+#include "dsp/FftLanes.h"
 #undef TARVEX_FFT_WITH_AVX
 
 void Forward(const StagePlan& plan, const double* tables, const double* src, double* dst,
@@ -366,8 +366,8 @@ void StereoScalar(const StagePlan& plan, const double* tables, const double* con
 namespace avx
 {
 #define TARVEX_FFT_WITH_AVX 1
-#include "engine/FftKernels.h"
-#include "engine/FftLanes.h"
+#include "dsp/FftKernels.h"
+#include "dsp/FftLanes.h"
 #undef TARVEX_FFT_WITH_AVX
 
 void Forward(const StagePlan& plan, const double* tables, const double* src, double* dst,
@@ -399,8 +399,8 @@ void Stereo(const StagePlan& plan, const double* tables, const double* const* in
 namespace fma
 {
 #define TARVEX_FFT_WITH_AVX 1
-#include "engine/FftKernels.h"
-#include "engine/FftLanes.h"
+#include "dsp/FftKernels.h"
+#include "dsp/FftLanes.h"
 #undef TARVEX_FFT_WITH_AVX
 
 void Forward(const StagePlan& plan, const double* tables, const double* src, double* dst,
@@ -430,8 +430,8 @@ void Stereo(const StagePlan& plan, const double* tables, const double* const* in
 namespace avx512
 {
 #define TARVEX_FFT_WITH_AVX 1
-#include "engine/FftKernels.h"
-#include "engine/FftLanes.h"
+#include "dsp/FftKernels.h"
+#include "dsp/FftLanes.h"
 #undef TARVEX_FFT_WITH_AVX
 
 void Forward(const StagePlan& plan, const double* tables, const double* src, double* dst,

@@ -4,8 +4,8 @@
 #include <thread>
 #include <vector>
 
-#include "engine/Limiter.h"
-#include "engine/SemLock.h"
+#include "dsp/Limiter.h"
+#include "dsp/SemLock.h"
 
 namespace
 {

@@ -1,4 +1,4 @@
-#include "engine/SemLock.h"
+#include "dsp/SemLock.h"
 
 #include <cerrno>
 #include <cstdio>

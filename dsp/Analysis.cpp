@@ -1,16 +1,16 @@
-#include "engine/Analysis.h"
+#include "dsp/Analysis.h"
 
 #include <climits>
 #include <cmath>
 #include <cstring>
 
-#include "engine/BandCurve.h"
-#include "engine/EngineArrays.h"
-#include "engine/Fft.h"
-#include "engine/InstanceState.h"
-#include "engine/SemLock.h"
-#include "engine/SharedFlags.h"
-#include "engine/TarvexEngine.h"
+#include "dsp/BandCurve.h"
+#include "dsp/DspState.h"
+#include "dsp/EngineArrays.h"
+#include "dsp/Fft.h"
+#include "dsp/SemLock.h"
+#include "dsp/SharedFlags.h"
+#include "dsp/TarvexEngine.h"
 
 namespace
 {
@@ -50,7 +50,7 @@ int BinFloor(double b, int limit)
 }
 } // namespace
 
-void CaptureInput(InstanceState& s, double* const* inputs, int frames, int channels)
+void CaptureInput(DspState& s, double* const* inputs, int frames, int channels)
 {
   const int32_t sinceDraw = LoadFlag(s.samplesSinceDraw);
   if (static_cast<double>(sinceDraw) < s.sampleRate && frames > 0)
@@ -91,7 +91,7 @@ void CaptureInput(InstanceState& s, double* const* inputs, int frames, int chann
   StoreFlag(s.samplesSinceDraw, next > INT32_MAX ? INT32_MAX : static_cast<int32_t>(next));
 }
 
-bool AnalyseCapture(InstanceState& s, int columns)
+bool AnalyseCapture(DspState& s, int columns)
 {
   // The audio thread writes the rings under dspLock. They are unwrapped under it too, taken
   // without waiting (a copy of two rings, microseconds): while processing holds it, the analysis
@@ -156,7 +156,7 @@ bool AnalyseCapture(InstanceState& s, int columns)
   return true;
 }
 
-void KernelResponseColumns(InstanceState& s, int columns)
+void KernelResponseColumns(DspState& s, int columns)
 {
   std::memset(s.kernelColumns, 0, sizeof(double) * columns);
   const int n = *s.fftSizeRef;
@@ -179,7 +179,7 @@ void KernelResponseColumns(InstanceState& s, int columns)
   }
 }
 
-void RunDisplayIdleRule(InstanceState& s)
+void RunDisplayIdleRule(DspState& s)
 {
   const int32_t idle = LoadFlag(s.idleFrames);
   if (idle < kIdleFramesBeforeTakeOver)
@@ -191,7 +191,7 @@ void RunDisplayIdleRule(InstanceState& s)
     return;
   }
   SemLockAcquire(s.dspLock);
-  if (LoadFlag(s.paramsChanged) && s.plug) RebuildKernelIfChanged(*s.plug, s);
+  if (LoadFlag(s.paramsChanged) && s.host) RebuildKernelIfChanged(*s.host, s);
   SemLockRelease(s.dspLock);
   if (idle != kIdleHandled)
   {

@@ -3,22 +3,25 @@
 // `InstanceInfo` (what it needs from its host at creation) and a constructor
 // Wrapper(const InstanceInfo&, <the IPlugBase constructor arguments>).
 //
-// The class only glues the plug-in base to the engine: the engine and its shared state are plain
-// records and functions of the engine library.
+// The class only glues the plug-in base to the DSP (dsp/, through its PlugDspHost), the instance
+// layer (engine/) and the editor (editor/): the engine and its shared state are plain records and
+// functions of those libraries.
 #pragma once
 
 #include <cstdio>
 #include <cstring>
 
 #include "core/IPlugBase.h"
+#include "dsp/SharedFlags.h"
+#include "dsp/TarvexEngine.h"
 #include "editor/CreateEditor.h"
 #include "engine/InstanceState.h"
 #include "engine/InstanceTable.h"
 #include "engine/Prefs.h"
-#include "engine/TarvexEngine.h"
 #include "engine/TarvexParams.h"
 #include "graphics/IGraphics.h"
 #include "graphics/LICE_Resources.h"
+#include "plugin/PlugDspHost.h"
 
 // Bundle whose pictures the editor loads; other wrappers may name their own by specialisation.
 template <class Wrapper> struct TarvexEditorBundle
@@ -35,7 +38,8 @@ public:
   explicit Tarvex(const InstanceInfo& info)
       : Wrapper(info, kTarvexParamCount, kTarvexChannelIO, kTarvexPresetCount, kTarvexEffectName,
                 kTarvexProductName, kTarvexMakerName, kTarvexVersion, kTarvexUniqueID,
-                kTarvexMakerID, kTarvexInitialLatency, 0, false, false)
+                kTarvexMakerID, kTarvexInitialLatency, 0, false, false),
+        mDspHost(*this)
   {
     WDL_MutexLock lock(this->GetMutex());
     mInstanceNumber = TakeInstanceSlot(this, &mInstanceState);
@@ -43,14 +47,14 @@ public:
     InitTarvexParams(*this);
     InitSlot();
     CreateEditor(*this, *mInstanceState, TarvexEditorBundle<Wrapper>::kID);
-    mEngineReady = CreateEngine(*this, mEngine, *mInstanceState);
+    mEngineReady = CreateEngine(mDspHost, mEngine, *mInstanceState);
     ReadPrefs(*this, *mInstanceState);
     this->PushParamsToEditor(); // the knobs start from the values read from the file
     // No view is open during construction: the knobs take them now.
     if (IGraphics* gui = this->GetGUI()) gui->ApplyParameterValues();
     if (mEngineReady)
     {
-      ConfigureDsp(*this, mEngine, *mInstanceState, 0,
+      ConfigureDsp(mDspHost, mEngine, *mInstanceState, 0,
                    this->GetParam(kParamInputBufferSize)->mValue,
                    this->GetParam(kParamResolution)->mValue);
     }
@@ -60,6 +64,7 @@ public:
   {
     WDL_MutexLock lock(this->GetMutex());
     if (mInstanceState) DestroyEngine(mEngine, *mInstanceState);
+    mDspHost.Attach(nullptr);
     ReleaseInstanceSlot(mInstanceState);
     mInstanceState = nullptr;
   }
@@ -67,7 +72,7 @@ public:
   void HostReset() override
   {
     WDL_MutexLock lock(this->GetMutex());
-    if (mInstanceState && mEngineReady) EngineHostReset(*this, mEngine, *mInstanceState);
+    if (mInstanceState && mEngineReady) EngineHostReset(mDspHost, mEngine, *mInstanceState);
   }
 
   // Audio thread. Without an engine (no slot, or memory exhausted at construction) outputs silence.
@@ -75,7 +80,7 @@ public:
   {
     if (mInstanceState && mEngineReady)
     {
-      ProcessEngineFrames(*this, mEngine, *mInstanceState, inputs, outputs, nFrames);
+      ProcessEngineFrames(mDspHost, mEngine, *mInstanceState, inputs, outputs, nFrames);
       return;
     }
     if (!outputs) return;
@@ -92,6 +97,23 @@ public:
   void EditorOpened() override {}
   void EditorClosed() override {}
 
+  // Host thread, mutex held: processing configured afresh for the current rate, Resolution and
+  // Input Buffer Size, from silence, with its latency reported (CLAP's activate). Waits for an
+  // editor frame in progress, so it belongs on the editor's own thread. Nothing without an engine.
+  void ReconfigureDsp()
+  {
+    if (!EngineReady()) return;
+    StoreFlag(mInstanceState->resetRequested, 0);
+    ResetDsp(mDspHost, mEngine, *mInstanceState, 0, this->GetParam(kParamInputBufferSize)->mValue,
+             this->GetParam(kParamResolution)->mValue);
+  }
+  // Any thread: the audio state is cleared at the start of the next process call, as after a change
+  // of Resolution (the audio thread never waits for the editor's frame for it).
+  void RequestDspReset()
+  {
+    if (EngineReady()) StoreFlag(mInstanceState->resetRequested, 1);
+  }
+
   int InstanceNumber() const { return mInstanceNumber; }
   bool EngineReady() const { return mInstanceState && mEngineReady; }
   InstanceState* State() const { return mInstanceState; }
@@ -102,6 +124,7 @@ private:
   void InitSlot()
   {
     InstanceState& s = *mInstanceState;
+    mDspHost.Attach(&s);
     s.paramsChanged = 0;
     s.editedInDisplay = 0;
     s.resetRequested = 0;
@@ -112,11 +135,13 @@ private:
     s.prefsDirty = 0;
     s.revealTimer = 1e-7;
     s.selectedBand = 0;
+    s.view = nullptr;
     snprintf(s.labelLineText, sizeof(s.labelLineText), "Instance #%d", mInstanceNumber);
   }
 
   int mInstanceNumber = -1;
   InstanceState* mInstanceState = nullptr;
+  PlugDspHost mDspHost;
   TarvexEngine mEngine{};
   bool mEngineReady = false;
 };

@@ -1,10 +1,10 @@
-#include "engine/KernelSynth.h"
+#include "dsp/KernelSynth.h"
 
 #include <cmath>
 #include <cstring>
 
-#include "engine/EngineArrays.h"
-#include "engine/SharedFlags.h"
+#include "dsp/EngineArrays.h"
+#include "dsp/SharedFlags.h"
 
 namespace
 {
