@@ -6,7 +6,8 @@
 // The same measurement runs on the LSP parametric equaliser (x16 stereo, FIR mode, four bells)
 // when its VST 2 build is installed: a peer to compare with, loaded only here, at run time. After
 // the runs a table gives both and their ratio from this one run. TARVEX_BENCH_COMPARE=<bundle> adds
-// another build of the plug-in (an earlier version, say) to the same run.
+// another build of the plug-in (an earlier version, say) to the same run. The CLAP build of the
+// same tree (Tarvex.clap) is measured in the same run, through a CLAP host's process calls.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -22,10 +23,14 @@
 #include <unistd.h>
 #include <vector>
 
+#include "bench/ClapBenchPlugin.h"
 #include "tools/tarvex-render-host.h"
 
 #ifndef TARVEX_BENCH_BUNDLE
 #define TARVEX_BENCH_BUNDLE "Tarvex.vst"
+#endif
+#ifndef TARVEX_BENCH_CLAP
+#define TARVEX_BENCH_CLAP "Tarvex.clap"
 #endif
 
 namespace
@@ -134,8 +139,23 @@ double ClockOverhead()
   return overhead;
 }
 
+// One instance under measurement: a VST plug-in through the render host, or a CLAP instance.
+struct Measured
+{
+  std::unique_ptr<RenderPlugin> vst;
+  std::unique_ptr<ClapBenchPlugin> clap;
+  void ProcessFloat(float** in, float** out, int frames)
+  {
+    if (clap)
+      clap->Process(in, out, static_cast<uint32_t>(frames));
+    else
+      vst->ProcessFloat(in, out, frames);
+  }
+  int Latency() const { return clap ? clap->Latency() : vst->Latency(); }
+};
+
 // CPU seconds of the process calls of one render of the whole noise; `sum` keeps the output live.
-double Render(RenderPlugin& plug, double* sum)
+double Render(Measured& plug, double* sum)
 {
   const double overhead = ClockOverhead();
   const Noise& noise = TheNoise();
@@ -215,9 +235,25 @@ bool PeerInstalled()
 struct Subject
 {
   std::string key;
-  std::unique_ptr<RenderPlugin> plug = std::make_unique<RenderPlugin>();
+  std::unique_ptr<Measured> plug = std::make_unique<Measured>();
   std::vector<double> cpu; // seconds per render
 };
+
+// The CLAP build: the same settings as OpenTarvex, set as plain values before activation.
+bool OpenClap(Measured& m, bool maximum, std::string* error)
+{
+  UseEmptyPrefs();
+  m.clap = std::make_unique<ClapBenchPlugin>();
+  std::vector<std::pair<clap_id, double>> values;
+  if (maximum) values = {{21, 8.0}, {22, 3.0}}; // Resolution, Input Buffer Size
+  return m.clap->Open(TARVEX_BENCH_CLAP, kRate, kBlock, values, error);
+}
+
+bool ClapBuilt()
+{
+  struct stat st;
+  return stat(TARVEX_BENCH_CLAP, &st) == 0;
+}
 
 // Every instance is loaded and rendered once (resets, kernel set-up, first blocks); then kRenders
 // rounds render each instance once, in an order that rotates from round to round, so that a busy
@@ -230,7 +266,8 @@ void SideBySide(benchmark::State& state)
   {
     Subject s;
     s.key = key;
-    if (!open(*s.plug, &error)) return false;
+    s.plug->vst = std::make_unique<RenderPlugin>();
+    if (!open(*s.plug->vst, &error)) return false;
     subjects.push_back(std::move(s));
     return true;
   };
@@ -247,6 +284,15 @@ void SideBySide(benchmark::State& state)
          add("compare_resolution8",
              [&](RenderPlugin& p, std::string* e) { return OpenTarvex(p, other, true, e); });
   }
+  const auto addClap = [&](const std::string& key, bool maximum)
+  {
+    Subject s;
+    s.key = key;
+    if (!OpenClap(*s.plug, maximum, &error)) return false;
+    subjects.push_back(std::move(s));
+    return true;
+  };
+  if (ok && ClapBuilt()) ok = addClap("clap_defaults", false) && addClap("clap_resolution8", true);
   if (ok && PeerInstalled()) ok = add("lsp", OpenPeer);
   if (!ok)
   {
@@ -286,6 +332,7 @@ int main(int argc, char** argv)
       ->UseManualTime()
       ->Unit(benchmark::kMillisecond);
   if (!PeerInstalled()) std::printf("%s not installed: peer not measured\n", kPeerPath);
+  if (!ClapBuilt()) std::printf("%s not built: CLAP not measured\n", TARVEX_BENCH_CLAP);
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
 
@@ -294,9 +341,11 @@ int main(int argc, char** argv)
               kRenders, kSeconds, kBlock);
   std::printf("%-30s %10s %10s %10s %10s\n", "", "cpu ms/s", "cpu/lsp", "latency", "lat/lsp");
   const auto peer = gFigures.find("lsp");
-  const std::pair<const char*, const char*> rows[5] = {
+  const std::pair<const char*, const char*> rows[7] = {
       {"defaults", "Tarvex defaults"},
       {"resolution8", "Tarvex Res 8, Buffer 3"},
+      {"clap_defaults", "Tarvex CLAP defaults"},
+      {"clap_resolution8", "Tarvex CLAP Res 8, Buffer 3"},
       {"compare_defaults", "compared build, defaults"},
       {"compare_resolution8", "compared build, Res 8, Buf 3"},
       {"lsp", "LSP x16 stereo, FIR, 4 bells"}};

@@ -89,12 +89,13 @@ LICE_IBitmap* DecodePng(PngReadState* st, LICE_IBitmap* target)
 }
 } // namespace
 
-LICE_IBitmap* LoadPng(const char* path, LICE_IBitmap* target)
+namespace
 {
-  if (!path || !*path) return nullptr;
+// Decodes from an open file, which it closes.
+LICE_IBitmap* DecodeFile(FILE* file, LICE_IBitmap* target)
+{
   PngReadState st = {};
-  st.file = fopen(path, "rb");
-  if (!st.file) return nullptr;
+  st.file = file;
   st.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, SilentError, SilentWarning);
   if (st.png) st.info = png_create_info_struct(st.png);
   LICE_IBitmap* result = nullptr;
@@ -104,6 +105,22 @@ LICE_IBitmap* LoadPng(const char* path, LICE_IBitmap* target)
   free(st.rows);
   if (!result) delete st.created;
   return result;
+}
+} // namespace
+
+LICE_IBitmap* LoadPng(const char* path, LICE_IBitmap* target)
+{
+  if (!path || !*path) return nullptr;
+  FILE* file = fopen(path, "rb");
+  return file ? DecodeFile(file, target) : nullptr;
+}
+
+LICE_IBitmap* LoadPngFromMemory(const void* data, size_t size)
+{
+  if (!data || size == 0) return nullptr;
+  // A read-only stream over the bytes, so the file path and this one decode alike.
+  FILE* file = fmemopen(const_cast<void*>(data), size, "rb");
+  return file ? DecodeFile(file, nullptr) : nullptr;
 }
 
 LICE_IBitmap* LoadPngIfNamed(const char* path, bool checkName, LICE_IBitmap* target)

@@ -5,6 +5,8 @@
 // Threads: any thread; the functions keep no state.
 #pragma once
 
+#include <cstddef>
+
 class LICE_IBitmap;
 
 // Limits refused before any pixel storage is allocated. The editor's pictures are far smaller.
@@ -15,6 +17,10 @@ constexpr long long kPngMaxPixels = 64ll * 1024 * 1024;
 // 4) owned by the caller; with a target the image is decoded into it (resized) and the target is
 // returned. On failure a target is left allocated but its contents are unspecified.
 LICE_IBitmap* LoadPng(const char* path, LICE_IBitmap* target = nullptr);
+
+// Decodes size bytes of a PNG held in memory (pictures built into a binary) into a new
+// LICE_MemBitmap owned by the caller; null on failure.
+LICE_IBitmap* LoadPngFromMemory(const void* data, size_t size);
 
 // As LoadPng; with checkName the last component of path must end in ".png" (any case), else null
 // without opening the file.

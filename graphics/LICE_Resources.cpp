@@ -117,6 +117,76 @@ private:
   WDL_PtrList<CacheEntry> mEntries;
 };
 
+// Identifier-to-embedded-pictures registry. Lives until process exit.
+struct EmbeddedBundle
+{
+  WDL_String identifier;
+  const EmbeddedPicture* pictures;
+  int count;
+};
+class EmbeddedRegistry
+{
+public:
+  ~EmbeddedRegistry() { mEntries.Empty(true); }
+  void Set(const char* identifier, const EmbeddedPicture* pictures, int count)
+  {
+    WDL_MutexLock lock(&mMutex);
+    int i = IndexOf(identifier);
+    if (!pictures || count <= 0)
+    {
+      mEntries.Delete(i, true);
+      return;
+    }
+    EmbeddedBundle* entry = mEntries.Get(i);
+    if (!entry)
+    {
+      entry = new EmbeddedBundle;
+      entry->identifier.Set(identifier);
+      mEntries.Add(entry);
+    }
+    entry->pictures = pictures;
+    entry->count = count;
+  }
+  // The picture called name (length bytes) of identifier's bundle; false when there is none.
+  bool Find(const char* identifier, const char* name, int length, EmbeddedPicture* out)
+  {
+    WDL_MutexLock lock(&mMutex);
+    const EmbeddedBundle* entry = mEntries.Get(IndexOf(identifier));
+    if (!entry) return false;
+    for (int i = 0; i < entry->count; ++i)
+    {
+      const EmbeddedPicture& p = entry->pictures[i];
+      if (p.name && static_cast<int>(strlen(p.name)) == length && !strncmp(p.name, name, length))
+      {
+        *out = p;
+        return true;
+      }
+    }
+    return false;
+  }
+  bool Has(const char* identifier)
+  {
+    WDL_MutexLock lock(&mMutex);
+    return IndexOf(identifier) >= 0;
+  }
+
+private:
+  int IndexOf(const char* identifier) const
+  {
+    for (int i = 0; i < mEntries.GetSize(); ++i)
+      if (!strcmp(mEntries.Get(i)->identifier.Get(), identifier)) return i;
+    return -1;
+  }
+  WDL_Mutex mMutex;
+  WDL_PtrList<EmbeddedBundle> mEntries;
+};
+
+EmbeddedRegistry& Embedded()
+{
+  static EmbeddedRegistry registry;
+  return registry;
+}
+
 BitmapCache& Cache()
 {
   static BitmapCache cache;
@@ -139,6 +209,11 @@ void RegisterBundleFolder(const char* identifier, const char* folder)
     Registry().SetEntry(identifier, folder);
   else
     Registry().Remove(identifier);
+}
+
+void RegisterEmbeddedPictures(const char* identifier, const EmbeddedPicture* pictures, int count)
+{
+  if (identifier) Embedded().Set(identifier, pictures, count);
 }
 
 void RegisterModuleBundleID(const char* identifier)
@@ -192,6 +267,12 @@ LICE_IBitmap* LoadBitmapFromBundle(const char* identifier, const char* name)
   while (start > 0 && name[start - 1] != '/') --start;
   if (end <= start) return nullptr;
 
+  if (identifier && Embedded().Has(identifier))
+  {
+    EmbeddedPicture picture;
+    if (!Embedded().Find(identifier, name + start, end - start, &picture)) return nullptr;
+    return LoadPngFromMemory(picture.data, picture.size);
+  }
   WDL_String path;
   if (!FindBundleFolder(identifier, &path)) return nullptr;
   path.Append("/Contents/Resources/");

@@ -32,13 +32,26 @@ void RegisterBundleFolder(const char* identifier, const char* folder);
 // Makes identifier name the bundle that contains our own loaded module.
 void RegisterModuleBundleID(const char* identifier);
 
+// A picture built into a binary: its resource name (the file name without ".png") and its bytes.
+struct EmbeddedPicture
+{
+  const char* name;
+  const unsigned char* data;
+  unsigned long size;
+};
+// Makes identifier name a bundle whose pictures are the count entries of pictures, which must stay
+// valid (static data); LoadBitmapFromBundle then decodes from memory and needs no folder. A null
+// table removes the registration.
+void RegisterEmbeddedPictures(const char* identifier, const EmbeddedPicture* pictures, int count);
+
 // Bundle root for a module at modulePath shaped <bundle>/Contents/<arch>/<file>; false otherwise.
 bool BundleFolderFromModulePath(const char* modulePath, WDL_String* folder);
 // Bundle root for identifier (registered folder first, then our own module); false when unknown.
 bool FindBundleFolder(const char* identifier, WDL_String* folder);
 
 // Decodes the picture for name from the bundle with identifier: "img/font/font10.png" is the
-// resource font10 of type png, i.e. <bundle>/Contents/Resources/font10.png. Null for a name not
+// resource font10 of type png, i.e. <bundle>/Contents/Resources/font10.png, or the embedded picture
+// font10 of a bundle registered with RegisterEmbeddedPictures. Null for a name not
 // ending in png, an unknown bundle, a missing file or a decode failure. The caller owns the result
 // (a LICE_MemBitmap).
 LICE_IBitmap* LoadBitmapFromBundle(const char* identifier, const char* name);

@@ -1,6 +1,7 @@
-// The Tarvex plug-in class, compiled once per wrapper: Tarvex<IPlugVST>, Tarvex<IPlugAU>, and in
-// tests Tarvex<IPlugTestWrapper>. A wrapper provides `InstanceInfo` (what it needs from its host at
-// creation) and a constructor Wrapper(const InstanceInfo&, <the IPlugBase constructor arguments>).
+// The Tarvex plug-in class, compiled once per wrapper: Tarvex<IPlugVST>, Tarvex<IPlugAU>,
+// Tarvex<IPlugLV2>, Tarvex<IPlugCLAP>, and in tests Tarvex<IPlugTestWrapper>. A wrapper provides
+// `InstanceInfo` (what it needs from its host at creation) and a constructor
+// Wrapper(const InstanceInfo&, <the IPlugBase constructor arguments>).
 //
 // The class only glues the plug-in base to the DSP (dsp/, through its PlugDspHost), the instance
 // layer (engine/) and the editor (editor/): the engine and its shared state are plain records and
@@ -11,6 +12,7 @@
 #include <cstring>
 
 #include "core/IPlugBase.h"
+#include "dsp/SharedFlags.h"
 #include "dsp/TarvexEngine.h"
 #include "editor/CreateEditor.h"
 #include "engine/InstanceState.h"
@@ -95,7 +97,25 @@ public:
   void EditorOpened() override {}
   void EditorClosed() override {}
 
+  // Host thread, mutex held: processing configured afresh for the current rate, Resolution and
+  // Input Buffer Size, from silence, with its latency reported (CLAP's activate). Waits for an
+  // editor frame in progress, so it belongs on the editor's own thread. Nothing without an engine.
+  void ReconfigureDsp()
+  {
+    if (!EngineReady()) return;
+    StoreFlag(mInstanceState->resetRequested, 0);
+    ResetDsp(mDspHost, mEngine, *mInstanceState, 0, this->GetParam(kParamInputBufferSize)->mValue,
+             this->GetParam(kParamResolution)->mValue);
+  }
+  // Any thread: the audio state is cleared at the start of the next process call, as after a change
+  // of Resolution (the audio thread never waits for the editor's frame for it).
+  void RequestDspReset()
+  {
+    if (EngineReady()) StoreFlag(mInstanceState->resetRequested, 1);
+  }
+
   int InstanceNumber() const { return mInstanceNumber; }
+  bool EngineReady() const { return mInstanceState && mEngineReady; }
   InstanceState* State() const { return mInstanceState; }
   TarvexEngine& Engine() { return mEngine; }
 

@@ -656,6 +656,11 @@ unsigned long IGraphicsX11View::Window() const
   return mImpl->window;
 }
 
+int IGraphicsX11View::ConnectionFd() const
+{
+  return ConnectionNumber(mImpl->display);
+}
+
 int IGraphicsX11View::Scale() const
 {
   return mImpl->scale;

@@ -67,6 +67,9 @@ public:
   void Show();
 
   unsigned long Window() const;
+  // File descriptor of the view's own X connection, for hosts that watch it and call Idle when it
+  // is readable (CLAP posix-fd-support).
+  int ConnectionFd() const;
   // The window's pixels per editor pixel along each axis: 1 or 2.
   int Scale() const;
   bool UsesSharedMemory() const;

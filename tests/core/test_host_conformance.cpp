@@ -1,8 +1,8 @@
-// The same host requests through every built format, VST 2.4, LV2 and Audio Unit, loaded as their
-// hosts load them: values that are not numbers, infinite or out of range, typed texts, stepped
-// parameters, saved states that are short, long, empty or damaged, and host blocks from 1 to 8192
-// frames. One table of cases and one of the differences between formats that are meant: where a
-// format's own contract decides, the answer is written down here, nowhere else.
+// The same host requests through every built format, VST 2.4, LV2, Audio Unit and CLAP, loaded as
+// their hosts load them: values that are not numbers, infinite or out of range, typed texts,
+// stepped parameters, saved states that are short, long, empty or damaged, and host blocks from 1
+// to 8192 frames. One table of cases and one of the differences between formats that are meant:
+// where a format's own contract decides, the answer is written down here, nowhere else.
 //
 // What a format holds is read back from its own saved state (one double per parameter), so every
 // format is judged by the same bytes.
@@ -15,6 +15,9 @@
 
 #include "tests/au/AuUnit.h"
 #include "tests/au/TestCoreFoundation.h"
+#ifdef TARVEX_CONFORMANCE_CLAP
+#include "tests/clap/ClapTestHost.h"
+#endif
 #include "tests/lv2/Lv2TestHost.h"
 #include "tests/vst/VstTestHost.h"
 
@@ -255,13 +258,52 @@ private:
   authost::Unit mUnit;
 };
 
+#ifdef TARVEX_CONFORMANCE_CLAP
+// CLAP: host values and typed texts (text_to_value, then the value) arrive as parameter events of a
+// flush on the audio thread, as an active plug-in takes them outside processing.
+class ClapFormat : public Format
+{
+public:
+  ClapFormat() { mPlug.Activate(44100.0, 8192); }
+  const char* Name() const override { return "CLAP"; }
+  void SetHostValue(int index, double value) override
+  {
+    mPlug.Flush({{static_cast<clap_id>(index), value}});
+  }
+  int SetText(int index, const char* text) override
+  {
+    double value = NAN;
+    if (!mPlug.Params()->text_to_value(mPlug.get(), static_cast<clap_id>(index), text, &value))
+      return 0;
+    SetHostValue(index, value);
+    return 1;
+  }
+  std::vector<uint8_t> State() override { return mPlug.Save(); }
+  bool Restore(const std::vector<uint8_t>& state) override { return mPlug.Load(state); }
+  std::vector<float> Render(int frames, int block) override
+  {
+    claptest::Stereo in(static_cast<size_t>(frames));
+    Noise(in.l, in.r, frames);
+    return mPlug.Process(in, static_cast<uint32_t>(block)).l;
+  }
+
+private:
+  claptest::Host mHost;
+  claptest::Instance mPlug{mHost};
+};
+#endif
+
 using MakeFormat = std::function<std::unique_ptr<Format>()>;
 const std::vector<MakeFormat>& Formats()
 {
   static const std::vector<MakeFormat> formats = {
       [] { return std::unique_ptr<Format>(new VstFormat); },
       [] { return std::unique_ptr<Format>(new Lv2Format); },
-      [] { return std::unique_ptr<Format>(new AuFormat); }};
+      [] { return std::unique_ptr<Format>(new AuFormat); },
+#ifdef TARVEX_CONFORMANCE_CLAP
+      [] { return std::unique_ptr<Format>(new ClapFormat); },
+#endif
+  };
   return formats;
 }
 
@@ -270,6 +312,7 @@ class HostConformance : public authost::AuHostTest
 };
 
 // Values a host may send. Expected: the value the parameter then holds, NAN for "unchanged".
+// (A NaN in CLAP is a parameter event's plain value, refused like the others.)
 TEST_F(HostConformance, HostValues)
 {
   struct Case
@@ -304,15 +347,15 @@ TEST_F(HostConformance, HostValues)
 }
 
 // A stepped parameter given a value between its steps. Intended difference: automation (VST
-// positions, LV2 ports) lands on the grid; the Audio Unit's SetParameter keeps the value as sent,
-// as Audio Unit hosts have always had it (the display truncates it).
+// positions, LV2 ports, CLAP parameter events) lands on the grid; the Audio Unit's SetParameter
+// keeps the value as sent, as Audio Unit hosts have always had it (the display truncates it).
 TEST_F(HostConformance, SteppedParametersBetweenTheirSteps)
 {
   const struct
   {
     const char* format;
     double sent, held;
-  } expected[] = {{"VST", 0.4, 1.0}, {"LV2", 1.4, 1.0}, {"AU", 1.4, 1.4}};
+  } expected[] = {{"VST", 0.4, 1.0}, {"LV2", 1.4, 1.0}, {"AU", 1.4, 1.4}, {"CLAP", 1.4, 1.0}};
   size_t i = 0;
   for (const MakeFormat& make : Formats())
   {

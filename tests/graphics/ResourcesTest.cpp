@@ -124,3 +124,32 @@ TEST(BitmapCache, FirstEntryWinsAndFailuresAreRemembered)
   EXPECT_TRUE(found);
   EXPECT_EQ(LookupCachedBitmap(9003), nullptr);
 }
+
+// A bundle whose pictures are built into the binary: decoded from memory by resource name, no
+// folder needed; a name it lacks is refused rather than looked for on disk, and removing the table
+// leaves the identifier unknown.
+TEST_F(BundleFixture, EmbeddedPicturesDecodeFromMemory)
+{
+  const std::vector<uint8_t> bytes = ReadBytes(mRoot + "/Contents/Resources/light.png");
+  ASSERT_FALSE(bytes.empty());
+  const EmbeddedPicture table[] = {
+      {"light", bytes.data(), static_cast<unsigned long>(bytes.size())},
+      {"broken", bytes.data(), 10}};
+  constexpr const char* kEmbedded = "com.example.test.Embedded";
+  RegisterEmbeddedPictures(kEmbedded, table, 2);
+  LICE_IBitmap* bitmap = LoadBitmapFromBundle(kEmbedded, "img/light.png");
+  ASSERT_NE(bitmap, nullptr);
+  EXPECT_EQ(bitmap->Width(), 3);
+  EXPECT_EQ(bitmap->Height(), 2);
+  EXPECT_EQ(bitmap->PixelData()[bitmap->RowSpan() * 4 + 1], 4); // row 1, pixel 0, as from the file
+  delete bitmap;
+  EXPECT_EQ(LoadBitmapFromBundle(kEmbedded, "img/broken.png"), nullptr); // cut short
+  EXPECT_EQ(LoadBitmapFromBundle(kEmbedded, "img/knob.png"), nullptr);
+  EXPECT_EQ(LoadBitmapFromBundle(kEmbedded, "img/ligh.png"), nullptr); // names match whole
+  // The same name in the folder bundle still comes from its folder.
+  bitmap = LoadBitmapFromBundle(kId, "img/light.png");
+  EXPECT_NE(bitmap, nullptr);
+  delete bitmap;
+  RegisterEmbeddedPictures(kEmbedded, nullptr, 0);
+  EXPECT_EQ(LoadBitmapFromBundle(kEmbedded, "img/light.png"), nullptr);
+}

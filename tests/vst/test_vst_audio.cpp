@@ -6,6 +6,15 @@
 
 #include "tests/vst/VstTestHost.h"
 
+// valgrind (make memcheck) runs SSE arithmetic without the control word's flush-to-zero and
+// denormals-are-zero modes, which the double path relies on: that check means nothing there.
+#if __has_include(<valgrind/valgrind.h>)
+#include <valgrind/valgrind.h>
+#define TARVEX_UNDER_VALGRIND() (RUNNING_ON_VALGRIND != 0)
+#else
+#define TARVEX_UNDER_VALGRIND() false
+#endif
+
 using namespace vsttest;
 
 namespace
@@ -255,6 +264,7 @@ TEST(VstAudio, QuietInputGivesNoSubnormalOutput)
     int subnormal = 0;
     if (path == kDouble)
     {
+      if (TARVEX_UNDER_VALGRIND()) continue;
       std::vector<double> l(left), r(right);
       for (size_t s = 0; s < l.size(); ++s)
       {

@@ -1,0 +1,23 @@
+# cmake -DOUTPUT=<file.cpp> -DSYMBOL=<name> -DPICTURES="<a.png;b.png;...>" -P EmbedPictures.cmake
+# Writes a C++ source holding each picture's bytes and a table of EmbeddedPicture entries named
+# SYMBOL (with SYMBOL_Count), each entry under the picture's file name without ".png".
+set(body "// Written by cmake/EmbedPictures.cmake from the editor's pictures; do not edit.\n")
+string(APPEND body "#include \"graphics/LICE_Resources.h\"\n\nnamespace\n{\n")
+set(table "")
+set(index 0)
+foreach(picture ${PICTURES})
+  file(READ ${picture} hex HEX)
+  string(LENGTH "${hex}" digits)
+  math(EXPR size "${digits} / 2")
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
+  string(REGEX REPLACE "((0x..,){24})" "\\1\n" bytes "${bytes}")
+  get_filename_component(name ${picture} NAME_WE)
+  string(APPEND body "const unsigned char kPicture${index}[${size}] = {\n${bytes}};\n")
+  string(APPEND table "    {\"${name}\", kPicture${index}, ${size}},\n")
+  math(EXPR index "${index} + 1")
+endforeach()
+string(APPEND body "} // namespace\n\nextern const EmbeddedPicture ${SYMBOL}[] = {\n${table}};\n")
+string(APPEND body "extern const int ${SYMBOL}_Count = ${index};\n")
+file(WRITE ${OUTPUT}.tmp "${body}")
+file(COPY_FILE ${OUTPUT}.tmp ${OUTPUT} ONLY_IF_DIFFERENT)
+file(REMOVE ${OUTPUT}.tmp)
