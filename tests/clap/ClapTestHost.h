@@ -26,10 +26,11 @@
 #include <vector>
 
 #include "clap/ClapAbi.h"
+#include "dsp/ParamIndex.h"
 
 namespace claptest
 {
-constexpr int kParamCount = 24;
+using ::kParamCount;              // the plug-in's own parameter list
 constexpr int kLatency44k = 2368; // B + L/2 with the default settings at 44.1 kHz
 constexpr const char* kPluginId = "com.vennmoor.tarvex";
 
