@@ -19,6 +19,15 @@ struct BundleEntry
 };
 
 // Identifier-to-folder registry. Lives until process exit.
+// Index of the entry registered under identifier in a registry's list, -1 for none.
+template <class Entry>
+int IndexOfIdentifier(const WDL_PtrList<Entry>& entries, const char* identifier)
+{
+  for (int i = 0; i < entries.GetSize(); ++i)
+    if (!strcmp(entries.Get(i)->identifier.Get(), identifier)) return i;
+  return -1;
+}
+
 class BundleRegistry
 {
 public:
@@ -59,12 +68,7 @@ public:
   }
 
 private:
-  int IndexOf(const char* identifier) const
-  {
-    for (int i = 0; i < mEntries.GetSize(); ++i)
-      if (!strcmp(mEntries.Get(i)->identifier.Get(), identifier)) return i;
-    return -1;
-  }
+  int IndexOf(const char* identifier) const { return IndexOfIdentifier(mEntries, identifier); }
 
   WDL_Mutex mMutex;
   WDL_PtrList<BundleEntry> mEntries;
@@ -171,12 +175,7 @@ public:
   }
 
 private:
-  int IndexOf(const char* identifier) const
-  {
-    for (int i = 0; i < mEntries.GetSize(); ++i)
-      if (!strcmp(mEntries.Get(i)->identifier.Get(), identifier)) return i;
-    return -1;
-  }
+  int IndexOf(const char* identifier) const { return IndexOfIdentifier(mEntries, identifier); }
   WDL_Mutex mMutex;
   WDL_PtrList<EmbeddedBundle> mEntries;
 };
