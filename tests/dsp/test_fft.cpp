@@ -435,4 +435,35 @@ TEST(Fft, MultiplyBinByBin)
   EXPECT_EQ(c, aliased);
 }
 
+// The vector path against the plain bin loop, bit for bit, at lengths around its four-bin groups
+// (both parities, with and without a remainder) and a table length, into a third array and in place
+// into either operand.
+TEST(Fft, MultiplyEveryInstructionSetBitIdentical)
+{
+  for (int n : {1, 2, 3, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 2880, 2881})
+  {
+    const std::vector<double> a = RandomSignal(n, 7), b = RandomSignal(n, 8);
+    std::vector<double> expected(n);
+    expected[0] = a[0] * b[0];
+    for (int k = 1; 2 * k < n; ++k)
+    {
+      expected[k] = a[k] * b[k] - a[n - k] * b[n - k];
+      expected[n - k] = a[n - k] * b[k] + a[k] * b[n - k];
+    }
+    if (n % 2 == 0) expected[n / 2] = a[n / 2] * b[n / 2];
+    for (int set = kFftScalar; set <= FftBestInstructionSet(); ++set)
+    {
+      ASSERT_EQ(set, FftSetInstructionSet(set));
+      std::vector<double> c(n), intoA = a, intoB = b;
+      HalfComplexMultiply(a.data(), b.data(), c.data(), n);
+      HalfComplexMultiply(intoA.data(), b.data(), intoA.data(), n);
+      HalfComplexMultiply(a.data(), intoB.data(), intoB.data(), n);
+      EXPECT_EQ(expected, c) << "n " << n << " set " << set;
+      EXPECT_EQ(expected, intoA) << "n " << n << " set " << set;
+      EXPECT_EQ(expected, intoB) << "n " << n << " set " << set;
+    }
+    FftSetInstructionSet(FftBestInstructionSet());
+  }
+}
+
 } // namespace
