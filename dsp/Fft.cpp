@@ -358,6 +358,18 @@ void StereoScalar(const StagePlan& plan, const double* tables, const double* con
 {
   ConvolveStereo<ScalarLane, ScalarLane, ScalarLane>(plan, tables, in, out, kernel, a, b);
 }
+
+void Convolve(const StagePlan& plan, const double* tables, const double* src, double* dst,
+              const double* kernel, double scale, double* a, double* b)
+{
+  ConvolveReal<Sse2Lanes, ScalarLane, ScalarLane>(plan, tables, src, dst, kernel, scale, a, b);
+}
+
+void ConvolveScalar(const StagePlan& plan, const double* tables, const double* src, double* dst,
+                    const double* kernel, double scale, double* a, double* b)
+{
+  ConvolveReal<ScalarLane, ScalarLane, ScalarLane>(plan, tables, src, dst, kernel, scale, a, b);
+}
 } // namespace sse2
 
 #pragma GCC push_options
@@ -385,6 +397,12 @@ void Stereo(const StagePlan& plan, const double* tables, const double* const* in
             double* const* out, const double* kernel, double* a, double* b)
 {
   ConvolveStereo<AvxLanes, Sse2Lanes, ScalarLane>(plan, tables, in, out, kernel, a, b);
+}
+
+void Convolve(const StagePlan& plan, const double* tables, const double* src, double* dst,
+              const double* kernel, double scale, double* a, double* b)
+{
+  ConvolveReal<AvxLanes, Sse2Lanes, ScalarLane>(plan, tables, src, dst, kernel, scale, a, b);
 }
 } // namespace avx
 #pragma GCC pop_options
@@ -419,6 +437,12 @@ void Stereo(const StagePlan& plan, const double* tables, const double* const* in
 {
   ConvolveStereo<AvxLanes, Sse2Lanes, ScalarLane>(plan, tables, in, out, kernel, a, b);
 }
+
+void Convolve(const StagePlan& plan, const double* tables, const double* src, double* dst,
+              const double* kernel, double scale, double* a, double* b)
+{
+  ConvolveReal<AvxLanes, Sse2Lanes, ScalarLane>(plan, tables, src, dst, kernel, scale, a, b);
+}
 } // namespace fma
 #pragma GCC pop_options
 
@@ -449,6 +473,12 @@ void Stereo(const StagePlan& plan, const double* tables, const double* const* in
             double* const* out, const double* kernel, double* a, double* b)
 {
   ConvolveStereo<AvxLanes, Sse2Lanes, ScalarLane>(plan, tables, in, out, kernel, a, b);
+}
+
+void Convolve(const StagePlan& plan, const double* tables, const double* src, double* dst,
+              const double* kernel, double scale, double* a, double* b)
+{
+  ConvolveReal<AvxLanes, Sse2Lanes, ScalarLane>(plan, tables, src, dst, kernel, scale, a, b);
 }
 } // namespace avx512
 #pragma GCC pop_options
@@ -512,6 +542,30 @@ void Stereo(const StagePlan& plan, const double* tables, const double* const* in
     break;
   default:
     sse2::StereoScalar(plan, tables, in, out, kernel, a, b);
+  }
+}
+
+// The real convolution of fftp's forward, HalfComplexMultiply and fftp's backward (even n).
+void Convolve(const StagePlan& plan, const double* tables, const double* src, double* dst,
+              const double* kernel, double* a, double* b)
+{
+  const double scale = plan.scale;
+  switch (gInstructionSet.load(std::memory_order_relaxed))
+  {
+  case kFftAvx512:
+    avx512::Convolve(plan, tables, src, dst, kernel, scale, a, b);
+    break;
+  case kFftFma:
+    fma::Convolve(plan, tables, src, dst, kernel, scale, a, b);
+    break;
+  case kFftAvx:
+    avx::Convolve(plan, tables, src, dst, kernel, scale, a, b);
+    break;
+  case kFftSse2:
+    sse2::Convolve(plan, tables, src, dst, kernel, scale, a, b);
+    break;
+  default:
+    sse2::ConvolveScalar(plan, tables, src, dst, kernel, scale, a, b);
   }
 }
 
@@ -718,6 +772,27 @@ void FftConvolveStereo(const double* const in[2], double* const out[2], const do
   SharedTables* t = PlanTables(plan, n, true);
   if (!t) return;
   Stereo(t->stages, t->Tables(), in, out, kernel, plan->work, plan->scratch);
+}
+
+void FftConvolveReal(double* in, double* out, const double* kernel, int n, FftPlan* plan)
+{
+  if (n < 1 || !FitsPlan(n) || !in || !out || !kernel || !plan) return;
+  if (n == 1)
+  {
+    out[0] = in[0] * kernel[0];
+    return;
+  }
+  SharedTables* t = PlanTables(plan, n, false);
+  if (!t) return;
+  if (n % 2 == 0)
+  {
+    Convolve(t->stages, t->Tables(), in, out, kernel, plan->work, plan->scratch);
+    return;
+  }
+  // Odd lengths have no split pass to fuse: the three steps as they are.
+  Transform(t->stages, t->Tables(), in, out, kFftForward, plan->work, plan->scratch);
+  HalfComplexMultiply(out, kernel, out, n);
+  Transform(t->stages, t->Tables(), out, out, kFftBackward, plan->work, plan->scratch);
 }
 
 bool fftp_prepare(FftPlan* plan, int n, bool stereo)

@@ -70,6 +70,14 @@ void fftp_once(double* source, double* destination, int n, int direction);
 void FftConvolveStereo(const double* const in[2], double* const out[2], const double* kernel, int n,
                        FftPlan* plan);
 
+// Convolves a real block with one real kernel: out = sqrt(n) * backward(forward(in) * kernel) in
+// fftp's terms, what fftp, HalfComplexMultiply and fftp give in turn, up to rounding (bit for bit
+// on the sets without fused multiply-adds), with one pass over the spectrum fewer. `kernel` is the
+// kernel's half-complex spectrum (n values). in is consumed, as by fftp's forward; out may be in.
+// The plan is fftp's (same set-up, same `initialised` rule). Allocation: none. n < 1, n beyond a
+// plan's arrays, or null pointers do nothing.
+void FftConvolveReal(double* in, double* out, const double* kernel, int n, FftPlan* plan);
+
 // c = a * b bin by bin in half-complex layout; c may alias a or b.
 void HalfComplexMultiply(const double* a, const double* b, double* c, int n);
 

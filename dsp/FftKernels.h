@@ -726,3 +726,85 @@ void ConvolveStereo(const StagePlan& plan, const double* tables, const double* c
   RunStages<T, Half, Scalar>(plan, tables, z, other, nullptr, kSplitInput, out[1], kSeparateOutput,
                              1.0, nullptr, out[0]);
 }
+
+// For bins k .. k + W - 1 and their partners L - k ...: SplitForward's spectrum, times the kernel's
+// half-complex spectrum as HalfComplexMultiply does, then SplitBackward, with the same operations
+// in the same order as the three passes, without storing the spectrum in between. Writes to outR /
+// outI, which must not overlap zr / zi (the last group may overlap the one before it).
+template <class T>
+inline void SplitMultiplySplit(int k, int n, int L, const double* zr, const double* zi,
+                               const double* cosTable, const double* sinTable, const double* kernel,
+                               typename T::V h, double* outR, double* outI)
+{
+  using V = typename T::V;
+  constexpr int W = T::W;
+  const int mirror = L - k - W + 1;
+  const V c = T::Load(cosTable + k), s = T::Load(sinTable + k);
+  V xr, xi, yr, yi; // lane l: bin k + l, and bin L - k - l
+  {
+    const V zrk = T::Load(zr + k), zik = T::Load(zi + k);
+    const V zrm = T::Reverse(T::Load(zr + mirror)), zim = T::Reverse(T::Load(zi + mirror));
+    const V ar = zrk + zrm, ai = zik - zim;
+    const V br = zrk - zrm, bi = zik + zim;
+    const V pr = c * bi - s * br, pi = T::Splat(0.0) - (c * br + s * bi);
+    const V fr = (ar + pr) * h, fi = (ai + pi) * h;
+    const V gr = (ar - pr) * h, gi = (pi - ai) * h;
+    const V kr = T::Load(kernel + k), ki = T::Reverse(T::Load(kernel + n - k - W + 1));
+    const V mr = T::Reverse(T::Load(kernel + mirror)), mi = T::Load(kernel + L + k);
+    xr = fr * kr - fi * ki;
+    xi = fi * kr + fr * ki;
+    yr = gr * mr - gi * mi;
+    yi = gi * mr + gr * mi;
+  }
+  const V ar = xr + yr, ai = xi - yi;
+  const V dr = xr - yr, di = xi + yi;
+  const V orr = dr * c - di * s, oi = dr * s + di * c;
+  T::Store(outR + k, ar - oi);
+  T::Store(outI + k, ai + orr);
+  T::Store(outR + mirror, T::Reverse(ar + oi));
+  T::Store(outI + mirror, T::Reverse(orr - ai));
+}
+
+// Circular convolution of a real signal of even length n with a kernel given by its half-complex
+// spectrum: what ForwardReal (times `scale`), the bin-by-bin product and BackwardReal (times
+// `scale`) give, with the forward split pass, the product and the backward split pass fused into
+// one pass. a and b hold 2L doubles each; src may equal dst.
+template <class T, class Half, class Scalar>
+void ConvolveReal(const StagePlan& plan, const double* tables, const double* src, double* dst,
+                  const double* kernel, double scale, double* a, double* b)
+{
+  constexpr int W = T::W;
+  const int n = plan.n, L = plan.length;
+  const double* z = RunStages<T, Half, Scalar>(plan, tables, a, b, src, kInterleavedInput);
+  const double *zr = z, *zi = z + L;
+  double* next = z == a ? b : a;
+  double* outR = next + L; // exchanged, as BackwardReal stores them
+  double* outI = next;
+  const double* cosTable = tables + plan.postOffset;
+  const double* sinTable = cosTable + plan.postCount;
+  const double h = 0.5 * scale;
+  {
+    const double x0 = (zr[0] + zi[0]) * scale * kernel[0];
+    const double xL = (zr[0] - zi[0]) * scale * kernel[L];
+    outR[0] = x0 + xL;
+    outI[0] = x0 - xL;
+  }
+  const int last = (L - 1) / 2;
+  if (last >= W)
+    for (int k0 = 1; k0 <= last; k0 += W)
+      SplitMultiplySplit<T>(k0 + W - 1 <= last ? k0 : last - W + 1, n, L, zr, zi, cosTable,
+                            sinTable, kernel, T::Splat(h), outR, outI);
+  else
+    for (int k = 1; k <= last; ++k)
+      SplitMultiplySplit<Scalar>(k, n, L, zr, zi, cosTable, sinTable, kernel, h, outR, outI);
+  if (L % 2 == 0 && L > 0)
+  {
+    const int k = L / 2;
+    const double fr = zr[k] * scale, fi = -zi[k] * scale;
+    const double kr = kernel[k], ki = kernel[n - k];
+    outR[k] = 2.0 * (fr * kr - fi * ki);
+    outI[k] = -2.0 * (fi * kr + fr * ki);
+  }
+  RunStages<T, Half, Scalar>(plan, tables, next, const_cast<double*>(z), nullptr, kSplitInput, dst,
+                             kInterleavedOutput, scale);
+}

@@ -101,9 +101,7 @@ void AddToRing(TarvexEngine& e, int c, const double* result)
 void ConvolveAndAdd(TarvexEngine& e, int c)
 {
   const int n = e.mFftSize;
-  fftp(e.mInput[c], e.mWork, n, kFftForward, e.mConvPlan);
-  HalfComplexMultiply(e.mWork, e.mConvKernel, e.mInput[c], n);
-  fftp(e.mInput[c], e.mWork, n, kFftBackward, e.mConvPlan);
+  FftConvolveReal(e.mInput[c], e.mWork, e.mConvKernel, n, e.mConvPlan);
   AddToRing(e, c, e.mWork);
 }
 
