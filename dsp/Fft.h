@@ -73,7 +73,8 @@ void FftConvolveStereo(const double* const in[2], double* const out[2], const do
 // Convolves a real block with one real kernel: out = sqrt(n) * backward(forward(in) * kernel) in
 // fftp's terms, what fftp, HalfComplexMultiply and fftp give in turn, up to rounding (bit for bit
 // on the sets without fused multiply-adds), with one pass over the spectrum fewer. `kernel` is the
-// kernel's half-complex spectrum (n values). in is consumed, as by fftp's forward; out may be in.
+// kernel's half-complex spectrum (n values). in is only read (unlike fftp's forward source); out
+// may be in.
 // The plan is fftp's (same set-up, same `initialised` rule). Allocation: none. n < 1, n beyond a
 // plan's arrays, or null pointers do nothing.
 void FftConvolveReal(double* in, double* out, const double* kernel, int n, FftPlan* plan);

@@ -160,7 +160,8 @@ void RunBlockStep(DspHost& host, TarvexEngine& e, DspState& s, int channels)
   const bool rebuilt = RebuildKernelIfChanged(host, s);
   const bool kernelChanged = rebuilt && e.mBlockConvolved;
   e.mBlockConvolved = true;
-  if (channels == 2 && StereoTransformPays(n))
+  const bool stereo = channels == 2 && StereoTransformPays(n);
+  if (stereo)
     ConvolveStereoBlock(e, s, kernelChanged);
   else
     for (int c = 0; c < channels; ++c)
@@ -182,11 +183,15 @@ void RunBlockStep(DspHost& host, TarvexEngine& e, DspState& s, int channels)
         ConvolveAndAdd(e, c);
       }
     }
+  // The stereo transform leaves its results in the blocks; the real one only reads them, so their
+  // zero padding past B is still in place (and the next block overwrites the first B frames).
   for (int c = 0; c < channels; ++c)
   {
-    std::memset(e.mInput[c], 0, sizeof(double) * n);
+    if (stereo) std::memset(e.mInput[c], 0, sizeof(double) * n);
     std::memcpy(e.mInput[c], e.mCarry[c], sizeof(double) * e.mCarryCount);
   }
+  // A right channel left out of this block must start from silence when it comes back.
+  if (channels == 1) std::memset(e.mInput[1], 0, sizeof(double) * e.mBlockSize);
   e.mWriteOffset += e.mBlockSize;
   e.mInputFill = e.mCarryCount;
   e.mCarryCount = 0;
