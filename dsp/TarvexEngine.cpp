@@ -654,3 +654,47 @@ void DestroyEngine(TarvexEngine& e, DspState& s)
   s.kernelLengthRef = nullptr;
   e.mFftSize = 0;
 }
+
+int ListEngineBuffers(const TarvexEngine& e, const DspState& s, EngineBuffer* out)
+{
+  constexpr size_t kArray = sizeof(double) * kEngineArrayLength;
+  constexpr size_t kPlanArray = sizeof(double) * kFftPlanWorkLength;
+  int count = 0;
+  const auto add = [&](const char* name, const void* data, size_t bytes)
+  {
+    if (count < kMaxEngineBuffers) out[count++] = EngineBuffer{name, data, bytes};
+  };
+  const auto addPlan = [&](const char* work, const char* scratch, const FftPlan* plan)
+  {
+    add(work, plan ? plan->work : nullptr, kPlanArray);
+    add(scratch, plan ? plan->scratch : nullptr, kPlanArray);
+  };
+  add("input left", e.mInput[0], kArray);
+  add("input right", e.mInput[1], kArray);
+  add("carry left", e.mCarry[0], kArray);
+  add("carry right", e.mCarry[1], kArray);
+  add("ring left", e.mRing[0], kArray);
+  add("ring right", e.mRing[1], kArray);
+  add("work", e.mWork, kArray);
+  add("saved input", e.mSavedInput, kArray);
+  add("convolution kernel", e.mConvKernel, kArray);
+  add("synth spectrum", e.synth.spectrum, kArray);
+  add("synth previous", e.synth.previous, kArray);
+  add("synth delay spectrum", e.synth.delaySpectrum, kArray);
+  add("synth window", e.synth.window, kArray);
+  if (e.synth.ownsScratch) add("synth scratch", e.synth.scratch, kArray);
+  addPlan("conv plan work", "conv plan scratch", e.mConvPlan);
+  addPlan("stereo plan work", "stereo plan scratch", e.mStereoPlan);
+  if (e.synth.ownsPlan) addPlan("synth plan work", "synth plan scratch", e.synth.plan);
+  add("kernel copy", s.kernelCopy, kArray);
+  add("kernel copy work", s.kernelCopyWork, kArray);
+  add("capture ring left", s.captureRing[0], kArray);
+  add("capture ring right", s.captureRing[1], kArray);
+  add("capture linear left", s.captureLinear[0], kArray);
+  add("capture linear right", s.captureLinear[1], kArray);
+  add("capture spectrum left", s.captureSpectrum[0], kArray);
+  add("capture spectrum right", s.captureSpectrum[1], kArray);
+  add("capture window", s.captureWindow, kArray);
+  addPlan("analysis plan work", "analysis plan scratch", s.analysisPlan);
+  return count;
+}

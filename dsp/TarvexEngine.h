@@ -11,6 +11,7 @@
 // plug-in that owns it only through a DspHost (DspHost.h).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "dsp/Fft.h"
@@ -80,6 +81,21 @@ int CaptureLength(double sampleRate);
 // Multiplies length values by a raised cosine from 1 to 0 (fadeOut) or from 0 to 1; the two add
 // to 1.
 void FadeWindow(double* buffer, int length, bool fadeOut);
+
+// One large buffer of an instance, for memory accounting (tools and tests): its storage and size in
+// bytes. Buffers that several names share are listed once.
+struct EngineBuffer
+{
+  const char* name;
+  const void* data;
+  size_t bytes;
+};
+// Most buffers ListEngineBuffers writes.
+constexpr int kMaxEngineBuffers = 40;
+// Writes every large buffer of the engine, its kernel synthesis, its FFT plans and the display
+// hand-off to out (null pointers included) and returns their number. Reads pointers only; any
+// thread.
+int ListEngineBuffers(const TarvexEngine& engine, const DspState& state, EngineBuffer* out);
 
 // Engine part of construction, after the parameters and the instance slot exist: creates every
 // array, plan and lock of the engine and the slot, fills the band table from the parameters and
