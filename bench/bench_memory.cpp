@@ -6,7 +6,8 @@
 //
 // Each figure is measured in a child process of its own, so memory a previous measurement left in
 // the allocator cannot hide growth. The figures are counters (KiB and MiB per instance); the
-// benchmark's time is meaningless.
+// benchmark's time is meaningless. bench-memory-arrays gives the parts of these figures, buffer by
+// buffer.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
