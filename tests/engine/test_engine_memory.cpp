@@ -11,6 +11,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "dsp/DspState.h"
 #include "dsp/EngineArrays.h"
 #include "dsp/Fft.h"
 #include "dsp/TarvexEngine.h"
@@ -139,18 +140,20 @@ TEST_F(EngineMemory, SizeChangesLeaveNoTraceOfEarlierAudio)
 // Values of a buffer an instance may write with the editor closed, by the buffer's name in
 // ListEngineBuffers: the gathered blocks (B), the rings (N plus a run), the transform buffers, the
 // kernel (N) and the plan's arrays (the real transform of an even N uses N values of each, a
-// complex one 2N), the window (L). Everything the display alone uses stays untouched.
+// complex one 2N), the window (L). The construction's synthesis at the defaults (N = 2880, L =
+// 1025, a real transform) counts too. Everything the display alone uses stays untouched.
 size_t ValuesUsed(const std::string& name, const TarvexEngine& e, bool stereo)
 {
   const size_t n = static_cast<size_t>(e.mFftSize);
   const bool joint = stereo && StereoTransformPays(e.mFftSize);
   if (name == "input left" || name == "input right") return size_t(e.mBlockSize);
   if (name == "ring left" || name == "ring right") return n + size_t(e.mRunLength);
-  if (name == "block 0 (synth scratch)" || name == "convolution kernel") return n;
+  if (name == "block 0 (synth scratch)" || name == "convolution kernel")
+    return std::max<size_t>(n, 2880);
   if (name == "block 1") return joint ? n : 0;
-  if (name == "synth window") return size_t(e.mKernelLength);
+  if (name == "synth window") return std::max<size_t>(size_t(e.mKernelLength), 1025);
   if (name == "conv+stereo plan work" || name == "conv+stereo plan scratch")
-    return joint || n % 2 == 1 ? 2 * n : n;
+    return std::max<size_t>(joint || n % 2 == 1 ? 2 * n : n, 2880);
   return 0;
 }
 
@@ -205,6 +208,23 @@ TEST_F(EngineMemory, EachBufferHasOnlyThePagesItsSizesUseResident)
       // sharing the first page; a buffer cleared or written in full would have all 260 resident.
       EXPECT_LE(ResidentPages(b.data, b.bytes), PagesFor(ValuesUsed(b.name, e, row.stereo)) + 2);
     }
+  }
+}
+
+// An engine that was never created (or could not be) lists its buffers as null, without reading
+// through any of them.
+TEST(EngineBuffers, AnEngineWithoutBuffersListsThemAsNull)
+{
+  TarvexEngine e{};
+  DspState s{};
+  EngineBuffer buffers[kMaxEngineBuffers];
+  const int count = ListEngineBuffers(e, s, buffers);
+  ASSERT_GT(count, 10);
+  ASSERT_LE(count, kMaxEngineBuffers);
+  for (int i = 0; i < count; ++i)
+  {
+    EXPECT_EQ(buffers[i].data, nullptr) << buffers[i].name;
+    EXPECT_GT(buffers[i].bytes, 0u) << buffers[i].name;
   }
 }
 
