@@ -10,6 +10,7 @@
 #include "dsp/Analysis.h"
 #include "dsp/KernelSynth.h"
 #include "dsp/SemLock.h"
+#include "dsp/SharedFlags.h"
 #include "dsp/TarvexEngine.h"
 #include "engine/InstanceState.h"
 #include "tests/engine/EngineTestSupport.h"
@@ -304,13 +305,14 @@ TEST_F(EngineHandoff, DisplayFramesRunAlongsideProcessing)
         {
           RunDisplayIdleRule(s);
           SemLockAcquire(s.drawLock);
-          if (s.captureChanged) AnalyseCapture(s, kDisplayColumns);
-          if (s.kernelChanged) KernelResponseColumns(s, kDisplayColumns);
+          // The flags through their atomic accesses, as the display's frame does.
+          if (LoadFlag(s.captureChanged)) AnalyseCapture(s, kDisplayColumns);
+          if (LoadFlag(s.kernelChanged)) KernelResponseColumns(s, kDisplayColumns);
           SemLockAcquire(s.curveLock);
           std::memcpy(s.displayCurveCopy, s.displayCurve, sizeof(double) * kDisplayColumns);
-          s.curveChanged = 0;
+          StoreFlag(s.curveChanged, 0);
           SemLockRelease(s.curveLock);
-          s.samplesSinceDraw = 0;
+          StoreFlag(s.samplesSinceDraw, 0);
           SemLockRelease(s.drawLock);
           SleepMs(1);
         }
