@@ -6,7 +6,9 @@
 //
 // Each figure is measured in a child process of its own, so memory a previous measurement left in
 // the allocator cannot hide growth. The figures are counters (KiB and MiB per instance); the
-// benchmark's time is meaningless.
+// benchmark's time is meaningless. bench-memory-arrays gives the parts of these figures, buffer by
+// buffer. TARVEX_BENCH_COMPARE=<other Tarvex.vst> measures another build beside this one in the
+// same run.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -175,4 +177,27 @@ void BM_PeerResidentDefaults(benchmark::State& state)
 BENCHMARK(BM_TarvexResidentDefaults)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TarvexResidentResolution8Buffer3)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PeerResidentDefaults)->Iterations(1)->Unit(benchmark::kMillisecond);
-BENCHMARK_MAIN();
+
+int main(int argc, char** argv)
+{
+  const char* compare = std::getenv("TARVEX_BENCH_COMPARE");
+  if (compare && *compare)
+  {
+    const std::string other = compare;
+    benchmark::RegisterBenchmark("BM_CompareResidentDefaults", [other](benchmark::State& state)
+                                 { Report(state, other, Settings{}); })
+        ->Iterations(1)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("BM_CompareResidentResolution8Buffer3",
+                                 [other](benchmark::State& state) {
+                                   Report(state, other, Settings{1.0, 1.0});
+                                 })
+        ->Iterations(1)
+        ->Unit(benchmark::kMillisecond);
+  }
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

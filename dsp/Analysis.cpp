@@ -8,6 +8,7 @@
 #include "dsp/DspState.h"
 #include "dsp/EngineArrays.h"
 #include "dsp/Fft.h"
+#include "dsp/KernelSynth.h"
 #include "dsp/SemLock.h"
 #include "dsp/SharedFlags.h"
 #include "dsp/TarvexEngine.h"
@@ -39,6 +40,15 @@ void CopyFinite(double* __restrict dst, const double* __restrict src, int count)
 double MagnitudeAt(const double* m, int n, int k)
 {
   return (k >= 0 && k < (n + 1) / 2) ? m[k] : 0.0;
+}
+
+// Magnitude of bin k of a half-complex spectrum of length n, as HalfComplexMagnitude computes it;
+// bins at or above (n + 1) / 2 read as 0, as in MagnitudeAt.
+double HalfComplexMagnitudeAt(const double* p, int n, int k)
+{
+  if (k < 0 || k >= (n + 1) / 2) return 0.0;
+  if (k == 0) return std::fabs(p[0]);
+  return std::sqrt(p[k] * p[k] + p[n - k] * p[n - k]);
 }
 
 // Floor of a fractional bin, limited to the array so a degenerate rate cannot index out of it.
@@ -102,19 +112,26 @@ bool AnalyseCapture(DspState& s, int columns)
   const int w = s.captureWritePos;
   for (int c = 0; c < 2; ++c)
   {
-    double* linear = s.captureLinear[c];
+    double* linear = s.captureSpectrum[c]; // time order, windowed, then transformed in place
     std::memcpy(linear, s.captureRing[c] + w, sizeof(double) * (n - w));
     std::memcpy(linear + (n - w), s.captureRing[c], sizeof(double) * w);
   }
   SemLockRelease(s.dspLock);
 
   for (int k = 0; k < 3; ++k) std::memset(s.spectrumColumns[k], 0, sizeof(double) * columns);
+  // The window is the display's own, made for the capture length on first use (the frame holds
+  // drawLock, so the length cannot change meanwhile).
+  if (s.captureWindowLength != n)
+  {
+    BlackmanWindow(s.captureWindow, n);
+    s.captureWindowLength = n;
+  }
   for (int c = 0; c < 2; ++c)
   {
-    double* linear = s.captureLinear[c];
-    for (int i = 0; i < n; ++i) linear[i] *= s.captureWindow[i];
-    fftp(linear, s.captureSpectrum[c], n, kFftForward, s.analysisPlan);
-    HalfComplexMagnitude(s.captureSpectrum[c], n);
+    double* spectrum = s.captureSpectrum[c];
+    for (int i = 0; i < n; ++i) spectrum[i] *= s.captureWindow[i];
+    fftp(spectrum, spectrum, n, kFftForward, s.analysisPlan);
+    HalfComplexMagnitude(spectrum, n);
   }
 
   const double p = std::log(4.0) / std::log(10.0);
@@ -156,15 +173,15 @@ bool AnalyseCapture(DspState& s, int columns)
   return true;
 }
 
-void KernelResponseColumns(DspState& s, int columns)
+bool KernelResponseColumns(DspState& s, int columns)
 {
+  // Read from the kernel in use under dspLock, taken without waiting: two bins per column, a few
+  // microseconds. While processing holds it, the columns wait for a later frame.
+  if (!SemLockTryAcquire(s.dspLock)) return false;
+  StoreFlag(s.kernelChanged, 0);
   std::memset(s.kernelColumns, 0, sizeof(double) * columns);
   const int n = *s.fftSizeRef;
-  SemLockAcquire(s.kernelLock);
-  StoreFlag(s.kernelChanged, 0);
-  std::memcpy(s.kernelCopyWork, s.kernelCopy, sizeof(double) * n);
-  SemLockRelease(s.kernelLock);
-  HalfComplexMagnitude(s.kernelCopyWork, n);
+  const double* kernel = s.convKernelRef;
   const double lowBin = n * 20.0 / s.sampleRate;
   const double highBin = n * 20000.0 / s.sampleRate;
   const int last = (n + 1) / 2;
@@ -174,9 +191,11 @@ void KernelResponseColumns(DspState& s, int columns)
     const double f = b - std::floor(b);
     const int lo = BinFloor(b, last);
     const int hi = BinFloor(std::ceil(b), last);
-    s.kernelColumns[columns - 1 - i] +=
-        (1.0 - f) * MagnitudeAt(s.kernelCopyWork, n, lo) + f * MagnitudeAt(s.kernelCopyWork, n, hi);
+    s.kernelColumns[columns - 1 - i] += (1.0 - f) * HalfComplexMagnitudeAt(kernel, n, lo) +
+                                        f * HalfComplexMagnitudeAt(kernel, n, hi);
   }
+  SemLockRelease(s.dspLock);
+  return true;
 }
 
 void RunDisplayIdleRule(DspState& s)

@@ -16,8 +16,10 @@ void CaptureInput(DspState& state, double* const* inputs, int frames, int channe
 // Call outside dspLock.
 bool AnalyseCapture(DspState& state, int columns);
 
-// Display thread: kernelColumns, the magnitude of the published kernel per column.
-void KernelResponseColumns(DspState& state, int columns);
+// Display thread: kernelColumns, the magnitude of the kernel in use per column, read under
+// dspLock. Never waits for the audio thread: false (nothing changed, kernelChanged still set) while
+// processing holds dspLock. Call outside dspLock.
+bool KernelResponseColumns(DspState& state, int columns);
 
 // Display thread, once per frame before the frame takes drawLock: after 16 frames without a process
 // call, performs pending kernel rebuilds itself (under dspLock) and clears the spectrum once (the

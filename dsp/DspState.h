@@ -33,27 +33,27 @@ struct DspState
   // Engine hand-off. Arrays of 133120 doubles unless a length is given; pairs are left, right.
   // Created by CreateEngine, freed by DestroyEngine. Per-column arrays hold 512 values in reverse
   // column order.
-  double* captureRing[2];     // most recent input samples (audio thread, under dspLock)
-  double* captureLinear[2];   // rings unwrapped into time order and windowed (display)
-  double* captureSpectrum[2]; // magnitude spectra of captureLinear (display)
-  int32_t captureLength;      // length of rings and spectra
-  int32_t captureWritePos;    // next ring position to write; the oldest sample sits there
-  int32_t captureChanged;     // rings got samples since the last analysis
-  FftPlan* analysisPlan;      // spectrum analysis, length captureLength (display)
-  double* kernelCopy;         // kernel spectrum as last published, under kernelLock
-  double* kernelCopyWork;     // display's working copy of kernelCopy
-  int32_t* fftSizeRef;        // the engine's N
-  int32_t* kernelLengthRef;   // the engine's L
-  double* convKernelRef;      // the engine's convolution kernel spectrum
-  int32_t kernelChanged;      // kernelCopy was rewritten
-  double* kernelColumns;      // 512: kernel magnitude per column
-  double* captureWindow;      // Blackman window of captureLength
-  double* displayCurve;       // 512: curve amplitudes per column, under curveLock
-  double* displayCurveCopy;   // 512: the display's copy of displayCurve
-  int32_t curveChanged;       // displayCurve was rewritten
-  double sampleRate;          // Hz, the engine's rate
-  double* spectrumColumns[3]; // 512 each: spectrum per column, left, right, left + right
-  KernelSynth* synth;         // the plug-in object's kernel synthesiser
+  double* captureRing[2]; // most recent input samples (audio thread, under dspLock)
+  // The rings unwrapped into time order and windowed, then transformed in place into their
+  // magnitude spectra (display).
+  double* captureSpectrum[2];
+  int32_t captureLength;       // length of rings and spectra
+  int32_t captureWritePos;     // next ring position to write; the oldest sample sits there
+  int32_t captureChanged;      // rings got samples since the last analysis
+  FftPlan* analysisPlan;       // spectrum analysis, length captureLength (display)
+  int32_t* fftSizeRef;         // the engine's N
+  int32_t* kernelLengthRef;    // the engine's L
+  double* convKernelRef;       // the engine's convolution kernel spectrum, under dspLock
+  int32_t kernelChanged;       // the kernel was rewritten (set under dspLock)
+  double* kernelColumns;       // 512: kernel magnitude per column
+  double* captureWindow;       // Blackman window of captureWindowLength (display)
+  int32_t captureWindowLength; // 0 until the display first analyses
+  double* displayCurve;        // 512: curve amplitudes per column, under curveLock
+  double* displayCurveCopy;    // 512: the display's copy of displayCurve
+  int32_t curveChanged;        // displayCurve was rewritten
+  double sampleRate;           // Hz, the engine's rate
+  double* spectrumColumns[3];  // 512 each: spectrum per column, left, right, left + right
+  KernelSynth* synth;          // the plug-in object's kernel synthesiser
   BandPoint bandTable[kBandCount];
   BandPoint sortedPoints[kSortedPointCount];
   int32_t sortedCount; // n, bands on in sortedPoints
@@ -63,8 +63,7 @@ struct DspState
   int32_t displayPointCount;
   BandPoint displayPointsCopy[kSortedPointCount];
   int32_t displayPointCountCopy;
-  SemLock* kernelLock; // order: drawLock, dspLock, then curveLock or kernelLock
-  SemLock* curveLock;
+  SemLock* curveLock;       // order: drawLock, dspLock, then curveLock
   SemLock* drawLock;        // a whole display frame, and DSP resets
   SemLock* dspLock;         // block processing, resets, the display's idle rebuild
   int32_t samplesSinceDraw; // samples processed since the display last drew (saturates)

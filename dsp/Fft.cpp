@@ -732,6 +732,22 @@ FftPlan* fftp_plan()
   return plan;
 }
 
+FftPlan* fftp_plan_sharing(FftPlan* owner)
+{
+  if (!owner) return nullptr;
+  FftPlan* plan = static_cast<FftPlan*>(std::calloc(1, sizeof(FftPlan)));
+  if (!plan) return nullptr;
+  if (!AddSpareBlock())
+  {
+    std::free(plan);
+    return nullptr;
+  }
+  plan->work = owner->work;
+  plan->scratch = owner->scratch;
+  plan->borrowsArrays = 1;
+  return plan;
+}
+
 void fftp_plan_free(FftPlan* plan)
 {
   if (!plan) return;
@@ -740,8 +756,11 @@ void fftp_plan_free(FftPlan* plan)
     ReleaseLocked(static_cast<SharedTables*>(const_cast<void*>(plan->shared)));
   }
   RemoveSpareBlock();
-  FreeZeroed(plan->work, sizeof(double) * kFftPlanWorkLength);
-  FreeZeroed(plan->scratch, sizeof(double) * kFftPlanWorkLength);
+  if (!plan->borrowsArrays)
+  {
+    FreeZeroed(plan->work, sizeof(double) * kFftPlanWorkLength);
+    FreeZeroed(plan->scratch, sizeof(double) * kFftPlanWorkLength);
+  }
   std::free(plan);
 }
 

@@ -41,10 +41,16 @@ struct FftPlan
   int32_t initialised; // set once master holds the twiddles of the plan's length
   double* scratch;     // kFftPlanWorkLength doubles: second transform scratch
   const void* shared;  // the shared set master belongs to (one reference held)
+  int32_t borrowsArrays; // work and scratch are another plan's (fftp_plan_sharing)
 };
 
 FftPlan* fftp_plan();
-void fftp_plan_free(FftPlan* plan); // lets go of the shared tables
+// A plan that transforms in `owner`'s work and scratch arrays instead of arrays of its own (its
+// tables are its own to set up, as any plan's): for an owner's second plan of another length or
+// kind that never transforms while the first does, such as one thread's, or two used under one
+// lock. Free it before its owner. Null when owner is null or memory is short.
+FftPlan* fftp_plan_sharing(FftPlan* owner);
+void fftp_plan_free(FftPlan* plan); // lets go of the shared tables; frees only arrays of its own
 
 // Sets the plan up for real transforms of length n (stereo: FftConvolveStereo's of length n) now,
 // so that the next fftp (or FftConvolveStereo) of that length neither fills tables nor locks. The

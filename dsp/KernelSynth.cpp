@@ -22,15 +22,15 @@ void ZeroValues(double* a, int count)
   std::memset(a, 0, sizeof(double) * count);
 }
 
-void BuildDelaySpectrum(KernelSynth* synth, int kernelLength, int fftSize)
+// The unit-magnitude spectrum of a delay of L/2 samples into delay (fftSize values), transformed in
+// place: the impulse's spectrum divided by its DC value.
+void BuildDelaySpectrum(double* delay, int kernelLength, int fftSize, FftPlan* plan)
 {
-  RaiseExtent(synth->usedLength, fftSize);
-  double* delay = synth->delaySpectrum;
+  ZeroValues(delay, fftSize);
   delay[kernelLength / 2] = 1.0;
-  // The plan's flag is clear here (fresh plan or just reset), so it is set up for fftSize.
-  fftp(delay, synth->scratch, fftSize, kFftForward, synth->plan);
-  const double dc = synth->scratch[0];
-  for (int j = 0; j < fftSize; ++j) delay[j] = dc != 0.0 ? synth->scratch[j] / dc : 0.0;
+  fftp(delay, delay, fftSize, kFftForward, plan);
+  const double dc = delay[0];
+  for (int j = 0; j < fftSize; ++j) delay[j] = dc != 0.0 ? delay[j] / dc : 0.0;
 }
 } // namespace
 
@@ -47,10 +47,13 @@ void BlackmanWindow(double* w, int length)
 
 bool KernelSynthInit(KernelSynth* synth, int kernelLength, int fftSize)
 {
-  synth->spectrum = CreateEngineArray();
-  synth->previous = CreateEngineArray();
-  synth->delaySpectrum = CreateEngineArray();
+  (void)fftSize;
   synth->window = CreateEngineArray();
+  if (!synth->spectrum)
+  {
+    synth->spectrum = CreateEngineArray();
+    synth->ownsSpectrum = true;
+  }
   if (!synth->scratch)
   {
     synth->scratch = CreateEngineArray();
@@ -61,35 +64,28 @@ bool KernelSynthInit(KernelSynth* synth, int kernelLength, int fftSize)
     synth->plan = fftp_plan();
     synth->ownsPlan = true;
   }
-  if (!synth->spectrum || !synth->previous || !synth->delaySpectrum || !synth->window ||
-      !synth->scratch || !synth->plan)
+  if (!synth->spectrum || !synth->window || !synth->scratch || !synth->plan)
   {
     KernelSynthFree(synth);
     return false;
   }
-  BuildDelaySpectrum(synth, kernelLength, fftSize);
   BlackmanWindow(synth->window, kernelLength);
   return true;
 }
 
 void KernelSynthReset(KernelSynth* synth, int kernelLength, int fftSize)
 {
-  // The three arrays share one mark: clear each to it, then lower it.
-  int32_t extent = synth->usedLength;
-  ClearToExtent(synth->spectrum, extent);
-  extent = synth->usedLength;
-  ClearToExtent(synth->previous, extent);
-  ClearToExtent(synth->delaySpectrum, synth->usedLength);
+  (void)fftSize;
+  ClearToExtent(synth->spectrum, synth->usedLength);
   synth->plan->initialised = 0;
-  BuildDelaySpectrum(synth, kernelLength, fftSize);
   BlackmanWindow(synth->window, kernelLength);
 }
 
 void KernelSynthFree(KernelSynth* synth)
 {
-  FreeEngineArray(synth->spectrum);
-  FreeEngineArray(synth->previous);
-  FreeEngineArray(synth->delaySpectrum);
+  if (synth->ownsSpectrum) FreeEngineArray(synth->spectrum);
+  synth->spectrum = nullptr;
+  synth->ownsSpectrum = false;
   FreeEngineArray(synth->window);
   if (synth->ownsScratch) FreeEngineArray(synth->scratch);
   synth->scratch = nullptr;
@@ -105,7 +101,7 @@ void SynthesizeKernel(KernelSynth* synth, BandPoint* bandTable, BandPoint* sorte
                       int32_t* curveChanged, SemLock* curveLock, int columns, int32_t* sortedCount,
                       BandPoint* shownPoints, int32_t* shownCount)
 {
-  if (!synth->spectrum && !KernelSynthInit(synth, kernelLength, fftSize)) return;
+  if (!synth->window && !KernelSynthInit(synth, kernelLength, fftSize)) return;
   RaiseExtent(synth->usedLength, fftSize);
   double* spectrum = synth->spectrum;
   const int n = fftSize;
@@ -151,22 +147,13 @@ void SynthesizeKernel(KernelSynth* synth, BandPoint* bandTable, BandPoint* sorte
   ZeroValues(spectrum + last, n - last);
 
   // Zero-phase real response -> delay of L/2, to time, window to L taps, back to a spectrum. The
-  // transforms run out of place through scratch; the results equal those of in-place calls.
-  HalfComplexMultiply(synth->delaySpectrum, spectrum, spectrum, n);
+  // delay's spectrum is made in scratch for each synthesis (one transform), which then takes the
+  // backward transform; in-place and out-of-place transforms give the same results.
   double* scratch = synth->scratch;
+  BuildDelaySpectrum(scratch, kernelLength, n, synth->plan);
+  HalfComplexMultiply(scratch, spectrum, spectrum, n);
   fftp(spectrum, scratch, n, kFftBackward, synth->plan);
   for (int j = 0; j < kernelLength; ++j) spectrum[j] = scratch[j] * synth->window[j];
   ZeroValues(spectrum + kernelLength, n - kernelLength);
-  fftp(spectrum, scratch, n, kFftForward, synth->plan);
-  std::memcpy(spectrum, scratch, sizeof(double) * n);
-}
-
-void CopyKernelForDisplay(const double* source, double* destination, int fftSize,
-                          double* kernelCopy, SemLock* kernelLock, int32_t* kernelChanged)
-{
-  if (destination != source) std::memmove(destination, source, sizeof(double) * fftSize);
-  SemLockAcquire(kernelLock);
-  std::memcpy(kernelCopy, source, sizeof(double) * fftSize);
-  StoreFlag(*kernelChanged, 1);
-  SemLockRelease(kernelLock);
+  fftp(spectrum, spectrum, n, kFftForward, synth->plan);
 }

@@ -15,32 +15,32 @@
 
 struct KernelSynth
 {
-  double*
-      spectrum; // work area, then the kernel spectrum (N values); null until the first synthesis
-  double*
-      previous; // kernel spectrum before the latest rebuild, filled by the caller for cross-fades
-  double* delaySpectrum; // unit-magnitude spectrum of a delay of L/2 samples
-  double* window;        // Blackman window of length L
+  // Where the kernel spectrum is built (N values): the synth's own, or lent by an owner that keeps
+  // the kernel there (the engine lends its convolution kernel, which a synthesis rewrites in place;
+  // the kernel that was playing is gone afterwards). Null until the first synthesis.
+  double* spectrum;
+  bool ownsSpectrum;
+  double* window; // Blackman window of length L, the synth's own; null until the first synthesis
   // Both directions, one transform at a time. Null before the first synthesis, which then creates
   // one; an owner may instead lend a plan of its own that no other thread uses during syntheses
   // (the engine lends its convolution plan: both run under the dsp lock, at the same length).
   FftPlan* plan;
   bool ownsPlan; // the plan is the synth's own, freed by KernelSynthFree
-  // Out-of-place transform target (N values), so a rebuild allocates nothing; lent like the plan
-  // (the engine lends its transform output array, idle between block steps).
+  // Scratch of N values (the delay's spectrum, then the transforms' target), so a rebuild
+  // allocates nothing; lent like the plan (the engine lends a transform buffer of its block steps,
+  // which holds nothing between them). Every synthesis writes it before reading it.
   double* scratch;
   bool ownsScratch;
-  // High-water mark of spectrum, previous and delaySpectrum: values from index 0 that may be
-  // non-zero since the last reset (the largest N used). A reset clears exactly these.
+  // High-water mark of spectrum: values from index 0 that may be non-zero since the last reset
+  // (the largest N used). A reset clears exactly these.
   int32_t usedLength;
 };
 
-// Creates the arrays and plans and prepares delaySpectrum and window. False when memory is
-// exhausted (the synth is then left without arrays).
+// Creates what the owner has not lent (spectrum, scratch, plan) and the window, and prepares the
+// window. False when memory is exhausted (the synth is then left without arrays).
 bool KernelSynthInit(KernelSynth* synth, int kernelLength, int fftSize);
-// Prepares an existing synth for new L and N: zeroes spectrum, previous and delaySpectrum (every
-// value written since the last reset), rebuilds delaySpectrum and window and clears the plan's
-// flags. Nothing is released or recreated.
+// Prepares an existing synth for new L and N: zeroes spectrum (every value written since the last
+// reset), rebuilds the window and clears the plan's flag. Nothing is released or recreated.
 void KernelSynthReset(KernelSynth* synth, int kernelLength, int fftSize);
 // Releases everything the synth owns; the synth reads as never initialised afterwards.
 void KernelSynthFree(KernelSynth* synth);
@@ -54,12 +54,6 @@ void SynthesizeKernel(KernelSynth* synth, BandPoint* bandTable, BandPoint* sorte
                       int kernelLength, int fftSize, double sampleRate, double* displayCurve,
                       int32_t* curveChanged, SemLock* curveLock, int columns, int32_t* sortedCount,
                       BandPoint* shownPoints = nullptr, int32_t* shownCount = nullptr);
-
-// Copies fftSize values of source into destination (outside the lock, the caller keeps the
-// convolution apart), then into kernelCopy under kernelLock, setting *kernelChanged (released: the
-// display tests it without the lock).
-void CopyKernelForDisplay(const double* source, double* destination, int fftSize,
-                          double* kernelCopy, SemLock* kernelLock, int32_t* kernelChanged);
 
 // w[k - 1] = 0.42 - 0.5 cos(2 pi k / (L + 1)) + 0.08 cos(4 pi k / (L + 1)) for k = 1 .. L, with 2
 // pi and 4 pi rounded to single precision; the centre value of an odd L is 1.

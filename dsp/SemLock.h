@@ -1,5 +1,5 @@
 // A binary semaphore with a busy flag, shared by the audio thread and the editor of one instance.
-// Locks are always taken in the order drawLock, dspLock, then curveLock or kernelLock.
+// Locks are always taken in the order drawLock, dspLock, then curveLock.
 #pragma once
 
 #include <atomic>

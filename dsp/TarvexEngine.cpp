@@ -44,37 +44,16 @@ long long WholeSampleRate(double sampleRate)
   return static_cast<long long>(sampleRate);
 }
 
-// Zeroes every value the configurations since the last clear may have written (the arrays are
-// zero beyond their marks).
+// Zeroes every value written since the last clear (the arrays are zero beyond their marks). The
+// kernel is the synth's to clear (KernelSynthReset); the transform buffers need no clearing, as
+// every use writes them in full first.
 void ClearDspBuffers(TarvexEngine& e)
 {
   DspExtents& x = e.mExtents;
-  ClearToExtent(e.mConvKernel, x.convKernel);
-  ClearToExtent(e.mWork, x.work);
-  ClearToExtent(e.mSavedInput, x.savedInput);
   for (int c = 0; c < 2; ++c)
   {
     ClearToExtent(e.mInput[c], x.input[c]);
     ClearToExtent(e.mRing[c], x.ring[c]);
-    ClearToExtent(e.mCarry[c], x.carry[c]);
-  }
-}
-
-// Raises the marks to what the current sizes can write until the next reset: N values of the
-// blocks, transforms and kernel, B + N of the rings, fewer than B of the carries (a run never
-// exceeds B frames).
-void NoteUsedLengths(TarvexEngine& e)
-{
-  DspExtents& x = e.mExtents;
-  const int n = e.mFftSize;
-  RaiseExtent(x.convKernel, n);
-  RaiseExtent(x.work, n);
-  RaiseExtent(x.savedInput, n);
-  for (int c = 0; c < 2; ++c)
-  {
-    RaiseExtent(x.input[c], n);
-    RaiseExtent(x.ring[c], e.mRingSize);
-    RaiseExtent(x.carry[c], e.mBlockSize);
   }
 }
 
@@ -95,106 +74,80 @@ void AddToRing(TarvexEngine& e, int c, const double* result)
   const int first = n < e.mRingSize - start ? n : e.mRingSize - start;
   for (int j = 0; j < first; ++j) ring[start + j] += result[j];
   for (int j = first; j < n; ++j) ring[j - first] += result[j];
+  RaiseExtent(e.mExtents.ring[c], start + first); // a wrapped part ends before start
 }
 
-// Convolves the zero-padded block of channel c with the current kernel and adds it into the ring.
-void ConvolveAndAdd(TarvexEngine& e, int c)
+// Which half of a cross-fade a block goes through, if any.
+enum class Fade
+{
+  kNone,
+  kOut, // with the kernel that was playing
+  kIn,  // with the rebuilt one
+};
+
+// The gathered block of channel c into buffer, zero-padded to N, faded for its half of a
+// cross-fade.
+void LoadBlock(const TarvexEngine& e, int c, double* buffer, Fade fade)
+{
+  const int b = e.mBlockSize;
+  std::memcpy(buffer, e.mInput[c], sizeof(double) * b);
+  std::memset(buffer + b, 0, sizeof(double) * (e.mFftSize - b));
+  if (fade != Fade::kNone) FadeWindow(buffer, b, fade == Fade::kOut);
+}
+
+// Convolves the block of channel c with the kernel in use (two real transforms, in place in
+// mBlock[0]) and adds it into the ring.
+void ConvolveAndAdd(TarvexEngine& e, int c, Fade fade)
 {
   const int n = e.mFftSize;
-  FftConvolveReal(e.mInput[c], e.mWork, e.mConvKernel, n, e.mConvPlan);
-  AddToRing(e, c, e.mWork);
+  double* block = e.mBlock[0];
+  LoadBlock(e, c, block, fade);
+  FftConvolveReal(block, block, e.mConvKernel, n, e.mConvPlan);
+  AddToRing(e, c, block);
 }
 
-// Both channels at once through one complex transform; the results replace the blocks in mInput.
-void ConvolveStereoAndAdd(TarvexEngine& e)
+// Both channels at once through one complex transform, in place in mBlock.
+void ConvolveStereoAndAdd(TarvexEngine& e, Fade fade)
 {
-  double* const blocks[2] = {e.mInput[0], e.mInput[1]};
+  LoadBlock(e, 0, e.mBlock[0], fade);
+  LoadBlock(e, 1, e.mBlock[1], fade);
+  double* const blocks[2] = {e.mBlock[0], e.mBlock[1]};
   FftConvolveStereo(blocks, blocks, e.mConvKernel, e.mFftSize, e.mStereoPlan);
-  AddToRing(e, 0, e.mInput[0]);
-  AddToRing(e, 1, e.mInput[1]);
+  AddToRing(e, 0, e.mBlock[0]);
+  AddToRing(e, 1, e.mBlock[1]);
 }
 
-// Stereo block step: the cross-fade keeps the left block in mSavedInput and the right one in mWork
-// (which the stereo transform does not use).
-void ConvolveStereoBlock(TarvexEngine& e, DspState& s, bool kernelChanged)
+void ConvolveBlocks(TarvexEngine& e, int channels, Fade fade)
 {
-  const int n = e.mFftSize;
-  if (kernelChanged)
-  {
-    std::memcpy(e.mSavedInput, e.mInput[0], sizeof(double) * n);
-    std::memcpy(e.mWork, e.mInput[1], sizeof(double) * n);
-    FadeWindow(e.mInput[0], e.mBlockSize, true);
-    FadeWindow(e.mInput[1], e.mBlockSize, true);
-    CopyKernelForDisplay(e.synth.previous, e.mConvKernel, n, s.kernelCopy, s.kernelLock,
-                         &s.kernelChanged);
-  }
-  ConvolveStereoAndAdd(e);
-  if (kernelChanged)
-  {
-    std::memcpy(e.mInput[0], e.mSavedInput, sizeof(double) * n);
-    std::memcpy(e.mInput[1], e.mWork, sizeof(double) * n);
-    FadeWindow(e.mInput[0], e.mBlockSize, false);
-    FadeWindow(e.mInput[1], e.mBlockSize, false);
-    CopyKernelForDisplay(e.synth.spectrum, e.mConvKernel, n, s.kernelCopy, s.kernelLock,
-                         &s.kernelChanged);
-    ConvolveStereoAndAdd(e);
-  }
-}
-
-// Whether the joint stereo transform beats two real ones at length n. It does on most table
-// lengths (0.45 to 0.97 of the time); on these, whose complex stages read rows a multiple of 2 or 4
-// KiB apart or whose buffers outgrow the second-level cache, it measured 1.02 to 1.4 times slower.
-bool StereoTransformPays(int n)
-{
-  for (int slower : {5120, 11520, 34560, 46080, 57600, 64000})
-    if (n == slower) return false;
-  return true;
+  if (channels == 2 && StereoTransformPays(e.mFftSize))
+    ConvolveStereoAndAdd(e, fade);
+  else
+    for (int c = 0; c < channels; ++c) ConvolveAndAdd(e, c, fade);
 }
 
 void RunBlockStep(DspHost& host, TarvexEngine& e, DspState& s, int channels)
 {
-  const int n = e.mFftSize;
-  // A rebuild cross-fades from the kernel that was playing; before the first block since the last
-  // reset none was (settings restored before the first block, or changed with Resolution), and the
-  // new kernel applies from the first sample.
-  const bool rebuilt = RebuildKernelIfChanged(host, s);
-  const bool kernelChanged = rebuilt && e.mBlockConvolved;
+  // A rebuild cross-fades from the kernel that was playing: the block goes through it faded out,
+  // the rebuild then rewrites the kernel in place, and the block goes through the new one faded in
+  // (each channel's ring gets the two halves in that order). Before the first block since the last
+  // reset none was playing (settings restored before the first block, or changed with
+  // Resolution), and the new kernel applies from the first sample. Only a rebuild clears
+  // paramsChanged, under dspLock, which this step holds: a flag seen set here is still set at the
+  // rebuild.
+  const bool crossFade = e.mBlockConvolved && s.synth && LoadFlag(s.paramsChanged);
   e.mBlockConvolved = true;
-  const bool stereo = channels == 2 && StereoTransformPays(n);
-  if (stereo)
-    ConvolveStereoBlock(e, s, kernelChanged);
-  else
-    for (int c = 0; c < channels; ++c)
-    {
-      if (kernelChanged)
-      {
-        std::memcpy(e.mSavedInput, e.mInput[c], sizeof(double) * n);
-        FadeWindow(e.mInput[c], e.mBlockSize, true);
-        CopyKernelForDisplay(e.synth.previous, e.mConvKernel, n, s.kernelCopy, s.kernelLock,
-                             &s.kernelChanged);
-      }
-      ConvolveAndAdd(e, c);
-      if (kernelChanged)
-      {
-        std::memcpy(e.mInput[c], e.mSavedInput, sizeof(double) * n);
-        FadeWindow(e.mInput[c], e.mBlockSize, false);
-        CopyKernelForDisplay(e.synth.spectrum, e.mConvKernel, n, s.kernelCopy, s.kernelLock,
-                             &s.kernelChanged);
-        ConvolveAndAdd(e, c);
-      }
-    }
-  // The stereo transform leaves its results in the blocks; the real one only reads them, so their
-  // zero padding past B is still in place (and the next block overwrites the first B frames).
-  for (int c = 0; c < channels; ++c)
+  if (crossFade)
   {
-    if (stereo) std::memset(e.mInput[c], 0, sizeof(double) * n);
-    std::memcpy(e.mInput[c], e.mCarry[c], sizeof(double) * e.mCarryCount);
+    ConvolveBlocks(e, channels, Fade::kOut);
+    RebuildKernelIfChanged(host, s);
+    ConvolveBlocks(e, channels, Fade::kIn);
   }
-  // A right channel left out of this block must start from silence when it comes back.
-  if (channels == 1) std::memset(e.mInput[1], 0, sizeof(double) * e.mBlockSize);
+  else
+  {
+    RebuildKernelIfChanged(host, s);
+    ConvolveBlocks(e, channels, Fade::kNone);
+  }
   e.mWriteOffset += e.mBlockSize;
-  e.mInputFill = e.mCarryCount;
-  e.mCarryCount = 0;
 }
 
 void CopySanitised(const double* from, double* to, int count)
@@ -206,7 +159,8 @@ void CopySanitised(const double* from, double* to, int count)
   }
 }
 
-// One run of at most B frames: gather, capture, block step when the block is full, play out, limit.
+// One run of at most mRunLength frames: gather, capture, block step when the block is full (the
+// run's remaining samples then start the next block), play out, limit.
 void ProcessRun(DspHost& host, TarvexEngine& e, DspState& s, double* const* inputs,
                 double* const* outputs, int frames, int channels, double threshold)
 {
@@ -214,15 +168,27 @@ void ProcessRun(DspHost& host, TarvexEngine& e, DspState& s, double* const* inpu
   const int taken = e.mInputFill + frames > b ? b - e.mInputFill : frames;
   for (int c = 0; c < channels; ++c) CopySanitised(inputs[c], e.mInput[c] + e.mInputFill, taken);
   e.mInputFill += taken;
-  if (taken < frames)
-  {
-    e.mCarryCount = frames - taken;
-    for (int c = 0; c < channels; ++c) CopySanitised(inputs[c] + taken, e.mCarry[c], e.mCarryCount);
-  }
 
   CaptureInput(s, inputs, frames, channels);
 
-  if (e.mInputFill == b) RunBlockStep(host, e, s, channels);
+  if (e.mInputFill == b)
+  {
+    RunBlockStep(host, e, s, channels);
+    // The new block is zero beyond what is gathered, so a second channel connected again within a
+    // block finds silence where it gathered nothing.
+    const int rest = frames - taken;
+    for (int c = 0; c < channels; ++c)
+    {
+      CopySanitised(inputs[c] + taken, e.mInput[c], rest);
+      std::memset(e.mInput[c] + rest, 0, sizeof(double) * (b - rest));
+      RaiseExtent(e.mExtents.input[c], b);
+    }
+    e.mInputFill = rest;
+  }
+  else
+  {
+    for (int c = 0; c < channels; ++c) RaiseExtent(e.mExtents.input[c], e.mInputFill);
+  }
 
   const int first = frames < e.mRingSize - e.mReadPos ? frames : e.mRingSize - e.mReadPos;
   for (int c = 0; c < channels; ++c)
@@ -270,7 +236,8 @@ private:
 
 bool Ready(const TarvexEngine& e, const DspState& s)
 {
-  return e.mConvKernel && e.mConvPlan && e.mStereoPlan && s.dspLock && s.drawLock && e.mFftSize > 0;
+  return e.mConvKernel && e.mBlock[0] && e.mBlock[1] && e.mConvPlan && e.mStereoPlan && s.dspLock &&
+         s.drawLock && e.mFftSize > 0;
 }
 } // namespace
 
@@ -279,6 +246,16 @@ int NiceSize(int m)
   for (int size : kNiceSizes)
     if (size >= m) return size;
   return kMaxFftSize;
+}
+
+// Whether the joint stereo transform beats two real ones at length n. It does on most table
+// lengths (0.45 to 0.97 of the time); on these, whose complex stages read rows a multiple of 2 or 4
+// KiB apart or whose buffers outgrow the second-level cache, it measured 1.02 to 1.4 times slower.
+bool StereoTransformPays(int n)
+{
+  for (int slower : {5120, 11520, 34560, 46080, 57600, 64000})
+    if (n == slower) return false;
+  return true;
 }
 
 int KernelLength(double sampleRate, double resolution)
@@ -354,15 +331,11 @@ bool RebuildKernelIfChanged(DspHost& host, DspState& s)
     BandsFromParams(host, s.bandTable);
 
   KernelSynth* synth = s.synth;
-  const int n = *s.fftSizeRef;
-  const int l = *s.kernelLengthRef;
-  if (synth->spectrum) std::memcpy(synth->previous, synth->spectrum, sizeof(double) * n);
-  SynthesizeKernel(synth, s.bandTable, s.sortedPoints, l, n, s.sampleRate, s.displayCurve,
-                   &s.curveChanged, s.curveLock, kDisplayColumns, &s.sortedCount, s.displayPoints,
-                   &s.displayPointCount);
-  if (!synth->spectrum) return false;
-  CopyKernelForDisplay(synth->spectrum, s.convKernelRef, n, s.kernelCopy, s.kernelLock,
-                       &s.kernelChanged);
+  SynthesizeKernel(synth, s.bandTable, s.sortedPoints, *s.kernelLengthRef, *s.fftSizeRef,
+                   s.sampleRate, s.displayCurve, &s.curveChanged, s.curveLock, kDisplayColumns,
+                   &s.sortedCount, s.displayPoints, &s.displayPointCount);
+  if (!synth->window) return false; // the synth could not be set up: the kernel is unchanged
+  StoreFlag(s.kernelChanged, 1);
   return true;
 }
 
@@ -372,21 +345,18 @@ void ConfigureDsp(DspHost& host, TarvexEngine& e, DspState& s, int hostBlock,
   const int l = KernelLength(e.mSampleRate, resolution);
   const int n = FftSizeFor(hostBlock, l, inputBufferSize);
   e.mInputFill = 0;
-  e.mCarryCount = 0;
   e.mReadPos = 0;
   e.mBlockConvolved = false;
   e.mFftSize = n;
   e.mKernelLength = l;
   e.mBlockSize = n - l + 1;
   e.mLatency = e.mBlockSize + l / 2;
-  if (e.synth.spectrum) KernelSynthReset(&e.synth, l, n);
+  if (e.synth.window) KernelSynthReset(&e.synth, l, n);
   SynthesizeFromState(e, s);
-  if (e.synth.spectrum)
-    CopyKernelForDisplay(e.synth.spectrum, e.mConvKernel, n, s.kernelCopy, s.kernelLock,
-                         &s.kernelChanged);
+  if (e.synth.window) StoreFlag(s.kernelChanged, 1);
   e.mWriteOffset = e.mBlockSize;
-  e.mRingSize = e.mBlockSize + n;
-  NoteUsedLengths(e);
+  e.mRunLength = e.mBlockSize < kMaxRunFrames ? e.mBlockSize : kMaxRunFrames;
+  e.mRingSize = n + e.mRunLength;
   // Tables for the new N now, so that the first block finds its plans set up. (A reset may run on
   // the audio thread: setting up allocates nothing, see fftp_prepare.)
   e.mConvPlan->initialised = 0;
@@ -453,12 +423,12 @@ void ProcessEngineFrames(DspHost& host, TarvexEngine& e, DspState& s, double** i
   for (int c = 0; c < channels; ++c)
     if (!inputs[c] || !outputs[c]) return;
 
-  // Runs of at most B frames; a call of 0 frames still makes one (empty) run.
+  // Runs of at most mRunLength frames; a call of 0 frames still makes one (empty) run.
   int done = 0;
   do
   {
     const int remaining = frames > done ? frames - done : 0;
-    const int run = remaining < e.mBlockSize ? remaining : e.mBlockSize;
+    const int run = remaining < e.mRunLength ? remaining : e.mRunLength;
     double* in[2] = {inputs[0] + done, channels > 1 ? inputs[1] + done : nullptr};
     double* out[2] = {outputs[0] + done, channels > 1 ? outputs[1] + done : nullptr};
     SemLockAcquire(s.dspLock);
@@ -486,7 +456,6 @@ void EngineHostReset(DspHost& host, TarvexEngine& e, DspState& s)
   SemLockAcquire(s.dspLock);
   s.captureLength = CaptureLength(rate);
   s.captureWritePos = 0;
-  BlackmanWindow(s.captureWindow, s.captureLength);
   s.analysisPlan->initialised = 0;
   SemLockRelease(s.dspLock);
   SemLockRelease(s.drawLock);
@@ -548,11 +517,12 @@ bool CreateEngine(DspHost& host, TarvexEngine& e, DspState& s)
   for (int c = 0; c < 2; ++c)
   {
     s.captureRing[c] = CreateEngineArray();
-    s.captureLinear[c] = CreateEngineArray();
     s.captureSpectrum[c] = CreateEngineArray();
   }
+  // The display's arrays are written by the display alone, when it analyses (the window included),
+  // so an instance whose editor never opens leaves their pages untouched.
   s.captureWindow = CreateEngineArray();
-  if (s.captureWindow) BlackmanWindow(s.captureWindow, s.captureLength);
+  s.captureWindowLength = 0;
   s.analysisPlan = fftp_plan();
 
   for (int k = 0; k < 3; ++k) s.spectrumColumns[k] = CreateColumns();
@@ -561,7 +531,6 @@ bool CreateEngine(DspHost& host, TarvexEngine& e, DspState& s)
   s.displayCurveCopy = CreateColumns();
   s.curveChanged = 0;
 
-  s.kernelLock = CreateSemLock();
   s.curveLock = CreateSemLock();
   s.drawLock = CreateSemLock();
   s.dspLock = CreateSemLock();
@@ -579,14 +548,13 @@ bool CreateEngine(DspHost& host, TarvexEngine& e, DspState& s)
     s.bandTable[i].resetFreq = s.bandTable[i].on ? s.bandTable[i].freq : -1.0;
   }
   s.idleFrames = 0;
-  s.samplesSinceDraw = 0;
+  // No display has drawn yet: nothing is captured until one does.
+  s.samplesSinceDraw = INT32_MAX;
   s.limiterEnvelope = 0.0;
   s.limiterTime = 0.0;
   s.limiterLight = 0.0;
 
   s.synth = &e.synth;
-  s.kernelCopy = CreateEngineArray();
-  s.kernelCopyWork = CreateEngineArray();
   s.kernelChanged = 0;
   e.mConvKernel = CreateEngineArray();
   s.convKernelRef = e.mConvKernel;
@@ -594,28 +562,26 @@ bool CreateEngine(DspHost& host, TarvexEngine& e, DspState& s)
   {
     e.mInput[c] = CreateEngineArray();
     e.mRing[c] = CreateEngineArray();
-    e.mCarry[c] = CreateEngineArray();
+    e.mBlock[c] = CreateEngineArray();
   }
-  e.mSavedInput = CreateEngineArray();
-  e.mWork = CreateEngineArray();
-  e.mCarryCapacity = kEngineArrayLength;
   e.mConvPlan = fftp_plan();
-  e.mStereoPlan = fftp_plan();
+  e.mStereoPlan = fftp_plan_sharing(e.mConvPlan);
   // Kernel syntheses and block steps both run under the dsp lock, with real transforms of N
-  // points: one plan (and its pair of work arrays) serves both, and the block step's transform
-  // output, which holds nothing between block steps, is the synthesis's scratch.
+  // points: one plan (and its pair of work arrays) serves both, the synthesis writes the kernel in
+  // place, and a transform buffer of the block steps, which holds nothing between them, is its
+  // scratch.
+  e.synth.spectrum = e.mConvKernel;
+  e.synth.ownsSpectrum = false;
   e.synth.plan = e.mConvPlan;
   e.synth.ownsPlan = false;
-  e.synth.scratch = e.mWork;
+  e.synth.scratch = e.mBlock[0];
   e.synth.ownsScratch = false;
 
   bool ok = s.captureWindow && s.analysisPlan && s.kernelColumns && s.displayCurve &&
-            s.displayCurveCopy && s.kernelLock && s.curveLock && s.drawLock && s.dspLock &&
-            s.kernelCopy && s.kernelCopyWork && e.mConvKernel && e.mSavedInput && e.mWork &&
+            s.displayCurveCopy && s.curveLock && s.drawLock && s.dspLock && e.mConvKernel &&
             e.mConvPlan && e.mStereoPlan;
   for (int c = 0; c < 2; ++c)
-    ok = ok && s.captureRing[c] && s.captureLinear[c] && s.captureSpectrum[c] && e.mInput[c] &&
-         e.mRing[c] && e.mCarry[c];
+    ok = ok && s.captureRing[c] && s.captureSpectrum[c] && e.mInput[c] && e.mRing[c] && e.mBlock[c];
   for (int k = 0; k < 3; ++k) ok = ok && s.spectrumColumns[k];
   if (!ok) DestroyEngine(e, s);
   return ok;
@@ -627,26 +593,20 @@ void DestroyEngine(TarvexEngine& e, DspState& s)
   for (int c = 0; c < 2; ++c)
   {
     FreeEngineArray(s.captureRing[c]);
-    FreeEngineArray(s.captureLinear[c]);
     FreeEngineArray(s.captureSpectrum[c]);
     FreeEngineArray(e.mInput[c]);
     FreeEngineArray(e.mRing[c]);
-    FreeEngineArray(e.mCarry[c]);
+    FreeEngineArray(e.mBlock[c]);
   }
   FreeEngineArray(s.captureWindow);
-  FreeEngineArray(s.kernelCopy);
-  FreeEngineArray(s.kernelCopyWork);
   FreeEngineArray(e.mConvKernel);
-  FreeEngineArray(e.mSavedInput);
-  FreeEngineArray(e.mWork);
   FreePlan(s.analysisPlan);
+  FreePlan(e.mStereoPlan); // before the plan whose arrays it shares
   FreePlan(e.mConvPlan);
-  FreePlan(e.mStereoPlan);
   for (int k = 0; k < 3; ++k) FreeColumns(s.spectrumColumns[k]);
   FreeColumns(s.kernelColumns);
   FreeColumns(s.displayCurve);
   FreeColumns(s.displayCurveCopy);
-  FreeSemLock(s.kernelLock);
   FreeSemLock(s.curveLock);
   FreeSemLock(s.drawLock);
   FreeSemLock(s.dspLock);
@@ -656,4 +616,40 @@ void DestroyEngine(TarvexEngine& e, DspState& s)
   s.fftSizeRef = nullptr;
   s.kernelLengthRef = nullptr;
   e.mFftSize = 0;
+}
+
+int ListEngineBuffers(const TarvexEngine& e, const DspState& s, EngineBuffer* out)
+{
+  constexpr size_t kArray = sizeof(double) * kEngineArrayLength;
+  constexpr size_t kPlanArray = sizeof(double) * kFftPlanWorkLength;
+  int count = 0;
+  const auto add = [&](const char* name, const void* data, size_t bytes)
+  {
+    if (count < kMaxEngineBuffers) out[count++] = EngineBuffer{name, data, bytes};
+  };
+  const auto addPlan = [&](const char* work, const char* scratch, const FftPlan* plan)
+  {
+    add(work, plan ? plan->work : nullptr, kPlanArray);
+    add(scratch, plan ? plan->scratch : nullptr, kPlanArray);
+  };
+  add("input left", e.mInput[0], kArray);
+  add("input right", e.mInput[1], kArray);
+  add("ring left", e.mRing[0], kArray);
+  add("ring right", e.mRing[1], kArray);
+  add("block 0 (synth scratch)", e.mBlock[0], kArray);
+  add("block 1", e.mBlock[1], kArray);
+  add("convolution kernel", e.mConvKernel, kArray);
+  add("synth window", e.synth.window, kArray);
+  if (e.synth.ownsSpectrum) add("synth spectrum", e.synth.spectrum, kArray);
+  if (e.synth.ownsScratch) add("synth scratch", e.synth.scratch, kArray);
+  // The stereo plan works in the convolution plan's arrays.
+  addPlan("conv+stereo plan work", "conv+stereo plan scratch", e.mConvPlan);
+  if (e.synth.ownsPlan) addPlan("synth plan work", "synth plan scratch", e.synth.plan);
+  add("capture ring left", s.captureRing[0], kArray);
+  add("capture ring right", s.captureRing[1], kArray);
+  add("capture spectrum left", s.captureSpectrum[0], kArray);
+  add("capture spectrum right", s.captureSpectrum[1], kArray);
+  add("capture window", s.captureWindow, kArray);
+  addPlan("analysis plan work", "analysis plan scratch", s.analysisPlan);
+  return count;
 }

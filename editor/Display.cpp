@@ -38,8 +38,8 @@ uint32_t WithAlpha(uint32_t colour, int32_t alpha)
 
 bool HasEngine(const InstanceState& s)
 {
-  return s.drawLock && s.dspLock && s.curveLock && s.kernelLock && s.displayCurve &&
-         s.displayCurveCopy && s.kernelColumns && s.spectrumColumns[2];
+  return s.drawLock && s.dspLock && s.curveLock && s.displayCurve && s.displayCurveCopy &&
+         s.kernelColumns && s.spectrumColumns[2];
 }
 } // namespace
 

@@ -117,3 +117,47 @@ TEST(FftSharedTables, PlansMadeAndFreedOnSeveralThreadsGiveTheSameBits)
   for (std::thread& th : threads) th.join();
   for (int t = 0; t < 4; ++t) EXPECT_EQ(failures[t], 0) << "thread " << t;
 }
+
+// A plan that transforms in another plan's arrays: its results equal a plan of its own, bit for
+// bit, while the two alternate between lengths and kinds (the engine's convolution and stereo
+// plans, used in turn under one lock), and freeing it leaves the owner's arrays to the owner.
+TEST(FftSharedTables, PlanSharingAnothersArraysGivesTheSameBits)
+{
+  EXPECT_EQ(fftp_plan_sharing(nullptr), nullptr);
+  FftPlan* owner = fftp_plan();
+  ASSERT_TRUE(owner);
+  FftPlan* sharing = fftp_plan_sharing(owner);
+  ASSERT_TRUE(sharing);
+  EXPECT_EQ(sharing->work, owner->work);
+  EXPECT_EQ(sharing->scratch, owner->scratch);
+  struct Row
+  {
+    int realLength;   // the owner's real transforms
+    int stereoLength; // the sharing plan's complex ones
+  };
+  const Row rows[] = {{6000, 6000}, {64000, 2880}, {15625, 61440}, {1280, 1280}};
+  for (const Row& r : rows)
+  {
+    SCOPED_TRACE(r.realLength);
+    const std::vector<double> real = ForwardWithNewPlan(r.realLength, 2);
+    FftPlan* own = fftp_plan();
+    ASSERT_TRUE(own);
+    const std::vector<double> stereo = StereoWithPlan(own, r.stereoLength);
+    fftp_plan_free(own);
+    for (int round = 0; round < 2; ++round)
+    {
+      owner->initialised = 0;
+      sharing->initialised = 0;
+      std::vector<double> x = Signal(r.realLength, 2), y(r.realLength);
+      fftp(x.data(), y.data(), r.realLength, kFftForward, owner);
+      EXPECT_EQ(y, real);
+      EXPECT_EQ(StereoWithPlan(sharing, r.stereoLength), stereo);
+    }
+  }
+  fftp_plan_free(sharing);
+  // The owner's arrays are still its own: a transform through it reads and writes them.
+  std::vector<double> x = Signal(2880, 5), y(2880);
+  fftp(x.data(), y.data(), 2880, kFftForward, owner);
+  EXPECT_EQ(y, ForwardWithNewPlan(2880, 5));
+  fftp_plan_free(owner);
+}

@@ -1,6 +1,7 @@
 // Memory of one instance: the large arrays come from fresh zero pages and only what the current
 // sizes use becomes resident; resets clear every value an earlier, larger configuration wrote, so
 // nothing of it reaches the output after a size change.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <gtest/gtest.h>
@@ -10,7 +11,9 @@
 #include <unistd.h>
 #include <vector>
 
+#include "dsp/DspState.h"
 #include "dsp/EngineArrays.h"
+#include "dsp/Fft.h"
 #include "dsp/TarvexEngine.h"
 #include "dsp/ZeroPages.h"
 #include "engine/InstanceState.h"
@@ -134,58 +137,94 @@ TEST_F(EngineMemory, SizeChangesLeaveNoTraceOfEarlierAudio)
   }
 }
 
-// With the editor closed, the arrays of an instance at defaults have resident only the pages their
-// current lengths use: the fixed lengths of 133120 values cost address space, not memory.
-TEST_F(EngineMemory, OnlyThePagesTheDefaultsUseAreResident)
+// Values of a buffer an instance may write with the editor closed, by the buffer's name in
+// ListEngineBuffers: the gathered blocks (B), the rings (N plus a run), the transform buffers, the
+// kernel (N) and the plan's arrays (the real transform of an even N uses N values of each, a
+// complex one 2N), the window (L). The construction's synthesis at the defaults (N = 2880, L =
+// 1025, a real transform) counts too. Everything the display alone uses stays untouched.
+size_t ValuesUsed(const std::string& name, const TarvexEngine& e, bool stereo)
 {
-  auto plug = MakeTarvex();
-  ASSERT_TRUE(plug);
-  const Stereo in = TestSignal(512 * 100);
-  StreamFixed(*plug, in, 512);
-  // A reset at unchanged sizes, then a band change while audio runs (a rebuild with cross-fade):
-  // the clearing and the synthesis stay within the sizes in use.
-  Apply(*plug, kDefaults);
-  StreamFixed(*plug, in, 512);
-  SetParam(*plug, kParamBandGain + 1, 6.0);
-  StreamFixed(*plug, in, 512);
-  TarvexEngine& e = plug->Engine();
-  InstanceState& s = *plug->State();
-  const int n = e.mFftSize;
-  ASSERT_EQ(n, 2880);
+  const size_t n = static_cast<size_t>(e.mFftSize);
+  const bool joint = stereo && StereoTransformPays(e.mFftSize);
+  if (name == "input left" || name == "input right") return size_t(e.mBlockSize);
+  if (name == "ring left" || name == "ring right") return n + size_t(e.mRunLength);
+  if (name == "block 0 (synth scratch)" || name == "convolution kernel")
+    return std::max<size_t>(n, 2880);
+  if (name == "block 1") return joint ? n : 0;
+  if (name == "synth window") return std::max<size_t>(size_t(e.mKernelLength), 1025);
+  if (name == "conv+stereo plan work" || name == "conv+stereo plan scratch")
+    return std::max<size_t>(joint || n % 2 == 1 ? 2 * n : n, 2880);
+  return 0;
+}
+
+// After construction, a few resets and rebuilds with cross-fades while audio runs, every buffer of
+// an instance has resident only the pages its current sizes use: the fixed lengths of 133120
+// values cost address space, not memory, and buffers the display alone uses stay untouched.
+TEST_F(EngineMemory, EachBufferHasOnlyThePagesItsSizesUseResident)
+{
   struct Row
   {
-    const char* name;
-    const double* array;
-    size_t used; // values the defaults write
+    Config config;
+    bool stereo;
   };
   const Row rows[] = {
-      {"input left", e.mInput[0], size_t(n)},
-      {"input right", e.mInput[1], size_t(n)},
-      {"ring left", e.mRing[0], size_t(e.mRingSize)},
-      {"ring right", e.mRing[1], size_t(e.mRingSize)},
-      {"carry left", e.mCarry[0], size_t(e.mBlockSize)},
-      {"work", e.mWork, size_t(n)},
-      {"saved input", e.mSavedInput, size_t(n)},
-      {"convolution kernel", e.mConvKernel, size_t(n)},
-      {"synth spectrum", e.synth.spectrum, size_t(n)},
-      {"synth previous", e.synth.previous, size_t(n)},
-      {"synth delay", e.synth.delaySpectrum, size_t(n)},
-      {"synth window", e.synth.window, size_t(e.mKernelLength)},
-      {"synth scratch", e.synth.scratch, size_t(n)},
-      {"kernel copy", s.kernelCopy, size_t(n)},
-      {"kernel copy work", s.kernelCopyWork, 0},
-      {"capture ring left", s.captureRing[0], size_t(s.captureLength)},
-      {"capture linear left", s.captureLinear[0], 0},
-      {"capture spectrum left", s.captureSpectrum[0], 0},
-      {"capture window", s.captureWindow, size_t(s.captureLength)},
+      {kDefaults, true},
+      {kLargest, true},
+      {kLargest, false},
+      {kShort, true},
+      {{"N = 61440, joint stereo transform", 8.0, 2.9, 53240, 57340}, true},
   };
-  for (const Row& r : rows)
+  for (const Row& row : rows)
   {
-    ASSERT_TRUE(r.array) << r.name;
-    // One page more for a range that straddles a page boundary, one for an allocator header
-    // sharing the first page; a fully cleared array would have all 260 pages resident.
-    EXPECT_LE(ResidentPages(r.array, sizeof(double) * kEngineArrayLength), PagesFor(r.used) + 2)
-        << r.name;
+    SCOPED_TRACE(testing::Message() << row.config.name << (row.stereo ? ", stereo" : ", mono"));
+    auto plug = MakeTarvex(44100.0, row.stereo);
+    ASSERT_TRUE(plug);
+    Apply(*plug, row.config);
+    const size_t blocks = static_cast<size_t>(row.config.latency + 3 * row.config.block);
+    const Stereo in = TestSignal(std::max<size_t>(blocks, 512 * 320));
+    // A reset at unchanged sizes and two band changes while audio runs (rebuilds with cross-fade):
+    // the clearing and the syntheses stay within the sizes in use.
+    int call = 0;
+    Stream(
+        *plug, in, [](int) { return 512; },
+        [&](int c, size_t pos)
+        {
+          call = c;
+          if (pos == 512 * 20) Apply(*plug, row.config);
+          if (c % 150 == 149) SetParam(*plug, kParamBandGain + 1, c % 300 ? 6.0 : -3.0);
+        });
+    ASSERT_GT(call, 300);
+    const TarvexEngine& e = plug->Engine();
+    ASSERT_EQ(plug->GetLatency(), row.config.latency);
+    EngineBuffer buffers[kMaxEngineBuffers];
+    const int count = ListEngineBuffers(e, *plug->State(), buffers);
+    ASSERT_GT(count, 10);
+    for (int i = 0; i < count; ++i)
+    {
+      const EngineBuffer& b = buffers[i];
+      SCOPED_TRACE(b.name);
+      ASSERT_TRUE(b.data);
+      // One page more for a range that straddles a page boundary, one for an allocator header
+      // sharing the first page; a buffer cleared or written in full would have all 260 resident.
+      EXPECT_LE(ResidentPages(b.data, b.bytes), PagesFor(ValuesUsed(b.name, e, row.stereo)) + 2);
+    }
+  }
+}
+
+// An engine that was never created (or could not be) lists its buffers as null, without reading
+// through any of them.
+TEST(EngineBuffers, AnEngineWithoutBuffersListsThemAsNull)
+{
+  TarvexEngine e{};
+  DspState s{};
+  EngineBuffer buffers[kMaxEngineBuffers];
+  const int count = ListEngineBuffers(e, s, buffers);
+  ASSERT_GT(count, 10);
+  ASSERT_LE(count, kMaxEngineBuffers);
+  for (int i = 0; i < count; ++i)
+  {
+    EXPECT_EQ(buffers[i].data, nullptr) << buffers[i].name;
+    EXPECT_GT(buffers[i].bytes, 0u) << buffers[i].name;
   }
 }
 
