@@ -5,6 +5,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
 
 namespace
 {
@@ -14,11 +17,52 @@ constexpr double kReleaseRadiansPerSecond = 1.3659098873967712;
 // Hold plus release; after this long without a new peak the envelope is dropped.
 constexpr double kEnvelopeLifeSeconds = 4.6;
 
+#if defined(__x86_64__) && defined(__GNUC__)
+// PeakOf's first count - count % 8 samples on four lanes, for processors with AVX.
+__attribute__((target("avx"))) void PeakOfAvx(const double* x, int count, double& peak,
+                                              bool& allFinite)
+{
+  const __m256d signBit = _mm256_set1_pd(-0.0);
+  const __m256d largest = _mm256_set1_pd(DBL_MAX);
+  __m256d vPeak = _mm256_set1_pd(peak), vPeak1 = vPeak;
+  __m256d vBad = _mm256_setzero_pd();
+  for (int i = 0; i + 8 <= count; i += 8)
+  {
+    const __m256d a0 = _mm256_andnot_pd(signBit, _mm256_loadu_pd(x + i));
+    const __m256d a1 = _mm256_andnot_pd(signBit, _mm256_loadu_pd(x + i + 4));
+    // true for infinities and NaN
+    vBad = _mm256_or_pd(vBad, _mm256_or_pd(_mm256_cmp_pd(a0, largest, _CMP_NLE_UQ),
+                                           _mm256_cmp_pd(a1, largest, _CMP_NLE_UQ)));
+    vPeak = _mm256_max_pd(vPeak, a0);
+    vPeak1 = _mm256_max_pd(vPeak1, a1);
+  }
+  vPeak = _mm256_max_pd(vPeak, vPeak1);
+  double lanes[4];
+  _mm256_storeu_pd(lanes, vPeak);
+  for (double lane : lanes) peak = lane > peak ? lane : peak;
+  if (_mm256_movemask_pd(vBad)) allFinite = false;
+}
+
+bool DetectAvx()
+{
+  __builtin_cpu_init(); // this may run before the library's own initialisation
+  return __builtin_cpu_supports("avx");
+}
+const bool kHasAvx = DetectAvx();
+#endif
+
 // Raises peak to the largest magnitude of x[0 .. count) and clears allFinite if any sample is
 // infinite or NaN. The maximum is exact, so the result does not depend on the order of the scan.
 void PeakOf(const double* x, int count, double& peak, bool& allFinite)
 {
   int i = 0;
+#if defined(__x86_64__) && defined(__GNUC__)
+  if (kHasAvx)
+  {
+    PeakOfAvx(x, count, peak, allFinite);
+    i = count - count % 8;
+  }
+#endif
 #if defined(__SSE2__)
   const __m128d signBit = _mm_set1_pd(-0.0);
   const __m128d largest = _mm_set1_pd(DBL_MAX);

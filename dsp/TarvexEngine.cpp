@@ -16,6 +16,7 @@
 #include "dsp/EngineArrays.h"
 #include "dsp/Limiter.h"
 #include "dsp/SharedFlags.h"
+#include "dsp/VectorClones.h"
 
 namespace
 {
@@ -64,6 +65,12 @@ void SynthesizeFromState(TarvexEngine& e, DspState& s)
                    &s.sortedCount, s.displayPoints, &s.displayPointCount);
 }
 
+// to[i] += from[i]; the two do not overlap.
+TARVEX_VECTOR_CLONES void AddInto(double* __restrict to, const double* __restrict from, int count)
+{
+  for (int i = 0; i < count; ++i) to[i] += from[i];
+}
+
 // Adds the N result samples of one block into the ring of channel c from the block's output
 // position on.
 void AddToRing(TarvexEngine& e, int c, const double* result)
@@ -72,8 +79,8 @@ void AddToRing(TarvexEngine& e, int c, const double* result)
   double* ring = e.mRing[c];
   const int start = (e.mWriteOffset + e.mReadPos) % e.mRingSize;
   const int first = n < e.mRingSize - start ? n : e.mRingSize - start;
-  for (int j = 0; j < first; ++j) ring[start + j] += result[j];
-  for (int j = first; j < n; ++j) ring[j - first] += result[j];
+  AddInto(ring + start, result, first);
+  AddInto(ring, result + first, n - first);
   RaiseExtent(e.mExtents.ring[c], start + first); // a wrapped part ends before start
 }
 
@@ -150,7 +157,8 @@ void RunBlockStep(DspHost& host, TarvexEngine& e, DspState& s, int channels)
   e.mWriteOffset += e.mBlockSize;
 }
 
-void CopySanitised(const double* from, double* to, int count)
+TARVEX_VECTOR_CLONES void CopySanitised(const double* __restrict from, double* __restrict to,
+                                        int count)
 {
   for (int i = 0; i < count; ++i)
   {
