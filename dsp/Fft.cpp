@@ -429,26 +429,28 @@ void Stereo(const StagePlan& plan, const double* tables, const double* const* in
 namespace avx512
 {
 #define TARVEX_FFT_WITH_AVX 1
+#define TARVEX_FFT_WITH_AVX512 1
 #include "dsp/FftKernels.h"
 #include "dsp/FftLanes.h"
 #undef TARVEX_FFT_WITH_AVX
+#undef TARVEX_FFT_WITH_AVX512
 
 void Forward(const StagePlan& plan, const double* tables, const double* src, double* dst,
              double scale, double* a, double* b)
 {
-  ForwardReal<AvxLanes, Sse2Lanes, ScalarLane>(plan, tables, src, dst, scale, a, b);
+  ForwardReal<AvxLanes, Sse2Lanes, ScalarLane, Avx512Lanes>(plan, tables, src, dst, scale, a, b);
 }
 
 void Backward(const StagePlan& plan, const double* tables, const double* src, double* dst,
               double scale, double* a, double* b)
 {
-  BackwardReal<AvxLanes, Sse2Lanes, ScalarLane>(plan, tables, src, dst, scale, a, b);
+  BackwardReal<AvxLanes, Sse2Lanes, ScalarLane, Avx512Lanes>(plan, tables, src, dst, scale, a, b);
 }
 
 void Stereo(const StagePlan& plan, const double* tables, const double* const* in,
             double* const* out, const double* kernel, double* a, double* b)
 {
-  ConvolveStereo<AvxLanes, Sse2Lanes, ScalarLane>(plan, tables, in, out, kernel, a, b);
+  ConvolveStereo<AvxLanes, Sse2Lanes, ScalarLane, Avx512Lanes>(plan, tables, in, out, kernel, a, b);
 }
 } // namespace avx512
 #pragma GCC pop_options
@@ -742,7 +744,7 @@ void fftp_once(double* source, double* destination, int n, int direction)
   }
   StagePlan stages;
   MakeStagePlan(n, &stages);
-  const size_t buffer = 2 * static_cast<size_t>(stages.length);
+  const size_t buffer = 2 * static_cast<size_t>(stages.length) + sse2::kImagGap;
   const size_t doubles = static_cast<size_t>(stages.tableLength) + 2 * buffer;
   double* work = static_cast<double*>(std::calloc(doubles, sizeof(double)));
   if (!work)

@@ -61,9 +61,9 @@ void fftp(double* source, double* destination, int n, int direction, FftPlan* pl
 void fftp_once(double* source, double* destination, int n, int direction);
 
 // Convolves the two channels of a stereo block with one real kernel through one complex transform
-// of left + i right: out[c] = sqrt(n) * backward(forward(in[c]) * kernel) in fftp's terms, which is
-// what fftp and HalfComplexMultiply give channel by channel, up to rounding. `kernel` is the
-// kernel's half-complex spectrum (n values). out may be the same arrays as in. The plan holds the
+// of left + i right: out[c] = backward(forward(in[c]) * kernel) in fftp's terms, which is what fftp
+// and HalfComplexMultiply give channel by channel, up to rounding. `kernel` is the kernel's
+// half-complex spectrum (n values). out may be the same arrays as in. The plan holds the
 // complex transform's tables: its owner clears `initialised` whenever n changes, as for fftp, and
 // a plan that alternates between this and fftp sets itself up again at each change. Allocation:
 // none. n below 2 or beyond a plan's arrays, or null pointers, do nothing.

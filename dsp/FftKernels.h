@@ -15,6 +15,15 @@
 // for p < M, q < S. The twiddles of a stage (only stored when M > 1) are laid out per k = 1 .. r -
 // 1 as M real parts then M imaginary parts.
 
+// Split complex data of L points: real parts at 0 .. L - 1, imaginary parts from ImagOffset(L) on.
+// The gap of one cache line keeps the two halves' rows out of the same cache sets when L is a
+// multiple of a large power of two. A buffer of split data holds 2L + kImagGap doubles.
+constexpr int kImagGap = 8;
+inline int ImagOffset(int L)
+{
+  return L + kImagGap;
+}
+
 template <class T> struct Complex
 {
   typename T::V re, im;
@@ -217,9 +226,10 @@ enum LastOutput
   kInterleavedOutput,
   kRealOutput,
   kSeparateOutput, // split complex data into two arrays of the caller's
+  kPairsOutput,    // unscaled (re, im) pairs into the stage's own output buffer, for the split pass
 };
 
-// The last stage (M = 1, no twiddles) of radix R writing the real signal; needs S >= W.
+// The last stage (M = 1, no twiddles) of radix R writing the real signal or pairs; needs S >= W.
 template <class T, int R, int Output>
 void StageLast(int S, const double* xr, const double* xi, double* out, typename T::V scale)
 {
@@ -235,7 +245,14 @@ void StageLast(int S, const double* xr, const double* xi, double* out, typename 
     for (int k = 0; k < R; ++k)
     {
       const int at = q + S * k;
-      if constexpr (Output == kInterleavedOutput)
+      if constexpr (Output == kPairsOutput)
+      {
+        typename T::V lo, hi;
+        T::Interleave(b[k].re, b[k].im, &lo, &hi);
+        T::Store(out + 2 * at, lo);
+        T::Store(out + 2 * at + W, hi);
+      }
+      else if constexpr (Output == kInterleavedOutput)
       {
         typename T::V lo, hi;
         T::Interleave(b[k].im * scale, b[k].re * scale, &lo, &hi);
@@ -387,17 +404,26 @@ inline void FirstStage(int M, const double* xr, const double* xi, double* yr, do
     StageFirst<T, R, Input>(M, xr, xi, yr, yi, tw);
 }
 
+// True when the last stage of `plan` runs the vector kernel StageLast on T (and so can write the
+// caller's signal or pairs itself).
+template <class T> bool LastStageFuses(const StagePlan& plan)
+{
+  const int lastRadix = plan.count > 1 ? plan.radix[plan.count - 1] : 0;
+  return T::W > 1 && lastRadix > 0 && lastRadix <= 10 && lastRadix != 7 &&
+         plan.length / lastRadix >= T::W;
+}
+
 // Runs every stage of `plan` on the split complex data in `first` (L real parts, then L imaginary
 // parts), ping-ponging with `second`; returns the buffer that holds the result. Scalar is T with
 // one lane.
-template <class T, class Half, class Scalar>
+template <class T, class Half, class Scalar, class Wide = T>
 const double* RunStages(const StagePlan& plan, const double* tables, double* first, double* second,
                         const double* input = nullptr, int inputKind = kSplitInput,
                         double* output = nullptr, int outputKind = kSplitOutput, double scale = 1.0,
                         const double* inputIm = nullptr, double* outputIm = nullptr)
 {
   constexpr int W = T::W;
-  const int L = plan.length;
+  const int L = plan.length, I = ImagOffset(L);
   double* x = first;
   double* y = second;
   int N = L, S = 1;
@@ -414,12 +440,12 @@ const double* RunStages(const StagePlan& plan, const double* tables, double* fir
       typename T::V even, odd;
       T::Deinterleave(T::Load(input + 2 * j), T::Load(input + 2 * j + W), &even, &odd);
       T::Store(first + j, even);
-      T::Store(first + L + j, odd);
+      T::Store(first + I + j, odd);
     }
     for (; j < L; ++j)
     {
       first[j] = input[2 * j];
-      first[L + j] = input[2 * j + 1];
+      first[I + j] = input[2 * j + 1];
     }
   }
   else if (inputKind == kRealInput && !fused)
@@ -427,34 +453,45 @@ const double* RunStages(const StagePlan& plan, const double* tables, double* fir
     for (int j = 0; j < L; ++j)
     {
       first[j] = input[j];
-      first[L + j] = 0.0;
+      first[I + j] = 0.0;
     }
   }
   // The last stage writes the caller's signal when it runs the vector kernel; else a pass does.
-  const int lastRadix = plan.count > 1 ? plan.radix[plan.count - 1] : 0;
-  const bool fusedOut = (outputKind == kInterleavedOutput || outputKind == kRealOutput) && W > 1 &&
-                        lastRadix > 0 && lastRadix <= 10 && lastRadix != 7 && L / lastRadix >= W;
+  const bool fusedOut = (outputKind == kInterleavedOutput || outputKind == kRealOutput ||
+                         outputKind == kPairsOutput) &&
+                        LastStageFuses<T>(plan);
   const typename T::V factor = T::Splat(scale);
+  const typename Wide::V wideFactor = Wide::Splat(scale);
   for (int i = 0; i < plan.count; ++i)
   {
     const int r = plan.radix[i];
     const int M = N / r;
     const double* tw = tables + plan.twiddleOffset[i];
-    const double *xr = x, *xi = x + L;
-    double *yr = y, *yi = y + L;
+    const double *xr = x, *xi = x + I;
+    double *yr = y, *yi = y + I;
     if (i == 0 && inputKind == kSeparateInput) xr = input, xi = inputIm;
     if (i == plan.count - 1 && outputKind == kSeparateOutput) yr = output, yi = outputIm;
     constexpr int H = Half::W;
     const bool firstKernel = W > 1 && S == 1 && M >= W;
     const bool wide = S >= W;
+    // Strides of a whole Wide vector or more run on Wide (when it is wider than T).
+    const bool wider = Wide::W > W && S >= Wide::W;
     const bool halfFirst = H > 1 && S == 1 && M >= H;
     const bool halfWide = H > 1 && S >= H;
     switch (r)
     {
 #define TARVEX_FFT_RADIX_CASE(R)                                                                   \
   case R:                                                                                          \
-    if (i == plan.count - 1 && fusedOut && outputKind == kInterleavedOutput)                       \
+    if (i == plan.count - 1 && fusedOut && outputKind == kPairsOutput && wider)                    \
+      StageLast<Wide, R, kPairsOutput>(S, xr, xi, y, wideFactor);                                  \
+    else if (i == plan.count - 1 && fusedOut && outputKind == kPairsOutput)                        \
+      StageLast<T, R, kPairsOutput>(S, xr, xi, y, factor);                                         \
+    else if (i == plan.count - 1 && fusedOut && outputKind == kInterleavedOutput && wider)         \
+      StageLast<Wide, R, kInterleavedOutput>(S, xr, xi, output, wideFactor);                       \
+    else if (i == plan.count - 1 && fusedOut && outputKind == kInterleavedOutput)                  \
       StageLast<T, R, kInterleavedOutput>(S, xr, xi, output, factor);                              \
+    else if (i == plan.count - 1 && fusedOut && wider)                                             \
+      StageLast<Wide, R, kRealOutput>(S, xr, xi, output, wideFactor);                              \
     else if (i == plan.count - 1 && fusedOut)                                                      \
       StageLast<T, R, kRealOutput>(S, xr, xi, output, factor);                                     \
     else if (i == 0 && fused && inputKind == kInterleavedInput)                                    \
@@ -463,6 +500,8 @@ const double* RunStages(const StagePlan& plan, const double* tables, double* fir
       FirstStage<T, Half, R, kRealInput>(M, input, nullptr, yr, yi, tw);                           \
     else if (firstKernel)                                                                          \
       FirstStage<T, Half, R, kSplitInput>(M, xr, xi, yr, yi, tw);                                  \
+    else if (wider)                                                                                \
+      StageStrided<Wide, R>(M, S, xr, xi, yr, yi, tw);                                             \
     else if (wide)                                                                                 \
       StageStrided<T, R>(M, S, xr, xi, yr, yi, tw);                                                \
     else if (halfFirst)                                                                            \
@@ -484,7 +523,9 @@ const double* RunStages(const StagePlan& plan, const double* tables, double* fir
     default:
     {
       const double* table = tables + plan.tableOffset[i];
-      if (wide)
+      if (wider)
+        StageGeneral<Wide>(r, M, S, xr, xi, yr, yi, tw, table);
+      else if (wide)
         StageGeneral<T>(r, M, S, xr, xi, yr, yi, tw, table);
       else
         StageGeneral<Scalar>(r, M, S, xr, xi, yr, yi, tw, table);
@@ -498,7 +539,7 @@ const double* RunStages(const StagePlan& plan, const double* tables, double* fir
   }
   if (outputKind == kInterleavedOutput && !fusedOut)
   {
-    const double *outRe = x + L, *outIm = x;
+    const double *outRe = x + I, *outIm = x;
     int j = 0;
     for (; j + W <= L; j += W)
     {
@@ -515,7 +556,7 @@ const double* RunStages(const StagePlan& plan, const double* tables, double* fir
   }
   else if (outputKind == kRealOutput && !fusedOut)
   {
-    for (int j = 0; j < L; ++j) output[j] = x[L + j] * scale;
+    for (int j = 0; j < L; ++j) output[j] = x[I + j] * scale;
   }
   return x;
 }
@@ -523,7 +564,8 @@ const double* RunStages(const StagePlan& plan, const double* tables, double* fir
 // Split pass of the forward transform for bins k .. k + W - 1 and their partners L - k ...: X_k =
 // E_k + w^k O_k with E, O the spectra of the even and odd samples (w = e^(-2 pi i / n)), from Z = E
 // + i O.
-template <class T>
+// Pairs: Z is (re, im) pairs at zr (zi unused).
+template <class T, bool Pairs>
 inline void SplitForward(int k, int n, int L, const double* zr, const double* zi,
                          const double* cosTable, const double* sinTable, double* dst,
                          typename T::V h)
@@ -531,8 +573,18 @@ inline void SplitForward(int k, int n, int L, const double* zr, const double* zi
   using V = typename T::V;
   constexpr int W = T::W;
   const int mirror = L - k - W + 1; // lowest of the partner bins L - k - l
-  const V zrk = T::Load(zr + k), zik = T::Load(zi + k);
-  const V zrm = T::Reverse(T::Load(zr + mirror)), zim = T::Reverse(T::Load(zi + mirror));
+  V zrk, zik, zrm, zim;
+  if constexpr (Pairs)
+  {
+    T::Deinterleave(T::Load(zr + 2 * k), T::Load(zr + 2 * k + W), &zrk, &zik);
+    T::Deinterleave(T::Load(zr + 2 * mirror), T::Load(zr + 2 * mirror + W), &zrm, &zim);
+  }
+  else
+  {
+    zrk = T::Load(zr + k), zik = T::Load(zi + k);
+    zrm = T::Load(zr + mirror), zim = T::Load(zi + mirror);
+  }
+  zrm = T::Reverse(zrm), zim = T::Reverse(zim);
   const V ar = zrk + zrm, ai = zik - zim;
   const V br = zrk - zrm, bi = zik + zim;
   const V c = T::Load(cosTable + k), s = T::Load(sinTable + k);
@@ -565,42 +617,69 @@ inline void SplitBackward(int k, int n, int L, const double* src, const double* 
   T::Store(zi + mirror, T::Reverse(orr - ai));
 }
 
-// Forward transform of a real signal of length n into half-complex order, each value times `scale`.
-// `a` and `b` hold 2L doubles each; src may equal dst.
-template <class T, class Half, class Scalar>
-void ForwardReal(const StagePlan& plan, const double* tables, const double* src, double* dst,
-                 double scale, double* a, double* b)
+// The split pass of ForwardReal from Z (pairs, or split with imaginary parts at zi) into dst.
+template <class T, class Scalar, class Wide, bool Pairs>
+void SplitForwardPass(const StagePlan& plan, const double* tables, const double* zr,
+                      const double* zi, double* dst, double scale)
 {
   constexpr int W = T::W;
   const int n = plan.n, L = plan.length;
+  const auto re = [&](int k) { return Pairs ? zr[2 * k] : zr[k]; };
+  const auto im = [&](int k) { return Pairs ? zr[2 * k + 1] : zi[k]; };
+  const double* cosTable = tables + plan.postOffset;
+  const double* sinTable = cosTable + plan.postCount;
+  const double h = 0.5 * scale;
+  dst[0] = (re(0) + im(0)) * scale;
+  dst[L] = (re(0) - im(0)) * scale;
+  const int last = (L - 1) / 2; // bins 1 .. last pair with L - 1 .. L - last
+  constexpr int WW = Wide::W;
+  if (WW > W && last >= WW)
+    for (int k0 = 1; k0 <= last; k0 += WW)
+      SplitForward<Wide, Pairs>(k0 + WW - 1 <= last ? k0 : last - WW + 1, n, L, zr, zi, cosTable,
+                                sinTable, dst, Wide::Splat(h));
+  else if (last >= W)
+    for (int k0 = 1; k0 <= last; k0 += W)
+      SplitForward<T, Pairs>(k0 + W - 1 <= last ? k0 : last - W + 1, n, L, zr, zi, cosTable,
+                             sinTable, dst, T::Splat(h));
+  else
+    for (int k = 1; k <= last; ++k)
+      SplitForward<Scalar, Pairs>(k, n, L, zr, zi, cosTable, sinTable, dst, h);
+  if (L % 2 == 0 && L > 0)
+  {
+    const int k = L / 2;
+    dst[k] = re(k) * scale;
+    dst[n - k] = -im(k) * scale;
+  }
+}
+
+// Forward transform of a real signal of length n into half-complex order, each value times `scale`.
+// `a` and `b` hold 2L + kImagGap doubles each; src may equal dst. When the last stage runs the
+// vector kernel it leaves Z as pairs: its rows then take half as many cache lines, which matters
+// when the stride is a multiple of a large power of two and the rows share cache sets.
+template <class T, class Half, class Scalar, class Wide = T>
+void ForwardReal(const StagePlan& plan, const double* tables, const double* src, double* dst,
+                 double scale, double* a, double* b)
+{
+  const int n = plan.n, L = plan.length;
   if (plan.even)
   {
-    const double* z = RunStages<T, Half, Scalar>(plan, tables, a, b, src, kInterleavedInput);
-    const double *zr = z, *zi = z + L;
-    const double* cosTable = tables + plan.postOffset;
-    const double* sinTable = cosTable + plan.postCount;
-    const double h = 0.5 * scale;
-    dst[0] = (zr[0] + zi[0]) * scale;
-    dst[L] = (zr[0] - zi[0]) * scale;
-    const int last = (L - 1) / 2; // bins 1 .. last pair with L - 1 .. L - last
-    if (last >= W)
-      for (int k0 = 1; k0 <= last; k0 += W)
-        SplitForward<T>(k0 + W - 1 <= last ? k0 : last - W + 1, n, L, zr, zi, cosTable, sinTable,
-                        dst, T::Splat(h));
-    else
-      for (int k = 1; k <= last; ++k)
-        SplitForward<Scalar>(k, n, L, zr, zi, cosTable, sinTable, dst, h);
-    if (L % 2 == 0 && L > 0)
+    if (LastStageFuses<T>(plan))
     {
-      const int k = L / 2;
-      dst[k] = zr[k] * scale;
-      dst[n - k] = -zi[k] * scale;
+      const double* z = RunStages<T, Half, Scalar, Wide>(plan, tables, a, b, src, kInterleavedInput,
+                                                         nullptr, kPairsOutput);
+      SplitForwardPass<T, Scalar, Wide, true>(plan, tables, z, nullptr, dst, scale);
+    }
+    else
+    {
+      const double* z =
+          RunStages<T, Half, Scalar, Wide>(plan, tables, a, b, src, kInterleavedInput);
+      SplitForwardPass<T, Scalar, Wide, false>(plan, tables, z, z + ImagOffset(L), dst, scale);
     }
   }
   else
   {
-    const double* z = RunStages<T, Half, Scalar>(plan, tables, a, b, src, kRealInput);
-    const double *zr = z, *zi = z + n;
+    const double* z = RunStages<T, Half, Scalar, Wide>(plan, tables, a, b, src, kRealInput);
+    const double *zr = z, *zi = z + ImagOffset(n);
     dst[0] = zr[0] * scale;
     for (int k = 1; 2 * k < n; ++k)
     {
@@ -613,7 +692,7 @@ void ForwardReal(const StagePlan& plan, const double* tables, const double* src,
 // Backward transform of a half-complex spectrum of length n into a real signal, each value times
 // `scale`. The inverse complex transform is the forward one with real and imaginary parts exchanged
 // on the way in and out. src is only read; it may equal dst.
-template <class T, class Half, class Scalar>
+template <class T, class Half, class Scalar, class Wide = T>
 void BackwardReal(const StagePlan& plan, const double* tables, const double* src, double* dst,
                   double scale, double* a, double* b)
 {
@@ -621,14 +700,20 @@ void BackwardReal(const StagePlan& plan, const double* tables, const double* src
   const int n = plan.n, L = plan.length;
   if (plan.even)
   {
-    double* zr = a + L; // exchanged: the real parts go where the transform reads imaginary ones
+    double* zr =
+        a + ImagOffset(L); // exchanged: the real parts go where the transform reads imaginary ones
     double* zi = a;
     const double* cosTable = tables + plan.postOffset;
     const double* sinTable = cosTable + plan.postCount;
     zr[0] = src[0] + src[L];
     zi[0] = src[0] - src[L];
     const int last = (L - 1) / 2;
-    if (last >= W)
+    constexpr int WW = Wide::W;
+    if (WW > W && last >= WW)
+      for (int k0 = 1; k0 <= last; k0 += WW)
+        SplitBackward<Wide>(k0 + WW - 1 <= last ? k0 : last - WW + 1, n, L, src, cosTable, sinTable,
+                            zr, zi);
+    else if (last >= W)
       for (int k0 = 1; k0 <= last; k0 += W)
         SplitBackward<T>(k0 + W - 1 <= last ? k0 : last - W + 1, n, L, src, cosTable, sinTable, zr,
                          zi);
@@ -641,12 +726,12 @@ void BackwardReal(const StagePlan& plan, const double* tables, const double* src
       zr[k] = 2.0 * src[k];
       zi[k] = -2.0 * src[n - k];
     }
-    RunStages<T, Half, Scalar>(plan, tables, a, b, nullptr, kSplitInput, dst, kInterleavedOutput,
-                               scale);
+    RunStages<T, Half, Scalar, Wide>(plan, tables, a, b, nullptr, kSplitInput, dst,
+                                     kInterleavedOutput, scale);
   }
   else
   {
-    double* zr = a + n;
+    double* zr = a + ImagOffset(n);
     double* zi = a;
     zr[0] = src[0];
     zi[0] = 0.0;
@@ -657,7 +742,8 @@ void BackwardReal(const StagePlan& plan, const double* tables, const double* src
       zr[n - k] = src[k];
       zi[n - k] = -src[n - k];
     }
-    RunStages<T, Half, Scalar>(plan, tables, a, b, nullptr, kSplitInput, dst, kRealOutput, scale);
+    RunStages<T, Half, Scalar, Wide>(plan, tables, a, b, nullptr, kSplitInput, dst, kRealOutput,
+                                     scale);
   }
 }
 
@@ -671,7 +757,7 @@ void MultiplyHermitianExchanged(double* z, int n, const double* kernel, double s
   using V = typename T::V;
   constexpr int W = T::W;
   double* zr = z;
-  double* zi = z + n;
+  double* zi = z + ImagOffset(n);
   {
     const double k0 = kernel[0] * scale, r = zr[0], i = zi[0];
     zr[0] = i * k0;
@@ -712,17 +798,17 @@ void MultiplyHermitianExchanged(double* z, int n, const double* kernel, double s
 
 // Stereo convolution with a real kernel in one complex transform of n points (plan.complex):
 // Z = DFT(left + i right); Y = IDFT(Z K) / n has the left result as real part and the right one as
-// imaginary part. The inverse runs as the forward stages on exchanged parts. a and b hold 2n
-// doubles each; in may equal out.
-template <class T, class Half, class Scalar>
+// imaginary part. The inverse runs as the forward stages on exchanged parts. a and b hold 2n +
+// kImagGap doubles each; in may equal out.
+template <class T, class Half, class Scalar, class Wide = T>
 void ConvolveStereo(const StagePlan& plan, const double* tables, const double* const* in,
                     double* const* out, const double* kernel, double* a, double* b)
 {
   const int n = plan.length;
-  double* z = const_cast<double*>(RunStages<T, Half, Scalar>(
+  double* z = const_cast<double*>(RunStages<T, Half, Scalar, Wide>(
       plan, tables, a, b, in[0], kSeparateInput, nullptr, kSplitOutput, 1.0, in[1]));
-  MultiplyHermitianExchanged<T>(z, n, kernel, 1.0 / n);
+  MultiplyHermitianExchanged<Wide>(z, n, kernel, 1.0 / n);
   double* other = z == a ? b : a;
-  RunStages<T, Half, Scalar>(plan, tables, z, other, nullptr, kSplitInput, out[1], kSeparateOutput,
-                             1.0, nullptr, out[0]);
+  RunStages<T, Half, Scalar, Wide>(plan, tables, z, other, nullptr, kSplitInput, out[1],
+                                   kSeparateOutput, 1.0, nullptr, out[0]);
 }

@@ -75,3 +75,30 @@ struct AvxLanes
   }
 };
 #endif
+
+#if TARVEX_FFT_WITH_AVX512
+// Eight lanes: one vector is one 64-byte cache line. Used for the strided stages only (no
+// Transpose), where a row of q shorter than a line would be read and written half a line at a time.
+struct Avx512Lanes
+{
+  using V = __m512d;
+  static constexpr int W = 8;
+  static V Load(const double* p) { return _mm512_loadu_pd(p); }
+  static void Store(double* p, V v) { _mm512_storeu_pd(p, v); }
+  static V Splat(double x) { return _mm512_set1_pd(x); }
+  static V Reverse(V v)
+  {
+    return _mm512_permutex2var_pd(v, _mm512_set_epi64(0, 1, 2, 3, 4, 5, 6, 7), v);
+  }
+  static void Deinterleave(V lo, V hi, V* even, V* odd)
+  {
+    *even = _mm512_permutex2var_pd(lo, _mm512_set_epi64(14, 12, 10, 8, 6, 4, 2, 0), hi);
+    *odd = _mm512_permutex2var_pd(lo, _mm512_set_epi64(15, 13, 11, 9, 7, 5, 3, 1), hi);
+  }
+  static void Interleave(V even, V odd, V* lo, V* hi)
+  {
+    *lo = _mm512_permutex2var_pd(even, _mm512_set_epi64(11, 3, 10, 2, 9, 1, 8, 0), odd);
+    *hi = _mm512_permutex2var_pd(even, _mm512_set_epi64(15, 7, 14, 6, 13, 5, 12, 4), odd);
+  }
+};
+#endif
