@@ -303,11 +303,11 @@ void StageFirst(int M, const double* xr, const double* xi, double* yr, double* y
 #pragma GCC unroll 16
       for (int k = 1; k < R; ++k)
         b[k] = Mul(b[k], T::Load(tw + (k - 1) * 2 * M + p), T::Load(tw + (k - 1) * 2 * M + M + p));
-    if constexpr (R % W == 0)
+    if constexpr (R % W == 0 || (W == 4 && R % W == 2))
     {
       // Transposed W x W blocks: row l holds outputs k .. k + W - 1 of group member p + l.
 #pragma GCC unroll 16
-      for (int k = 0; k < R; k += W)
+      for (int k = 0; k + W <= R; k += W)
       {
         typename T::V re[W], im[W];
 #pragma GCC unroll 16
@@ -320,6 +320,18 @@ void StageFirst(int M, const double* xr, const double* xi, double* yr, double* y
           T::Store(yr + R * (p + l) + k, re[l]);
           T::Store(yi + R * (p + l) + k, im[l]);
         }
+      }
+      if constexpr (R % W == 2)
+      {
+        // The last two outputs of each member as a pair: (b_k[l], b_(k+1)[l]) into row l.
+        constexpr int k = R - 2;
+        typename T::V lo, hi;
+        T::Interleave(b[k].re, b[k + 1].re, &lo, &hi);
+        T::StoreHalves(yr + R * p + k, yr + R * (p + 1) + k, lo);
+        T::StoreHalves(yr + R * (p + 2) + k, yr + R * (p + 3) + k, hi);
+        T::Interleave(b[k].im, b[k + 1].im, &lo, &hi);
+        T::StoreHalves(yi + R * p + k, yi + R * (p + 1) + k, lo);
+        T::StoreHalves(yi + R * (p + 2) + k, yi + R * (p + 3) + k, hi);
       }
     }
     else
@@ -393,12 +405,13 @@ void StageGeneral(int r, int M, int S, const double* xr, const double* xi, doubl
 }
 
 // The first stage on T, or on the narrower Half when only Half's lanes divide R (its outputs then
-// leave through register transposes instead of single stores).
+// leave through register transposes instead of single stores). Four lanes and R = 6 or 10 stay on
+// T: two transposed blocks or one, and pairs for the last two outputs.
 template <class T, class Half, int R, int Input>
 inline void FirstStage(int M, const double* xr, const double* xi, double* yr, double* yi,
                        const double* tw)
 {
-  if constexpr (R % T::W != 0 && Half::W > 1 && R % Half::W == 0)
+  if constexpr (R % T::W != 0 && !(T::W == 4 && R % T::W == 2) && Half::W > 1 && R % Half::W == 0)
     StageFirst<Half, R, Input>(M, xr, xi, yr, yi, tw);
   else
     StageFirst<T, R, Input>(M, xr, xi, yr, yi, tw);

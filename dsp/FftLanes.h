@@ -73,6 +73,12 @@ struct AvxLanes
     rows[2] = _mm256_permute2f128_pd(t0, t2, 0x31);
     rows[3] = _mm256_permute2f128_pd(t1, t3, 0x31);
   }
+  // Lanes 0 and 1 to `low`, lanes 2 and 3 to `high`.
+  static void StoreHalves(double* low, double* high, V v)
+  {
+    _mm_storeu_pd(low, _mm256_castpd256_pd128(v));
+    _mm_storeu_pd(high, _mm256_extractf128_pd(v, 1));
+  }
 };
 #endif
 
