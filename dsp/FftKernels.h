@@ -417,6 +417,16 @@ inline void FirstStage(int M, const double* xr, const double* xi, double* yr, do
     StageFirst<T, R, Input>(M, xr, xi, yr, yi, tw);
 }
 
+// True when a loop over `count` values runs on Wide rather than T: Wide is wider and its vectors
+// (the last one overlapping the one before) cover the values in no more of T's widths than T's own
+// would; at 64 values or more always, since then a Wide vector is a whole cache line of a row.
+template <class T, class Wide> bool RunsWide(int count)
+{
+  constexpr int W = T::W, WW = Wide::W;
+  if (WW <= W || count < WW) return false;
+  return count >= 64 || (count + WW - 1) / WW * (WW / W) <= (count + W - 1) / W;
+}
+
 // True when the last stage of `plan` runs the vector kernel StageLast on T (and so can write the
 // caller's signal or pairs itself).
 template <class T> bool LastStageFuses(const StagePlan& plan)
@@ -487,8 +497,7 @@ const double* RunStages(const StagePlan& plan, const double* tables, double* fir
     constexpr int H = Half::W;
     const bool firstKernel = W > 1 && S == 1 && M >= W;
     const bool wide = S >= W;
-    // Strides of a whole Wide vector or more run on Wide (when it is wider than T).
-    const bool wider = Wide::W > W && S >= Wide::W;
+    const bool wider = RunsWide<T, Wide>(S);
     const bool halfFirst = H > 1 && S == 1 && M >= H;
     const bool halfWide = H > 1 && S >= H;
     switch (r)
@@ -646,7 +655,7 @@ void SplitForwardPass(const StagePlan& plan, const double* tables, const double*
   dst[L] = (re(0) - im(0)) * scale;
   const int last = (L - 1) / 2; // bins 1 .. last pair with L - 1 .. L - last
   constexpr int WW = Wide::W;
-  if (WW > W && last >= WW)
+  if (RunsWide<T, Wide>(last))
     for (int k0 = 1; k0 <= last; k0 += WW)
       SplitForward<Wide, Pairs>(k0 + WW - 1 <= last ? k0 : last - WW + 1, n, L, zr, zi, cosTable,
                                 sinTable, dst, Wide::Splat(h));
@@ -722,7 +731,7 @@ void BackwardReal(const StagePlan& plan, const double* tables, const double* src
     zi[0] = src[0] - src[L];
     const int last = (L - 1) / 2;
     constexpr int WW = Wide::W;
-    if (WW > W && last >= WW)
+    if (RunsWide<T, Wide>(last))
       for (int k0 = 1; k0 <= last; k0 += WW)
         SplitBackward<Wide>(k0 + WW - 1 <= last ? k0 : last - WW + 1, n, L, src, cosTable, sinTable,
                             zr, zi);
