@@ -4,6 +4,8 @@
 // 8-, 9- and 10-point kernels) and a general stage for other primes, vectorised with SSE2
 // everywhere and with AVX, AVX2 + FMA or AVX-512 where the processor has them (chosen at run time;
 // scalar, SSE2 and AVX results are bit-identical, the fused multiply-add sets differ by rounding).
+// AVX-512 runs the strided stages and the split passes on eight lanes (a cache line per vector)
+// and the rest on four.
 #include "dsp/Fft.h"
 
 #include <atomic>
@@ -469,7 +471,8 @@ int DetectInstructionSet()
 const int kBestInstructionSet = DetectInstructionSet();
 std::atomic<int> gInstructionSet{kBestInstructionSet};
 
-// src -> dst in half-complex order or back, times 1 / sqrt(n). a and b hold 2L doubles each.
+// src -> dst in half-complex order or back, times 1 / sqrt(n). a and b hold 2L + kImagGap doubles
+// each (the plan arrays and fftp_once's buffers have that room).
 void Transform(const StagePlan& plan, const double* tables, const double* src, double* dst,
                int direction, double* a, double* b)
 {
