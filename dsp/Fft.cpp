@@ -4,6 +4,8 @@
 // 8-, 9- and 10-point kernels) and a general stage for other primes, vectorised with SSE2
 // everywhere and with AVX, AVX2 + FMA or AVX-512 where the processor has them (chosen at run time;
 // scalar, SSE2 and AVX results are bit-identical, the fused multiply-add sets differ by rounding).
+// AVX-512 runs the strided stages and the split passes on eight lanes (a cache line per vector)
+// and the rest on four.
 #include "dsp/Fft.h"
 
 #include <atomic>
@@ -453,32 +455,35 @@ void Convolve(const StagePlan& plan, const double* tables, const double* src, do
 namespace avx512
 {
 #define TARVEX_FFT_WITH_AVX 1
+#define TARVEX_FFT_WITH_AVX512 1
 #include "dsp/FftKernels.h"
 #include "dsp/FftLanes.h"
 #undef TARVEX_FFT_WITH_AVX
+#undef TARVEX_FFT_WITH_AVX512
 
 void Forward(const StagePlan& plan, const double* tables, const double* src, double* dst,
              double scale, double* a, double* b)
 {
-  ForwardReal<AvxLanes, Sse2Lanes, ScalarLane>(plan, tables, src, dst, scale, a, b);
+  ForwardReal<AvxLanes, Sse2Lanes, ScalarLane, Avx512Lanes>(plan, tables, src, dst, scale, a, b);
 }
 
 void Backward(const StagePlan& plan, const double* tables, const double* src, double* dst,
               double scale, double* a, double* b)
 {
-  BackwardReal<AvxLanes, Sse2Lanes, ScalarLane>(plan, tables, src, dst, scale, a, b);
+  BackwardReal<AvxLanes, Sse2Lanes, ScalarLane, Avx512Lanes>(plan, tables, src, dst, scale, a, b);
 }
 
 void Stereo(const StagePlan& plan, const double* tables, const double* const* in,
             double* const* out, const double* kernel, double* a, double* b)
 {
-  ConvolveStereo<AvxLanes, Sse2Lanes, ScalarLane>(plan, tables, in, out, kernel, a, b);
+  ConvolveStereo<AvxLanes, Sse2Lanes, ScalarLane, Avx512Lanes>(plan, tables, in, out, kernel, a, b);
 }
 
 void Convolve(const StagePlan& plan, const double* tables, const double* src, double* dst,
               const double* kernel, double scale, double* a, double* b)
 {
-  ConvolveReal<AvxLanes, Sse2Lanes, ScalarLane>(plan, tables, src, dst, kernel, scale, a, b);
+  ConvolveReal<AvxLanes, Sse2Lanes, ScalarLane, Avx512Lanes>(plan, tables, src, dst, kernel, scale,
+                                                             a, b);
 }
 } // namespace avx512
 #pragma GCC pop_options
@@ -497,7 +502,8 @@ int DetectInstructionSet()
 const int kBestInstructionSet = DetectInstructionSet();
 std::atomic<int> gInstructionSet{kBestInstructionSet};
 
-// src -> dst in half-complex order or back, times 1 / sqrt(n). a and b hold 2L doubles each.
+// src -> dst in half-complex order or back, times 1 / sqrt(n). a and b hold 2L + kImagGap doubles
+// each (the plan arrays and fftp_once's buffers have that room).
 void Transform(const StagePlan& plan, const double* tables, const double* src, double* dst,
                int direction, double* a, double* b)
 {
@@ -836,7 +842,7 @@ void fftp_once(double* source, double* destination, int n, int direction)
   }
   StagePlan stages;
   MakeStagePlan(n, &stages);
-  const size_t buffer = 2 * static_cast<size_t>(stages.length);
+  const size_t buffer = 2 * static_cast<size_t>(stages.length) + sse2::kImagGap;
   const size_t doubles = static_cast<size_t>(stages.tableLength) + 2 * buffer;
   double* work = static_cast<double*>(std::calloc(doubles, sizeof(double)));
   if (!work)

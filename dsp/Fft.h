@@ -67,18 +67,18 @@ void fftp(double* source, double* destination, int n, int direction, FftPlan* pl
 void fftp_once(double* source, double* destination, int n, int direction);
 
 // Convolves the two channels of a stereo block with one real kernel through one complex transform
-// of left + i right: out[c] = sqrt(n) * backward(forward(in[c]) * kernel) in fftp's terms, which is
-// what fftp and HalfComplexMultiply give channel by channel, up to rounding. `kernel` is the
-// kernel's half-complex spectrum (n values). out may be the same arrays as in. The plan holds the
+// of left + i right: out[c] = backward(forward(in[c]) * kernel) in fftp's terms, which is what fftp
+// and HalfComplexMultiply give channel by channel, up to rounding. `kernel` is the kernel's
+// half-complex spectrum (n values). out may be the same arrays as in. The plan holds the
 // complex transform's tables: its owner clears `initialised` whenever n changes, as for fftp, and
 // a plan that alternates between this and fftp sets itself up again at each change. Allocation:
 // none. n below 2 or beyond a plan's arrays, or null pointers, do nothing.
 void FftConvolveStereo(const double* const in[2], double* const out[2], const double* kernel, int n,
                        FftPlan* plan);
 
-// Convolves a real block with one real kernel: out = sqrt(n) * backward(forward(in) * kernel) in
-// fftp's terms, what fftp, HalfComplexMultiply and fftp give in turn, up to rounding (bit for bit
-// on the sets without fused multiply-adds), with one pass over the spectrum fewer. `kernel` is the
+// Convolves a real block with one real kernel: out = backward(forward(in) * kernel) in fftp's
+// terms, what fftp, HalfComplexMultiply and fftp give in turn, up to rounding (bit for bit on the
+// sets without fused multiply-adds), with one pass over the spectrum fewer. `kernel` is the
 // kernel's half-complex spectrum (n values). in is only read (unlike fftp's forward source); out
 // may be in.
 // The plan is fftp's (same set-up, same `initialised` rule). Allocation: none. n < 1, n beyond a

@@ -15,6 +15,15 @@
 // for p < M, q < S. The twiddles of a stage (only stored when M > 1) are laid out per k = 1 .. r -
 // 1 as M real parts then M imaginary parts.
 
+// Split complex data of L points: real parts at 0 .. L - 1, imaginary parts from ImagOffset(L) on.
+// The gap of one cache line keeps the two halves' rows out of the same cache sets when L is a
+// multiple of a large power of two. A buffer of split data holds 2L + kImagGap doubles.
+constexpr int kImagGap = 8;
+inline int ImagOffset(int L)
+{
+  return L + kImagGap;
+}
+
 template <class T> struct Complex
 {
   typename T::V re, im;
@@ -217,9 +226,10 @@ enum LastOutput
   kInterleavedOutput,
   kRealOutput,
   kSeparateOutput, // split complex data into two arrays of the caller's
+  kPairsOutput,    // unscaled (re, im) pairs into the stage's own output buffer, for the split pass
 };
 
-// The last stage (M = 1, no twiddles) of radix R writing the real signal; needs S >= W.
+// The last stage (M = 1, no twiddles) of radix R writing the real signal or pairs; needs S >= W.
 template <class T, int R, int Output>
 void StageLast(int S, const double* xr, const double* xi, double* out, typename T::V scale)
 {
@@ -235,7 +245,14 @@ void StageLast(int S, const double* xr, const double* xi, double* out, typename 
     for (int k = 0; k < R; ++k)
     {
       const int at = q + S * k;
-      if constexpr (Output == kInterleavedOutput)
+      if constexpr (Output == kPairsOutput)
+      {
+        typename T::V lo, hi;
+        T::Interleave(b[k].re, b[k].im, &lo, &hi);
+        T::Store(out + 2 * at, lo);
+        T::Store(out + 2 * at + W, hi);
+      }
+      else if constexpr (Output == kInterleavedOutput)
       {
         typename T::V lo, hi;
         T::Interleave(b[k].im * scale, b[k].re * scale, &lo, &hi);
@@ -286,11 +303,11 @@ void StageFirst(int M, const double* xr, const double* xi, double* yr, double* y
 #pragma GCC unroll 16
       for (int k = 1; k < R; ++k)
         b[k] = Mul(b[k], T::Load(tw + (k - 1) * 2 * M + p), T::Load(tw + (k - 1) * 2 * M + M + p));
-    if constexpr (R % W == 0)
+    if constexpr (R % W == 0 || (W == 4 && R % W == 2))
     {
       // Transposed W x W blocks: row l holds outputs k .. k + W - 1 of group member p + l.
 #pragma GCC unroll 16
-      for (int k = 0; k < R; k += W)
+      for (int k = 0; k + W <= R; k += W)
       {
         typename T::V re[W], im[W];
 #pragma GCC unroll 16
@@ -303,6 +320,18 @@ void StageFirst(int M, const double* xr, const double* xi, double* yr, double* y
           T::Store(yr + R * (p + l) + k, re[l]);
           T::Store(yi + R * (p + l) + k, im[l]);
         }
+      }
+      if constexpr (R % W == 2)
+      {
+        // The last two outputs of each member as a pair: (b_k[l], b_(k+1)[l]) into row l.
+        constexpr int k = R - 2;
+        typename T::V lo, hi;
+        T::Interleave(b[k].re, b[k + 1].re, &lo, &hi);
+        T::StoreHalves(yr + R * p + k, yr + R * (p + 1) + k, lo);
+        T::StoreHalves(yr + R * (p + 2) + k, yr + R * (p + 3) + k, hi);
+        T::Interleave(b[k].im, b[k + 1].im, &lo, &hi);
+        T::StoreHalves(yi + R * p + k, yi + R * (p + 1) + k, lo);
+        T::StoreHalves(yi + R * (p + 2) + k, yi + R * (p + 3) + k, hi);
       }
     }
     else
@@ -376,28 +405,48 @@ void StageGeneral(int r, int M, int S, const double* xr, const double* xi, doubl
 }
 
 // The first stage on T, or on the narrower Half when only Half's lanes divide R (its outputs then
-// leave through register transposes instead of single stores).
+// leave through register transposes instead of single stores). Four lanes and R = 6 or 10 stay on
+// T: two transposed blocks or one, and pairs for the last two outputs.
 template <class T, class Half, int R, int Input>
 inline void FirstStage(int M, const double* xr, const double* xi, double* yr, double* yi,
                        const double* tw)
 {
-  if constexpr (R % T::W != 0 && Half::W > 1 && R % Half::W == 0)
+  if constexpr (R % T::W != 0 && !(T::W == 4 && R % T::W == 2) && Half::W > 1 && R % Half::W == 0)
     StageFirst<Half, R, Input>(M, xr, xi, yr, yi, tw);
   else
     StageFirst<T, R, Input>(M, xr, xi, yr, yi, tw);
 }
 
+// True when a loop over `count` values runs on Wide rather than T: Wide is wider and its vectors
+// (the last one overlapping the one before) cover the values in no more of T's widths than T's own
+// would; at 64 values or more always, since then a Wide vector is a whole cache line of a row.
+template <class T, class Wide> bool RunsWide(int count)
+{
+  constexpr int W = T::W, WW = Wide::W;
+  if (WW <= W || count < WW) return false;
+  return count >= 64 || (count + WW - 1) / WW * (WW / W) <= (count + W - 1) / W;
+}
+
+// True when the last stage of `plan` runs the vector kernel StageLast on T (and so can write the
+// caller's signal or pairs itself).
+template <class T> bool LastStageFuses(const StagePlan& plan)
+{
+  const int lastRadix = plan.count > 1 ? plan.radix[plan.count - 1] : 0;
+  return T::W > 1 && lastRadix > 0 && lastRadix <= 10 && lastRadix != 7 &&
+         plan.length / lastRadix >= T::W;
+}
+
 // Runs every stage of `plan` on the split complex data in `first` (L real parts, then L imaginary
 // parts), ping-ponging with `second`; returns the buffer that holds the result. Scalar is T with
 // one lane.
-template <class T, class Half, class Scalar>
+template <class T, class Half, class Scalar, class Wide = T>
 const double* RunStages(const StagePlan& plan, const double* tables, double* first, double* second,
                         const double* input = nullptr, int inputKind = kSplitInput,
                         double* output = nullptr, int outputKind = kSplitOutput, double scale = 1.0,
                         const double* inputIm = nullptr, double* outputIm = nullptr)
 {
   constexpr int W = T::W;
-  const int L = plan.length;
+  const int L = plan.length, I = ImagOffset(L);
   double* x = first;
   double* y = second;
   int N = L, S = 1;
@@ -414,12 +463,12 @@ const double* RunStages(const StagePlan& plan, const double* tables, double* fir
       typename T::V even, odd;
       T::Deinterleave(T::Load(input + 2 * j), T::Load(input + 2 * j + W), &even, &odd);
       T::Store(first + j, even);
-      T::Store(first + L + j, odd);
+      T::Store(first + I + j, odd);
     }
     for (; j < L; ++j)
     {
       first[j] = input[2 * j];
-      first[L + j] = input[2 * j + 1];
+      first[I + j] = input[2 * j + 1];
     }
   }
   else if (inputKind == kRealInput && !fused)
@@ -427,34 +476,44 @@ const double* RunStages(const StagePlan& plan, const double* tables, double* fir
     for (int j = 0; j < L; ++j)
     {
       first[j] = input[j];
-      first[L + j] = 0.0;
+      first[I + j] = 0.0;
     }
   }
   // The last stage writes the caller's signal when it runs the vector kernel; else a pass does.
-  const int lastRadix = plan.count > 1 ? plan.radix[plan.count - 1] : 0;
-  const bool fusedOut = (outputKind == kInterleavedOutput || outputKind == kRealOutput) && W > 1 &&
-                        lastRadix > 0 && lastRadix <= 10 && lastRadix != 7 && L / lastRadix >= W;
+  const bool fusedOut = (outputKind == kInterleavedOutput || outputKind == kRealOutput ||
+                         outputKind == kPairsOutput) &&
+                        LastStageFuses<T>(plan);
   const typename T::V factor = T::Splat(scale);
+  const typename Wide::V wideFactor = Wide::Splat(scale);
   for (int i = 0; i < plan.count; ++i)
   {
     const int r = plan.radix[i];
     const int M = N / r;
     const double* tw = tables + plan.twiddleOffset[i];
-    const double *xr = x, *xi = x + L;
-    double *yr = y, *yi = y + L;
+    const double *xr = x, *xi = x + I;
+    double *yr = y, *yi = y + I;
     if (i == 0 && inputKind == kSeparateInput) xr = input, xi = inputIm;
     if (i == plan.count - 1 && outputKind == kSeparateOutput) yr = output, yi = outputIm;
     constexpr int H = Half::W;
     const bool firstKernel = W > 1 && S == 1 && M >= W;
     const bool wide = S >= W;
+    const bool wider = RunsWide<T, Wide>(S);
     const bool halfFirst = H > 1 && S == 1 && M >= H;
     const bool halfWide = H > 1 && S >= H;
     switch (r)
     {
 #define TARVEX_FFT_RADIX_CASE(R)                                                                   \
   case R:                                                                                          \
-    if (i == plan.count - 1 && fusedOut && outputKind == kInterleavedOutput)                       \
+    if (i == plan.count - 1 && fusedOut && outputKind == kPairsOutput && wider)                    \
+      StageLast<Wide, R, kPairsOutput>(S, xr, xi, y, wideFactor);                                  \
+    else if (i == plan.count - 1 && fusedOut && outputKind == kPairsOutput)                        \
+      StageLast<T, R, kPairsOutput>(S, xr, xi, y, factor);                                         \
+    else if (i == plan.count - 1 && fusedOut && outputKind == kInterleavedOutput && wider)         \
+      StageLast<Wide, R, kInterleavedOutput>(S, xr, xi, output, wideFactor);                       \
+    else if (i == plan.count - 1 && fusedOut && outputKind == kInterleavedOutput)                  \
       StageLast<T, R, kInterleavedOutput>(S, xr, xi, output, factor);                              \
+    else if (i == plan.count - 1 && fusedOut && wider)                                             \
+      StageLast<Wide, R, kRealOutput>(S, xr, xi, output, wideFactor);                              \
     else if (i == plan.count - 1 && fusedOut)                                                      \
       StageLast<T, R, kRealOutput>(S, xr, xi, output, factor);                                     \
     else if (i == 0 && fused && inputKind == kInterleavedInput)                                    \
@@ -463,6 +522,8 @@ const double* RunStages(const StagePlan& plan, const double* tables, double* fir
       FirstStage<T, Half, R, kRealInput>(M, input, nullptr, yr, yi, tw);                           \
     else if (firstKernel)                                                                          \
       FirstStage<T, Half, R, kSplitInput>(M, xr, xi, yr, yi, tw);                                  \
+    else if (wider)                                                                                \
+      StageStrided<Wide, R>(M, S, xr, xi, yr, yi, tw);                                             \
     else if (wide)                                                                                 \
       StageStrided<T, R>(M, S, xr, xi, yr, yi, tw);                                                \
     else if (halfFirst)                                                                            \
@@ -484,7 +545,9 @@ const double* RunStages(const StagePlan& plan, const double* tables, double* fir
     default:
     {
       const double* table = tables + plan.tableOffset[i];
-      if (wide)
+      if (wider)
+        StageGeneral<Wide>(r, M, S, xr, xi, yr, yi, tw, table);
+      else if (wide)
         StageGeneral<T>(r, M, S, xr, xi, yr, yi, tw, table);
       else
         StageGeneral<Scalar>(r, M, S, xr, xi, yr, yi, tw, table);
@@ -498,7 +561,7 @@ const double* RunStages(const StagePlan& plan, const double* tables, double* fir
   }
   if (outputKind == kInterleavedOutput && !fusedOut)
   {
-    const double *outRe = x + L, *outIm = x;
+    const double *outRe = x + I, *outIm = x;
     int j = 0;
     for (; j + W <= L; j += W)
     {
@@ -515,7 +578,7 @@ const double* RunStages(const StagePlan& plan, const double* tables, double* fir
   }
   else if (outputKind == kRealOutput && !fusedOut)
   {
-    for (int j = 0; j < L; ++j) output[j] = x[L + j] * scale;
+    for (int j = 0; j < L; ++j) output[j] = x[I + j] * scale;
   }
   return x;
 }
@@ -523,7 +586,8 @@ const double* RunStages(const StagePlan& plan, const double* tables, double* fir
 // Split pass of the forward transform for bins k .. k + W - 1 and their partners L - k ...: X_k =
 // E_k + w^k O_k with E, O the spectra of the even and odd samples (w = e^(-2 pi i / n)), from Z = E
 // + i O.
-template <class T>
+// Pairs: Z is (re, im) pairs at zr (zi unused).
+template <class T, bool Pairs>
 inline void SplitForward(int k, int n, int L, const double* zr, const double* zi,
                          const double* cosTable, const double* sinTable, double* dst,
                          typename T::V h)
@@ -531,8 +595,18 @@ inline void SplitForward(int k, int n, int L, const double* zr, const double* zi
   using V = typename T::V;
   constexpr int W = T::W;
   const int mirror = L - k - W + 1; // lowest of the partner bins L - k - l
-  const V zrk = T::Load(zr + k), zik = T::Load(zi + k);
-  const V zrm = T::Reverse(T::Load(zr + mirror)), zim = T::Reverse(T::Load(zi + mirror));
+  V zrk, zik, zrm, zim;
+  if constexpr (Pairs)
+  {
+    T::Deinterleave(T::Load(zr + 2 * k), T::Load(zr + 2 * k + W), &zrk, &zik);
+    T::Deinterleave(T::Load(zr + 2 * mirror), T::Load(zr + 2 * mirror + W), &zrm, &zim);
+  }
+  else
+  {
+    zrk = T::Load(zr + k), zik = T::Load(zi + k);
+    zrm = T::Load(zr + mirror), zim = T::Load(zi + mirror);
+  }
+  zrm = T::Reverse(zrm), zim = T::Reverse(zim);
   const V ar = zrk + zrm, ai = zik - zim;
   const V br = zrk - zrm, bi = zik + zim;
   const V c = T::Load(cosTable + k), s = T::Load(sinTable + k);
@@ -565,42 +639,69 @@ inline void SplitBackward(int k, int n, int L, const double* src, const double* 
   T::Store(zi + mirror, T::Reverse(orr - ai));
 }
 
-// Forward transform of a real signal of length n into half-complex order, each value times `scale`.
-// `a` and `b` hold 2L doubles each; src may equal dst.
-template <class T, class Half, class Scalar>
-void ForwardReal(const StagePlan& plan, const double* tables, const double* src, double* dst,
-                 double scale, double* a, double* b)
+// The split pass of ForwardReal from Z (pairs, or split with imaginary parts at zi) into dst.
+template <class T, class Scalar, class Wide, bool Pairs>
+void SplitForwardPass(const StagePlan& plan, const double* tables, const double* zr,
+                      const double* zi, double* dst, double scale)
 {
   constexpr int W = T::W;
   const int n = plan.n, L = plan.length;
+  const auto re = [&](int k) { return Pairs ? zr[2 * k] : zr[k]; };
+  const auto im = [&](int k) { return Pairs ? zr[2 * k + 1] : zi[k]; };
+  const double* cosTable = tables + plan.postOffset;
+  const double* sinTable = cosTable + plan.postCount;
+  const double h = 0.5 * scale;
+  dst[0] = (re(0) + im(0)) * scale;
+  dst[L] = (re(0) - im(0)) * scale;
+  const int last = (L - 1) / 2; // bins 1 .. last pair with L - 1 .. L - last
+  constexpr int WW = Wide::W;
+  if (RunsWide<T, Wide>(last))
+    for (int k0 = 1; k0 <= last; k0 += WW)
+      SplitForward<Wide, Pairs>(k0 + WW - 1 <= last ? k0 : last - WW + 1, n, L, zr, zi, cosTable,
+                                sinTable, dst, Wide::Splat(h));
+  else if (last >= W)
+    for (int k0 = 1; k0 <= last; k0 += W)
+      SplitForward<T, Pairs>(k0 + W - 1 <= last ? k0 : last - W + 1, n, L, zr, zi, cosTable,
+                             sinTable, dst, T::Splat(h));
+  else
+    for (int k = 1; k <= last; ++k)
+      SplitForward<Scalar, Pairs>(k, n, L, zr, zi, cosTable, sinTable, dst, h);
+  if (L % 2 == 0 && L > 0)
+  {
+    const int k = L / 2;
+    dst[k] = re(k) * scale;
+    dst[n - k] = -im(k) * scale;
+  }
+}
+
+// Forward transform of a real signal of length n into half-complex order, each value times `scale`.
+// `a` and `b` hold 2L + kImagGap doubles each; src may equal dst. When the last stage runs the
+// vector kernel it leaves Z as pairs: its rows then take half as many cache lines, which matters
+// when the stride is a multiple of a large power of two and the rows share cache sets.
+template <class T, class Half, class Scalar, class Wide = T>
+void ForwardReal(const StagePlan& plan, const double* tables, const double* src, double* dst,
+                 double scale, double* a, double* b)
+{
+  const int n = plan.n, L = plan.length;
   if (plan.even)
   {
-    const double* z = RunStages<T, Half, Scalar>(plan, tables, a, b, src, kInterleavedInput);
-    const double *zr = z, *zi = z + L;
-    const double* cosTable = tables + plan.postOffset;
-    const double* sinTable = cosTable + plan.postCount;
-    const double h = 0.5 * scale;
-    dst[0] = (zr[0] + zi[0]) * scale;
-    dst[L] = (zr[0] - zi[0]) * scale;
-    const int last = (L - 1) / 2; // bins 1 .. last pair with L - 1 .. L - last
-    if (last >= W)
-      for (int k0 = 1; k0 <= last; k0 += W)
-        SplitForward<T>(k0 + W - 1 <= last ? k0 : last - W + 1, n, L, zr, zi, cosTable, sinTable,
-                        dst, T::Splat(h));
-    else
-      for (int k = 1; k <= last; ++k)
-        SplitForward<Scalar>(k, n, L, zr, zi, cosTable, sinTable, dst, h);
-    if (L % 2 == 0 && L > 0)
+    if (LastStageFuses<T>(plan))
     {
-      const int k = L / 2;
-      dst[k] = zr[k] * scale;
-      dst[n - k] = -zi[k] * scale;
+      const double* z = RunStages<T, Half, Scalar, Wide>(plan, tables, a, b, src, kInterleavedInput,
+                                                         nullptr, kPairsOutput);
+      SplitForwardPass<T, Scalar, Wide, true>(plan, tables, z, nullptr, dst, scale);
+    }
+    else
+    {
+      const double* z =
+          RunStages<T, Half, Scalar, Wide>(plan, tables, a, b, src, kInterleavedInput);
+      SplitForwardPass<T, Scalar, Wide, false>(plan, tables, z, z + ImagOffset(L), dst, scale);
     }
   }
   else
   {
-    const double* z = RunStages<T, Half, Scalar>(plan, tables, a, b, src, kRealInput);
-    const double *zr = z, *zi = z + n;
+    const double* z = RunStages<T, Half, Scalar, Wide>(plan, tables, a, b, src, kRealInput);
+    const double *zr = z, *zi = z + ImagOffset(n);
     dst[0] = zr[0] * scale;
     for (int k = 1; 2 * k < n; ++k)
     {
@@ -613,7 +714,7 @@ void ForwardReal(const StagePlan& plan, const double* tables, const double* src,
 // Backward transform of a half-complex spectrum of length n into a real signal, each value times
 // `scale`. The inverse complex transform is the forward one with real and imaginary parts exchanged
 // on the way in and out. src is only read; it may equal dst.
-template <class T, class Half, class Scalar>
+template <class T, class Half, class Scalar, class Wide = T>
 void BackwardReal(const StagePlan& plan, const double* tables, const double* src, double* dst,
                   double scale, double* a, double* b)
 {
@@ -621,14 +722,20 @@ void BackwardReal(const StagePlan& plan, const double* tables, const double* src
   const int n = plan.n, L = plan.length;
   if (plan.even)
   {
-    double* zr = a + L; // exchanged: the real parts go where the transform reads imaginary ones
+    double* zr =
+        a + ImagOffset(L); // exchanged: the real parts go where the transform reads imaginary ones
     double* zi = a;
     const double* cosTable = tables + plan.postOffset;
     const double* sinTable = cosTable + plan.postCount;
     zr[0] = src[0] + src[L];
     zi[0] = src[0] - src[L];
     const int last = (L - 1) / 2;
-    if (last >= W)
+    constexpr int WW = Wide::W;
+    if (RunsWide<T, Wide>(last))
+      for (int k0 = 1; k0 <= last; k0 += WW)
+        SplitBackward<Wide>(k0 + WW - 1 <= last ? k0 : last - WW + 1, n, L, src, cosTable, sinTable,
+                            zr, zi);
+    else if (last >= W)
       for (int k0 = 1; k0 <= last; k0 += W)
         SplitBackward<T>(k0 + W - 1 <= last ? k0 : last - W + 1, n, L, src, cosTable, sinTable, zr,
                          zi);
@@ -641,12 +748,12 @@ void BackwardReal(const StagePlan& plan, const double* tables, const double* src
       zr[k] = 2.0 * src[k];
       zi[k] = -2.0 * src[n - k];
     }
-    RunStages<T, Half, Scalar>(plan, tables, a, b, nullptr, kSplitInput, dst, kInterleavedOutput,
-                               scale);
+    RunStages<T, Half, Scalar, Wide>(plan, tables, a, b, nullptr, kSplitInput, dst,
+                                     kInterleavedOutput, scale);
   }
   else
   {
-    double* zr = a + n;
+    double* zr = a + ImagOffset(n);
     double* zi = a;
     zr[0] = src[0];
     zi[0] = 0.0;
@@ -657,7 +764,8 @@ void BackwardReal(const StagePlan& plan, const double* tables, const double* src
       zr[n - k] = src[k];
       zi[n - k] = -src[n - k];
     }
-    RunStages<T, Half, Scalar>(plan, tables, a, b, nullptr, kSplitInput, dst, kRealOutput, scale);
+    RunStages<T, Half, Scalar, Wide>(plan, tables, a, b, nullptr, kSplitInput, dst, kRealOutput,
+                                     scale);
   }
 }
 
@@ -671,7 +779,7 @@ void MultiplyHermitianExchanged(double* z, int n, const double* kernel, double s
   using V = typename T::V;
   constexpr int W = T::W;
   double* zr = z;
-  double* zi = z + n;
+  double* zi = z + ImagOffset(n);
   {
     const double k0 = kernel[0] * scale, r = zr[0], i = zi[0];
     zr[0] = i * k0;
@@ -712,26 +820,27 @@ void MultiplyHermitianExchanged(double* z, int n, const double* kernel, double s
 
 // Stereo convolution with a real kernel in one complex transform of n points (plan.complex):
 // Z = DFT(left + i right); Y = IDFT(Z K) / n has the left result as real part and the right one as
-// imaginary part. The inverse runs as the forward stages on exchanged parts. a and b hold 2n
-// doubles each; in may equal out.
-template <class T, class Half, class Scalar>
+// imaginary part. The inverse runs as the forward stages on exchanged parts. a and b hold 2n +
+// kImagGap doubles each; in may equal out.
+template <class T, class Half, class Scalar, class Wide = T>
 void ConvolveStereo(const StagePlan& plan, const double* tables, const double* const* in,
                     double* const* out, const double* kernel, double* a, double* b)
 {
   const int n = plan.length;
-  double* z = const_cast<double*>(RunStages<T, Half, Scalar>(
+  double* z = const_cast<double*>(RunStages<T, Half, Scalar, Wide>(
       plan, tables, a, b, in[0], kSeparateInput, nullptr, kSplitOutput, 1.0, in[1]));
-  MultiplyHermitianExchanged<T>(z, n, kernel, 1.0 / n);
+  MultiplyHermitianExchanged<Wide>(z, n, kernel, 1.0 / n);
   double* other = z == a ? b : a;
-  RunStages<T, Half, Scalar>(plan, tables, z, other, nullptr, kSplitInput, out[1], kSeparateOutput,
-                             1.0, nullptr, out[0]);
+  RunStages<T, Half, Scalar, Wide>(plan, tables, z, other, nullptr, kSplitInput, out[1],
+                                   kSeparateOutput, 1.0, nullptr, out[0]);
 }
 
 // For bins k .. k + W - 1 and their partners L - k ...: SplitForward's spectrum, times the kernel's
 // half-complex spectrum as HalfComplexMultiply does, then SplitBackward, with the same operations
 // in the same order as the three passes, without storing the spectrum in between. Writes to outR /
-// outI, which must not overlap zr / zi (the last group may overlap the one before it).
-template <class T>
+// outI, which must not overlap Z (the last group may overlap the one before it). Pairs: Z is (re,
+// im) pairs at zr (zi unused).
+template <class T, bool Pairs>
 inline void SplitMultiplySplit(int k, int n, int L, const double* zr, const double* zi,
                                const double* cosTable, const double* sinTable, const double* kernel,
                                typename T::V h, double* outR, double* outI)
@@ -742,8 +851,18 @@ inline void SplitMultiplySplit(int k, int n, int L, const double* zr, const doub
   const V c = T::Load(cosTable + k), s = T::Load(sinTable + k);
   V xr, xi, yr, yi; // lane l: bin k + l, and bin L - k - l
   {
-    const V zrk = T::Load(zr + k), zik = T::Load(zi + k);
-    const V zrm = T::Reverse(T::Load(zr + mirror)), zim = T::Reverse(T::Load(zi + mirror));
+    V zrk, zik, zrm, zim;
+    if constexpr (Pairs)
+    {
+      T::Deinterleave(T::Load(zr + 2 * k), T::Load(zr + 2 * k + W), &zrk, &zik);
+      T::Deinterleave(T::Load(zr + 2 * mirror), T::Load(zr + 2 * mirror + W), &zrm, &zim);
+    }
+    else
+    {
+      zrk = T::Load(zr + k), zik = T::Load(zi + k);
+      zrm = T::Load(zr + mirror), zim = T::Load(zi + mirror);
+    }
+    zrm = T::Reverse(zrm), zim = T::Reverse(zim);
     const V ar = zrk + zrm, ai = zik - zim;
     const V br = zrk - zrm, bi = zik + zim;
     const V pr = c * bi - s * br, pi = T::Splat(0.0) - (c * br + s * bi);
@@ -765,46 +884,76 @@ inline void SplitMultiplySplit(int k, int n, int L, const double* zr, const doub
   T::Store(outI + mirror, T::Reverse(orr - ai));
 }
 
-// Circular convolution of a real signal of even length n with a kernel given by its half-complex
-// spectrum: what ForwardReal (times `scale`), the bin-by-bin product and BackwardReal (times
-// `scale`) give, with the forward split pass, the product and the backward split pass fused into
-// one pass. a and b hold 2L doubles each; src may equal dst.
-template <class T, class Half, class Scalar>
-void ConvolveReal(const StagePlan& plan, const double* tables, const double* src, double* dst,
-                  const double* kernel, double scale, double* a, double* b)
+// SplitForwardPass, the product with the kernel and BackwardReal's split pass in one pass, from Z
+// (pairs, or split with imaginary parts at zi) into outR / outI (exchanged, as BackwardReal stores
+// them), on the same lanes as those passes.
+template <class T, class Scalar, class Wide, bool Pairs>
+void SplitMultiplySplitPass(const StagePlan& plan, const double* tables, const double* zr,
+                            const double* zi, const double* kernel, double scale, double* outR,
+                            double* outI)
 {
   constexpr int W = T::W;
   const int n = plan.n, L = plan.length;
-  const double* z = RunStages<T, Half, Scalar>(plan, tables, a, b, src, kInterleavedInput);
-  const double *zr = z, *zi = z + L;
-  double* next = z == a ? b : a;
-  double* outR = next + L; // exchanged, as BackwardReal stores them
-  double* outI = next;
+  const auto re = [&](int k) { return Pairs ? zr[2 * k] : zr[k]; };
+  const auto im = [&](int k) { return Pairs ? zr[2 * k + 1] : zi[k]; };
   const double* cosTable = tables + plan.postOffset;
   const double* sinTable = cosTable + plan.postCount;
   const double h = 0.5 * scale;
   {
-    const double x0 = (zr[0] + zi[0]) * scale * kernel[0];
-    const double xL = (zr[0] - zi[0]) * scale * kernel[L];
+    const double x0 = (re(0) + im(0)) * scale * kernel[0];
+    const double xL = (re(0) - im(0)) * scale * kernel[L];
     outR[0] = x0 + xL;
     outI[0] = x0 - xL;
   }
   const int last = (L - 1) / 2;
-  if (last >= W)
+  constexpr int WW = Wide::W;
+  if (RunsWide<T, Wide>(last))
+    for (int k0 = 1; k0 <= last; k0 += WW)
+      SplitMultiplySplit<Wide, Pairs>(k0 + WW - 1 <= last ? k0 : last - WW + 1, n, L, zr, zi,
+                                      cosTable, sinTable, kernel, Wide::Splat(h), outR, outI);
+  else if (last >= W)
     for (int k0 = 1; k0 <= last; k0 += W)
-      SplitMultiplySplit<T>(k0 + W - 1 <= last ? k0 : last - W + 1, n, L, zr, zi, cosTable,
-                            sinTable, kernel, T::Splat(h), outR, outI);
+      SplitMultiplySplit<T, Pairs>(k0 + W - 1 <= last ? k0 : last - W + 1, n, L, zr, zi, cosTable,
+                                   sinTable, kernel, T::Splat(h), outR, outI);
   else
     for (int k = 1; k <= last; ++k)
-      SplitMultiplySplit<Scalar>(k, n, L, zr, zi, cosTable, sinTable, kernel, h, outR, outI);
+      SplitMultiplySplit<Scalar, Pairs>(k, n, L, zr, zi, cosTable, sinTable, kernel, h, outR, outI);
   if (L % 2 == 0 && L > 0)
   {
     const int k = L / 2;
-    const double fr = zr[k] * scale, fi = -zi[k] * scale;
+    const double fr = re(k) * scale, fi = -im(k) * scale;
     const double kr = kernel[k], ki = kernel[n - k];
     outR[k] = 2.0 * (fr * kr - fi * ki);
     outI[k] = -2.0 * (fi * kr + fr * ki);
   }
-  RunStages<T, Half, Scalar>(plan, tables, next, const_cast<double*>(z), nullptr, kSplitInput, dst,
-                             kInterleavedOutput, scale);
+}
+
+// Circular convolution of a real signal of even length n with a kernel given by its half-complex
+// spectrum: what ForwardReal (times `scale`), the bin-by-bin product and BackwardReal (times
+// `scale`) give, with the forward split pass, the product and the backward split pass fused into
+// one pass. a and b hold 2L + kImagGap doubles each; src may equal dst.
+template <class T, class Half, class Scalar, class Wide = T>
+void ConvolveReal(const StagePlan& plan, const double* tables, const double* src, double* dst,
+                  const double* kernel, double scale, double* a, double* b)
+{
+  const int L = plan.length;
+  const double* z;
+  double* next;
+  if (LastStageFuses<T>(plan))
+  {
+    z = RunStages<T, Half, Scalar, Wide>(plan, tables, a, b, src, kInterleavedInput, nullptr,
+                                         kPairsOutput);
+    next = z == a ? b : a;
+    SplitMultiplySplitPass<T, Scalar, Wide, true>(plan, tables, z, nullptr, kernel, scale,
+                                                  next + ImagOffset(L), next);
+  }
+  else
+  {
+    z = RunStages<T, Half, Scalar, Wide>(plan, tables, a, b, src, kInterleavedInput);
+    next = z == a ? b : a;
+    SplitMultiplySplitPass<T, Scalar, Wide, false>(plan, tables, z, z + ImagOffset(L), kernel,
+                                                   scale, next + ImagOffset(L), next);
+  }
+  RunStages<T, Half, Scalar, Wide>(plan, tables, next, const_cast<double*>(z), nullptr, kSplitInput,
+                                   dst, kInterleavedOutput, scale);
 }

@@ -73,5 +73,38 @@ struct AvxLanes
     rows[2] = _mm256_permute2f128_pd(t0, t2, 0x31);
     rows[3] = _mm256_permute2f128_pd(t1, t3, 0x31);
   }
+  // Lanes 0 and 1 to `low`, lanes 2 and 3 to `high`.
+  static void StoreHalves(double* low, double* high, V v)
+  {
+    _mm_storeu_pd(low, _mm256_castpd256_pd128(v));
+    _mm_storeu_pd(high, _mm256_extractf128_pd(v, 1));
+  }
+};
+#endif
+
+#if TARVEX_FFT_WITH_AVX512
+// Eight lanes: one vector is one 64-byte cache line. Used for the strided stages only (no
+// Transpose), where a row of q shorter than a line would be read and written half a line at a time.
+struct Avx512Lanes
+{
+  using V = __m512d;
+  static constexpr int W = 8;
+  static V Load(const double* p) { return _mm512_loadu_pd(p); }
+  static void Store(double* p, V v) { _mm512_storeu_pd(p, v); }
+  static V Splat(double x) { return _mm512_set1_pd(x); }
+  static V Reverse(V v)
+  {
+    return _mm512_permutex2var_pd(v, _mm512_set_epi64(0, 1, 2, 3, 4, 5, 6, 7), v);
+  }
+  static void Deinterleave(V lo, V hi, V* even, V* odd)
+  {
+    *even = _mm512_permutex2var_pd(lo, _mm512_set_epi64(14, 12, 10, 8, 6, 4, 2, 0), hi);
+    *odd = _mm512_permutex2var_pd(lo, _mm512_set_epi64(15, 13, 11, 9, 7, 5, 3, 1), hi);
+  }
+  static void Interleave(V even, V odd, V* lo, V* hi)
+  {
+    *lo = _mm512_permutex2var_pd(even, _mm512_set_epi64(11, 3, 10, 2, 9, 1, 8, 0), odd);
+    *hi = _mm512_permutex2var_pd(even, _mm512_set_epi64(15, 7, 14, 6, 13, 5, 12, 4), odd);
+  }
 };
 #endif

@@ -164,13 +164,14 @@ TEST(Fft, EveryInstructionSetMatchesLongDoubleDft)
   }
 }
 
-TEST(Fft, MatchesFftwHalfComplexOnTableLengths)
+// Every instruction set on the engine's lengths and the others: the widest sets run the strided
+// stages and split passes on other lane counts than the narrow ones, chosen by stride and length.
+TEST(Fft, EveryInstructionSetMatchesFftwOnTableLengths)
 {
   std::vector<int> lengths(std::begin(kTableLengths), std::end(kTableLengths));
   lengths.insert(lengths.end(), std::begin(kOtherLengths), std::end(kOtherLengths));
   for (int n : lengths)
   {
-    PlanHolder holder;
     const std::vector<double> x = RandomSignal(n, 7 * n);
     std::vector<double> in = x, reference(n);
     fftw_plan plan = fftw_plan_r2r_1d(n, in.data(), reference.data(), FFTW_R2HC, FFTW_ESTIMATE);
@@ -178,18 +179,71 @@ TEST(Fft, MatchesFftwHalfComplexOnTableLengths)
     fftw_destroy_plan(plan);
     const double scale = 1.0 / std::sqrt(static_cast<double>(n));
     for (double& v : reference) v *= scale;
-    EXPECT_LE(MaxDifference(Forward(x, holder.plan), reference), Tolerance(n, Rms(x))) << "n " << n;
 
     // FFTW's unnormalised inverse, scaled to ours, from the same spectrum.
     const std::vector<double> spectrum = RandomSignal(n, 11 * n);
+    std::vector<double> inverse(n);
     in = spectrum;
-    plan = fftw_plan_r2r_1d(n, in.data(), reference.data(), FFTW_HC2R, FFTW_ESTIMATE);
+    plan = fftw_plan_r2r_1d(n, in.data(), inverse.data(), FFTW_HC2R, FFTW_ESTIMATE);
     fftw_execute(plan);
     fftw_destroy_plan(plan);
-    for (double& v : reference) v *= scale;
-    EXPECT_LE(MaxDifference(Backward(spectrum, holder.plan), reference),
-              Tolerance(n, Rms(spectrum)))
-        << "n " << n;
+    for (double& v : inverse) v *= scale;
+
+    for (int set = kFftScalar; set <= FftBestInstructionSet(); ++set)
+    {
+      ASSERT_EQ(set, FftSetInstructionSet(set));
+      PlanHolder holder;
+      EXPECT_LE(MaxDifference(Forward(x, holder.plan), reference), Tolerance(n, Rms(x)))
+          << "n " << n << " set " << set;
+      EXPECT_LE(MaxDifference(Backward(spectrum, holder.plan), inverse),
+                Tolerance(n, Rms(spectrum)))
+          << "n " << n << " set " << set;
+    }
+    FftSetInstructionSet(FftBestInstructionSet());
+  }
+}
+
+// FftConvolveStereo on every set against the two channels convolved one by one through fftp and
+// HalfComplexMultiply (checked above and below): both are a forward and a backward transform of
+// the same length apart from the multiply, so they agree to twice a transform's tolerance on the
+// output's rms.
+TEST(Fft, StereoConvolutionMatchesChannelByChannelOnEverySet)
+{
+  // Table lengths of each kind of stage plan (first radix 8 or 10, general stages, long strides of
+  // a power of two), and short, odd and prime ones.
+  const int lengths[] = {100,   180,   240, 500, 2160, 2880, 5120, 8000, 12500, 15625, 46080,
+                         61440, 64000, 2,   3,   7,    16,   98,   1025, 4096,  10007, 65536};
+  for (int n : lengths)
+  {
+    const std::vector<double> left = RandomSignal(n, n), right = RandomSignal(n, n + 1);
+    const std::vector<double> kernelSignal = RandomSignal(n, n + 2);
+    std::vector<std::vector<double>> expected(2);
+    {
+      PlanHolder holder;
+      const std::vector<double> kernel = Forward(kernelSignal, holder.plan);
+      for (int c = 0; c < 2; ++c)
+      {
+        std::vector<double> spectrum = Forward(c == 0 ? left : right, holder.plan);
+        HalfComplexMultiply(spectrum.data(), kernel.data(), spectrum.data(), n);
+        expected[c] = Backward(spectrum, holder.plan);
+      }
+    }
+    PlanHolder kernelHolder;
+    const std::vector<double> kernel = Forward(kernelSignal, kernelHolder.plan);
+    for (int set = kFftScalar; set <= FftBestInstructionSet(); ++set)
+    {
+      ASSERT_EQ(set, FftSetInstructionSet(set));
+      PlanHolder holder;
+      std::vector<double> outLeft = left, outRight = right; // in place, as the engine runs it
+      const double* in[2] = {outLeft.data(), outRight.data()};
+      double* out[2] = {outLeft.data(), outRight.data()};
+      FftConvolveStereo(in, out, kernel.data(), n, holder.plan);
+      for (int c = 0; c < 2; ++c)
+        EXPECT_LE(MaxDifference(c == 0 ? outLeft : outRight, expected[c]),
+                  2 * Tolerance(n, Rms(expected[c])))
+            << "n " << n << " set " << set << " channel " << c;
+    }
+    FftSetInstructionSet(FftBestInstructionSet());
   }
 }
 
