@@ -2,9 +2,11 @@
 // place. FFTW runs three ways: r2hc/hc2r (the same half-complex layout as ours), r2c/c2r plus the
 // copy between its complex layout and ours, and r2c/c2r alone; all planned with FFTW_MEASURE.
 // No FFTW result is scaled (ours is, by 1/sqrt(n)). Each runs three times; after the runs a table
-// gives the ratios ours / FFTW per length. fft/ours_stereo_convolve times FftConvolveStereo, the
-// engine's per-block transform, at a few lengths.
+// gives the ratios ours / FFTW per length. fft/ours_stereo_convolve times FftConvolveStereo and
+// fft/ours_pair_convolve two FftConvolveReal calls, the engine's two ways of convolving a stereo
+// block, on every length; a second table gives their ratio beside the way the engine takes.
 #include "dsp/Fft.h"
+#include "dsp/TarvexEngine.h"
 
 #include <benchmark/benchmark.h>
 #include <fftw3.h>
@@ -143,6 +145,24 @@ void OursStereo(benchmark::State& state)
   fftp_plan_free(plan);
 }
 
+// The other way: each channel through the fused real convolution.
+void OursPair(benchmark::State& state)
+{
+  const int n = static_cast<int>(state.range(0));
+  FftPlan* plan = fftp_plan();
+  FftwBuffer left(n), right(n), kernel(n), outLeft(n), outRight(n);
+  FftConvolveReal(left.data, outLeft.data, kernel.data, n, plan); // set-up outside the timing
+  for (auto _ : state)
+  {
+    FftConvolveReal(left.data, outLeft.data, kernel.data, n, plan);
+    FftConvolveReal(right.data, outRight.data, kernel.data, n, plan);
+    benchmark::DoNotOptimize(outLeft.data);
+    benchmark::DoNotOptimize(outRight.data);
+    benchmark::ClobberMemory();
+  }
+  fftp_plan_free(plan);
+}
+
 // Keeps, per benchmark, the lowest mean CPU time per iteration over its repetitions for the ratio
 // table: CPU time and the minimum, since other jobs share the machine and only ever add time.
 class RatioReporter : public benchmark::ConsoleReporter
@@ -205,12 +225,19 @@ int main(int argc, char** argv)
           ->Repetitions(3)
           ->MinTime(0.1);
     }
-  for (int n : {2880, 8000, 64000})
+  for (int n : kLengths)
+  {
     benchmark::RegisterBenchmark("fft/ours_stereo_convolve", OursStereo)
         ->Arg(n)
         ->Unit(benchmark::kMicrosecond)
         ->Repetitions(3)
         ->MinTime(0.1);
+    benchmark::RegisterBenchmark("fft/ours_pair_convolve", OursPair)
+        ->Arg(n)
+        ->Unit(benchmark::kMicrosecond)
+        ->Repetitions(3)
+        ->MinTime(0.1);
+  }
   benchmark::Initialize(&argc, argv);
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
@@ -258,6 +285,18 @@ int main(int argc, char** argv)
       }
     }
     std::printf("\n");
+  }
+
+  std::printf("\nStereo block convolution: one complex transform / two fused real ones (below 1: "
+              "the complex one is faster), and the way the engine takes.\n");
+  std::printf("%8s  %10s %10s %8s  %s\n", "n", "joint us", "pair us", "ratio", "engine");
+  for (int n : kLengths)
+  {
+    auto joint = reporter.nanoseconds.find("fft/ours_stereo_convolve/" + std::to_string(n));
+    auto pair = reporter.nanoseconds.find("fft/ours_pair_convolve/" + std::to_string(n));
+    if (joint == reporter.nanoseconds.end() || pair == reporter.nanoseconds.end()) continue;
+    std::printf("%8d  %10.2f %10.2f %8.2f  %s\n", n, joint->second / 1000.0, pair->second / 1000.0,
+                joint->second / pair->second, StereoTransformPays(n) ? "joint" : "pair");
   }
   benchmark::Shutdown();
   return 0;

@@ -256,12 +256,14 @@ int NiceSize(int m)
   return kMaxFftSize;
 }
 
-// Whether the joint stereo transform beats two real ones at length n. It does on most table
-// lengths (0.45 to 0.97 of the time); on these, whose complex stages read rows a multiple of 2 or 4
-// KiB apart or whose buffers outgrow the second-level cache, it measured 1.02 to 1.4 times slower.
+// Whether the joint stereo transform beats two fused real convolutions at length n (bench-fft's
+// second table). It does on most table lengths up to 20000 (0.35 to 0.99 of the time); on these it
+// measured 1.05 to 1.45 times slower in two runs, the large ones because two real transforms of N
+// points keep half the data of one complex transform in the second-level cache. Lengths between
+// 0.95 and 1.05 stay joint.
 bool StereoTransformPays(int n)
 {
-  for (int slower : {5120, 11520, 34560, 46080, 57600, 64000})
+  for (int slower : {5120, 24000, 34560, 40000, 43200, 46080, 54000, 57600, 61440, 64000})
     if (n == slower) return false;
   return true;
 }

@@ -90,7 +90,7 @@ int FftSizeFor(int hostBlock, int kernelLength, double inputBufferSize);
 // Length of the input capture for the display's spectrum: 8000 at 44.1 kHz.
 int CaptureLength(double sampleRate);
 // Whether blocks of transform length n run through the joint stereo transform (FftConvolveStereo)
-// when both channels are connected; otherwise each channel takes two real transforms.
+// when both channels are connected; otherwise each channel goes through FftConvolveReal.
 bool StereoTransformPays(int n);
 // Multiplies length values by a raised cosine from 1 to 0 (fadeOut) or from 0 to 1; the two add
 // to 1.

@@ -172,7 +172,7 @@ TEST_F(EngineMemory, EachBufferHasOnlyThePagesItsSizesUseResident)
       {kLargest, true},
       {kLargest, false},
       {kShort, true},
-      {{"N = 61440, joint stereo transform", 8.0, 2.9, 53240, 57340}, true},
+      {{"N = 61440", 8.0, 2.9, 53240, 57340}, true},
   };
   for (const Row& row : rows)
   {

@@ -32,7 +32,7 @@ struct Config
 };
 const Config kDefaults{1.0, 1.0, 2880};     // joint stereo transform
 const Config kLargest{8.0, 3.0, 64000};     // two real transforms per block, runs < B
-const Config kLargeStereo{8.0, 2.9, 61440}; // joint stereo transform at nearly the largest N
+const Config kLargeStereo{8.0, 2.9, 61440}; // nearly the largest N, many factors of two
 const Config kShortBlocks{1.0, 0.0, 1280};  // B = 256: runs of at most B
 const Config kOddLength{2.0, 2.9, 15625};   // an odd N (complex real transform)
 
