@@ -9,6 +9,8 @@
 #include <immintrin.h>
 #endif
 
+#include "dsp/VectorClones.h"
+
 namespace
 {
 constexpr double kHoldSeconds = 2.3;
@@ -149,6 +151,11 @@ inline void LimitFrame(double* const* outputs, int channels, int i, double t,
   }
 }
 
+TARVEX_VECTOR_CLONES void ScaleBy(double* x, int count, double gain)
+{
+  for (int j = 0; j < count; ++j) x[j] *= gain;
+}
+
 // Frames of a hold that can run without the per-sample loop: from frame `from`, while every sample
 // is finite and no louder than the envelope and the timer stays within the hold. There each sample
 // is only scaled by threshold / envelope and the timer advances by one frame per frame.
@@ -210,11 +217,7 @@ int HoldRun(double* const* outputs, int channels, int from, int frames, double t
       chunkPeak = 0.0;
       for (int c = 0; c < channels; ++c) PeakOf(outputs[c] + start, length, chunkPeak, allFinite);
     }
-    for (int c = 0; c < channels; ++c)
-    {
-      double* x = outputs[c] + start;
-      for (int j = 0; j < length; ++j) x[j] *= gain;
-    }
+    for (int c = 0; c < channels; ++c) ScaleBy(outputs[c] + start, length, gain);
     if (chunkPeak > peak) peak = chunkPeak;
     done += length;
     if (length < kChunk) break;
