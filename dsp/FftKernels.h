@@ -583,14 +583,19 @@ const double* RunStages(const StagePlan& plan, const double* tables, double* fir
   return x;
 }
 
-// Split pass of the forward transform for bins k .. k + W - 1 and their partners L - k ...: X_k =
-// E_k + w^k O_k with E, O the spectra of the even and odd samples (w = e^(-2 pi i / n)), from Z = E
-// + i O.
+// Split pass of the forward transform for bins k .. k + W - 1 (lane l: bin k + l) and their
+// partners (lane l: bin L - k - l), times h: X_k = E_k + w^k O_k with E, O the spectra of the even
+// and odd samples (w = e^(-2 pi i / n)), from Z = E + i O. c and s: cosines and sines of w^k.
 // Pairs: Z is (re, im) pairs at zr (zi unused).
+template <class T> struct SplitBins
+{
+  typename T::V fr, fi; // bins k + l
+  typename T::V gr, gi; // partners L - k - l
+};
+
 template <class T, bool Pairs>
-inline void SplitForward(int k, int n, int L, const double* zr, const double* zi,
-                         const double* cosTable, const double* sinTable, double* dst,
-                         typename T::V h)
+inline SplitBins<T> SplitForwardBins(int k, int L, const double* zr, const double* zi,
+                                     typename T::V c, typename T::V s, typename T::V h)
 {
   using V = typename T::V;
   constexpr int W = T::W;
@@ -609,34 +614,55 @@ inline void SplitForward(int k, int n, int L, const double* zr, const double* zi
   zrm = T::Reverse(zrm), zim = T::Reverse(zim);
   const V ar = zrk + zrm, ai = zik - zim;
   const V br = zrk - zrm, bi = zik + zim;
-  const V c = T::Load(cosTable + k), s = T::Load(sinTable + k);
   const V pr = c * bi - s * br, pi = T::Splat(0.0) - (c * br + s * bi);
-  T::Store(dst + k, (ar + pr) * h);
-  T::Store(dst + n - k - W + 1, T::Reverse((ai + pi) * h));
-  T::Store(dst + mirror, T::Reverse((ar - pr) * h));
-  T::Store(dst + L + k, (pi - ai) * h);
+  return {(ar + pr) * h, (ai + pi) * h, (ar - pr) * h, (pi - ai) * h};
 }
 
-// Inverse of SplitForward without the halving: Z_k = (X_k + conj X_(L-k)) + i (X_k - conj X_(L-k))
-// w^(-k), stored with real and imaginary parts exchanged (zr receives imaginary parts' partner, see
-// BackwardReal).
+// SplitForwardBins stored in half-complex order.
+template <class T, bool Pairs>
+inline void SplitForward(int k, int n, int L, const double* zr, const double* zi,
+                         const double* cosTable, const double* sinTable, double* dst,
+                         typename T::V h)
+{
+  constexpr int W = T::W;
+  const int mirror = L - k - W + 1;
+  const SplitBins<T> x =
+      SplitForwardBins<T, Pairs>(k, L, zr, zi, T::Load(cosTable + k), T::Load(sinTable + k), h);
+  T::Store(dst + k, x.fr);
+  T::Store(dst + n - k - W + 1, T::Reverse(x.fi));
+  T::Store(dst + mirror, T::Reverse(x.gr));
+  T::Store(dst + L + k, x.gi);
+}
+
+// Inverse of SplitForward without the halving for bins k + l (xr, xi) and their partners
+// L - k - l (yr, yi): Z_k = (X_k + conj X_(L-k)) + i (X_k - conj X_(L-k)) w^(-k), stored with real
+// and imaginary parts exchanged (zr receives imaginary parts' partner, see BackwardReal).
 template <class T>
-inline void SplitBackward(int k, int n, int L, const double* src, const double* cosTable,
-                          const double* sinTable, double* zr, double* zi)
+inline void SplitBackwardStore(int k, int L, typename T::V xr, typename T::V xi, typename T::V yr,
+                               typename T::V yi, typename T::V c, typename T::V s, double* zr,
+                               double* zi)
 {
   using V = typename T::V;
   constexpr int W = T::W;
   const int mirror = L - k - W + 1;
-  const V xr = T::Load(src + k), xi = T::Reverse(T::Load(src + n - k - W + 1));
-  const V yr = T::Reverse(T::Load(src + mirror)), yi = T::Load(src + L + k);
   const V ar = xr + yr, ai = xi - yi;
   const V dr = xr - yr, di = xi + yi;
-  const V c = T::Load(cosTable + k), s = T::Load(sinTable + k);
   const V orr = dr * c - di * s, oi = dr * s + di * c;
   T::Store(zr + k, ar - oi);
   T::Store(zi + k, ai + orr);
   T::Store(zr + mirror, T::Reverse(ar + oi));
   T::Store(zi + mirror, T::Reverse(orr - ai));
+}
+
+template <class T>
+inline void SplitBackward(int k, int n, int L, const double* src, const double* cosTable,
+                          const double* sinTable, double* zr, double* zi)
+{
+  constexpr int W = T::W;
+  const int mirror = L - k - W + 1;
+  SplitBackwardStore<T>(k, L, T::Load(src + k), T::Reverse(T::Load(src + n - k - W + 1)),
+                        T::Reverse(T::Load(src + mirror)), T::Load(src + L + k),
+                        T::Load(cosTable + k), T::Load(sinTable + k), zr, zi);
 }
 
 // The split pass of ForwardReal from Z (pairs, or split with imaginary parts at zi) into dst.
@@ -849,39 +875,11 @@ inline void SplitMultiplySplit(int k, int n, int L, const double* zr, const doub
   constexpr int W = T::W;
   const int mirror = L - k - W + 1;
   const V c = T::Load(cosTable + k), s = T::Load(sinTable + k);
-  V xr, xi, yr, yi; // lane l: bin k + l, and bin L - k - l
-  {
-    V zrk, zik, zrm, zim;
-    if constexpr (Pairs)
-    {
-      T::Deinterleave(T::Load(zr + 2 * k), T::Load(zr + 2 * k + W), &zrk, &zik);
-      T::Deinterleave(T::Load(zr + 2 * mirror), T::Load(zr + 2 * mirror + W), &zrm, &zim);
-    }
-    else
-    {
-      zrk = T::Load(zr + k), zik = T::Load(zi + k);
-      zrm = T::Load(zr + mirror), zim = T::Load(zi + mirror);
-    }
-    zrm = T::Reverse(zrm), zim = T::Reverse(zim);
-    const V ar = zrk + zrm, ai = zik - zim;
-    const V br = zrk - zrm, bi = zik + zim;
-    const V pr = c * bi - s * br, pi = T::Splat(0.0) - (c * br + s * bi);
-    const V fr = (ar + pr) * h, fi = (ai + pi) * h;
-    const V gr = (ar - pr) * h, gi = (pi - ai) * h;
-    const V kr = T::Load(kernel + k), ki = T::Reverse(T::Load(kernel + n - k - W + 1));
-    const V mr = T::Reverse(T::Load(kernel + mirror)), mi = T::Load(kernel + L + k);
-    xr = fr * kr - fi * ki;
-    xi = fi * kr + fr * ki;
-    yr = gr * mr - gi * mi;
-    yi = gi * mr + gr * mi;
-  }
-  const V ar = xr + yr, ai = xi - yi;
-  const V dr = xr - yr, di = xi + yi;
-  const V orr = dr * c - di * s, oi = dr * s + di * c;
-  T::Store(outR + k, ar - oi);
-  T::Store(outI + k, ai + orr);
-  T::Store(outR + mirror, T::Reverse(ar + oi));
-  T::Store(outI + mirror, T::Reverse(orr - ai));
+  const SplitBins<T> x = SplitForwardBins<T, Pairs>(k, L, zr, zi, c, s, h);
+  const V kr = T::Load(kernel + k), ki = T::Reverse(T::Load(kernel + n - k - W + 1));
+  const V mr = T::Reverse(T::Load(kernel + mirror)), mi = T::Load(kernel + L + k);
+  SplitBackwardStore<T>(k, L, x.fr * kr - x.fi * ki, x.fi * kr + x.fr * ki, x.gr * mr - x.gi * mi,
+                        x.gi * mr + x.gr * mi, c, s, outR, outI);
 }
 
 // SplitForwardPass, the product with the kernel and BackwardReal's split pass in one pass, from Z
