@@ -455,7 +455,13 @@ void Convolve(const StagePlan& plan, const double* tables, const double* src, do
 namespace avx512
 {
 #define TARVEX_FFT_WITH_AVX 1
+// clang does not apply the target pragma above: there the eight-lane code needs AVX-512 enabled
+// for the whole build, and without it this set runs the four-lane kernels (the fuzz build).
+#if !defined(__clang__) || defined(__AVX512F__)
 #define TARVEX_FFT_WITH_AVX512 1
+#else
+#define TARVEX_FFT_WITH_AVX512 0
+#endif
 #include "dsp/FftKernels.h"
 #include "dsp/FftLanes.h"
 #undef TARVEX_FFT_WITH_AVX

@@ -107,4 +107,7 @@ struct Avx512Lanes
     *hi = _mm512_permutex2var_pd(even, _mm512_set_epi64(15, 7, 14, 6, 13, 5, 12, 4), odd);
   }
 };
+#elif TARVEX_FFT_WITH_AVX
+// Without eight-lane code (see Fft.cpp) the wide kernels are the four-lane ones.
+using Avx512Lanes = AvxLanes;
 #endif
