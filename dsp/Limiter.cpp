@@ -68,29 +68,12 @@ void PeakOf(const double* x, int count, double& peak, bool& allFinite)
 #if defined(__SSE2__)
   const __m128d signBit = _mm_set1_pd(-0.0);
   const __m128d largest = _mm_set1_pd(DBL_MAX);
-  // Four independent maxima: one chain would wait for each max before the next.
-  __m128d vPeak = _mm_set1_pd(peak), vPeak1 = vPeak, vPeak2 = vPeak, vPeak3 = vPeak;
+  __m128d vPeak = _mm_set1_pd(peak);
   __m128d vBad = _mm_setzero_pd();
-  for (; i + 8 <= count; i += 8)
-  {
-    const __m128d a0 = _mm_andnot_pd(signBit, _mm_loadu_pd(x + i));
-    const __m128d a1 = _mm_andnot_pd(signBit, _mm_loadu_pd(x + i + 2));
-    const __m128d a2 = _mm_andnot_pd(signBit, _mm_loadu_pd(x + i + 4));
-    const __m128d a3 = _mm_andnot_pd(signBit, _mm_loadu_pd(x + i + 6));
-    // true for infinities and NaN
-    vBad = _mm_or_pd(vBad,
-                     _mm_or_pd(_mm_or_pd(_mm_cmpnle_pd(a0, largest), _mm_cmpnle_pd(a1, largest)),
-                               _mm_or_pd(_mm_cmpnle_pd(a2, largest), _mm_cmpnle_pd(a3, largest))));
-    vPeak = _mm_max_pd(vPeak, a0);
-    vPeak1 = _mm_max_pd(vPeak1, a1);
-    vPeak2 = _mm_max_pd(vPeak2, a2);
-    vPeak3 = _mm_max_pd(vPeak3, a3);
-  }
-  vPeak = _mm_max_pd(_mm_max_pd(vPeak, vPeak1), _mm_max_pd(vPeak2, vPeak3));
   for (; i + 2 <= count; i += 2)
   {
     const __m128d a = _mm_andnot_pd(signBit, _mm_loadu_pd(x + i));
-    vBad = _mm_or_pd(vBad, _mm_cmpnle_pd(a, largest));
+    vBad = _mm_or_pd(vBad, _mm_cmpnle_pd(a, largest)); // true for infinities and NaN
     vPeak = _mm_max_pd(vPeak, a);
   }
   double lanes[2];
