@@ -805,7 +805,7 @@ void FftConvolveStereo(const double* const in[2], double* const out[2], const do
   Stereo(t->stages, t->Tables(), in, out, kernel, plan->work, plan->scratch);
 }
 
-void FftConvolveReal(double* in, double* out, const double* kernel, int n, FftPlan* plan)
+void FftConvolveReal(const double* in, double* out, const double* kernel, int n, FftPlan* plan)
 {
   if (n < 1 || !FitsPlan(n) || !in || !out || !kernel || !plan) return;
   if (n == 1)

@@ -83,7 +83,7 @@ void FftConvolveStereo(const double* const in[2], double* const out[2], const do
 // may be in.
 // The plan is fftp's (same set-up, same `initialised` rule). Allocation: none. n < 1, n beyond a
 // plan's arrays, or null pointers do nothing.
-void FftConvolveReal(double* in, double* out, const double* kernel, int n, FftPlan* plan);
+void FftConvolveReal(const double* in, double* out, const double* kernel, int n, FftPlan* plan);
 
 // c = a * b bin by bin in half-complex layout; c may alias a or b.
 void HalfComplexMultiply(const double* a, const double* b, double* c, int n);

@@ -71,17 +71,35 @@ TARVEX_VECTOR_CLONES void AddInto(double* __restrict to, const double* __restric
   for (int i = 0; i < count; ++i) to[i] += from[i];
 }
 
-// Adds the N result samples of one block into the ring of channel c from the block's output
-// position on.
-void AddToRing(TarvexEngine& e, int c, const double* result)
+// count values of `from` added into (or stored over) the ring of channel c from position start
+// on, wrapping at the ring's end.
+void WriteRing(TarvexEngine& e, int c, int start, const double* from, int count, bool add)
 {
-  const int n = e.mFftSize;
   double* ring = e.mRing[c];
-  const int start = (e.mWriteOffset + e.mReadPos) % e.mRingSize;
-  const int first = n < e.mRingSize - start ? n : e.mRingSize - start;
-  AddInto(ring + start, result, first);
-  AddInto(ring, result + first, n - first);
+  const int first = count < e.mRingSize - start ? count : e.mRingSize - start;
+  if (add)
+  {
+    AddInto(ring + start, from, first);
+    AddInto(ring, from + first, count - first);
+  }
+  else
+  {
+    std::memcpy(ring + start, from, sizeof(double) * first);
+    std::memcpy(ring, from + first, sizeof(double) * (count - first));
+  }
   RaiseExtent(e.mExtents.ring[c], start + first); // a wrapped part ends before start
+}
+
+// Puts the N result samples of one block into the ring of channel c from the block's output
+// position on. The first N - B overlap what earlier blocks left there and are added. The last B
+// fall where no earlier block reaches: the first block result to land there (fresh) is stored over
+// what was played out before; the second half of a cross-fade adds to it.
+void PutInRing(TarvexEngine& e, int c, const double* result, bool fresh)
+{
+  const int n = e.mFftSize, b = e.mBlockSize;
+  const int start = (e.mWriteOffset + e.mReadPos) % e.mRingSize;
+  WriteRing(e, c, start, result, n - b, true);
+  WriteRing(e, c, (start + n - b) % e.mRingSize, result + n - b, b, !fresh);
 }
 
 // Which half of a cross-fade a block goes through, if any.
@@ -92,44 +110,45 @@ enum class Fade
   kIn,  // with the rebuilt one
 };
 
-// The gathered block of channel c into buffer, zero-padded to N, faded for its half of a
-// cross-fade.
-void LoadBlock(const TarvexEngine& e, int c, double* buffer, Fade fade)
+// The block of channel c as the transforms read it: the gathered input itself (zero from B to N),
+// or, for a half of a cross-fade, a copy in buffer faded for it.
+const double* BlockInput(const TarvexEngine& e, int c, double* buffer, Fade fade)
 {
+  if (fade == Fade::kNone) return e.mInput[c];
   const int b = e.mBlockSize;
   std::memcpy(buffer, e.mInput[c], sizeof(double) * b);
   std::memset(buffer + b, 0, sizeof(double) * (e.mFftSize - b));
-  if (fade != Fade::kNone) FadeWindow(buffer, b, fade == Fade::kOut);
+  FadeWindow(buffer, b, fade == Fade::kOut);
+  return buffer;
 }
 
-// Convolves the block of channel c with the kernel in use (two real transforms, in place in
-// mBlock[0]) and adds it into the ring.
-void ConvolveAndAdd(TarvexEngine& e, int c, Fade fade)
+// Convolves the block of channel c with the kernel in use (two real transforms into mBlock[0])
+// and puts it into the ring.
+void ConvolveChannel(TarvexEngine& e, int c, Fade fade)
 {
-  const int n = e.mFftSize;
   double* block = e.mBlock[0];
-  LoadBlock(e, c, block, fade);
-  FftConvolveReal(block, block, e.mConvKernel, n, e.mConvPlan);
-  AddToRing(e, c, block);
+  const double* in = BlockInput(e, c, block, fade);
+  FftConvolveReal(in, block, e.mConvKernel, e.mFftSize, e.mConvPlan);
+  PutInRing(e, c, block, fade != Fade::kIn);
 }
 
-// Both channels at once through one complex transform, in place in mBlock.
-void ConvolveStereoAndAdd(TarvexEngine& e, Fade fade)
+// Both channels at once through one complex transform into mBlock.
+void ConvolveStereo(TarvexEngine& e, Fade fade)
 {
-  LoadBlock(e, 0, e.mBlock[0], fade);
-  LoadBlock(e, 1, e.mBlock[1], fade);
-  double* const blocks[2] = {e.mBlock[0], e.mBlock[1]};
-  FftConvolveStereo(blocks, blocks, e.mConvKernel, e.mFftSize, e.mStereoPlan);
-  AddToRing(e, 0, e.mBlock[0]);
-  AddToRing(e, 1, e.mBlock[1]);
+  const double* const in[2] = {BlockInput(e, 0, e.mBlock[0], fade),
+                               BlockInput(e, 1, e.mBlock[1], fade)};
+  double* const out[2] = {e.mBlock[0], e.mBlock[1]};
+  FftConvolveStereo(in, out, e.mConvKernel, e.mFftSize, e.mStereoPlan);
+  PutInRing(e, 0, e.mBlock[0], fade != Fade::kIn);
+  PutInRing(e, 1, e.mBlock[1], fade != Fade::kIn);
 }
 
 void ConvolveBlocks(TarvexEngine& e, int channels, Fade fade)
 {
   if (channels == 2 && StereoTransformPays(e.mFftSize))
-    ConvolveStereoAndAdd(e, fade);
+    ConvolveStereo(e, fade);
   else
-    for (int c = 0; c < channels; ++c) ConvolveAndAdd(e, c, fade);
+    for (int c = 0; c < channels; ++c) ConvolveChannel(e, c, fade);
 }
 
 void RunBlockStep(DspHost& host, TarvexEngine& e, DspState& s, int channels)
@@ -173,6 +192,15 @@ void ProcessRun(DspHost& host, TarvexEngine& e, DspState& s, double* const* inpu
                 double* const* outputs, int frames, int channels, double threshold)
 {
   const int b = e.mBlockSize;
+  if (channels == 2 && !e.mSecondChannelLive)
+  {
+    // The second channel is back after mono runs: its gathered input and its ring hold nothing of
+    // this stream (played-out values stay in the ring until a block result is stored over them),
+    // so it starts from silence.
+    ClearToExtent(e.mInput[1], e.mExtents.input[1]);
+    ClearToExtent(e.mRing[1], e.mExtents.ring[1]);
+  }
+  e.mSecondChannelLive = channels == 2;
   const int taken = e.mInputFill + frames > b ? b - e.mInputFill : frames;
   for (int c = 0; c < channels; ++c) CopySanitised(inputs[c], e.mInput[c] + e.mInputFill, taken);
   e.mInputFill += taken;
@@ -182,13 +210,12 @@ void ProcessRun(DspHost& host, TarvexEngine& e, DspState& s, double* const* inpu
   if (e.mInputFill == b)
   {
     RunBlockStep(host, e, s, channels);
-    // The new block is zero beyond what is gathered, so a second channel connected again within a
-    // block finds silence where it gathered nothing.
+    // The next block starts with the run's remaining samples; gathering overwrites the rest of the
+    // last one before the next block step reads it.
     const int rest = frames - taken;
     for (int c = 0; c < channels; ++c)
     {
       CopySanitised(inputs[c] + taken, e.mInput[c], rest);
-      std::memset(e.mInput[c] + rest, 0, sizeof(double) * (b - rest));
       RaiseExtent(e.mExtents.input[c], b);
     }
     e.mInputFill = rest;
@@ -204,9 +231,7 @@ void ProcessRun(DspHost& host, TarvexEngine& e, DspState& s, double* const* inpu
     double* ring = e.mRing[c];
     double* out = outputs[c];
     std::memcpy(out, ring + e.mReadPos, sizeof(double) * first);
-    std::memset(ring + e.mReadPos, 0, sizeof(double) * first);
     std::memcpy(out + first, ring, sizeof(double) * (frames - first));
-    std::memset(ring, 0, sizeof(double) * (frames - first));
   }
 
   // The display decays the light while this raises it: one load and one store, no lock.
@@ -357,6 +382,7 @@ void ConfigureDsp(DspHost& host, TarvexEngine& e, DspState& s, int hostBlock,
   e.mInputFill = 0;
   e.mReadPos = 0;
   e.mBlockConvolved = false;
+  e.mSecondChannelLive = true;
   e.mFftSize = n;
   e.mKernelLength = l;
   e.mBlockSize = n - l + 1;

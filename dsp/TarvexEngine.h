@@ -55,19 +55,23 @@ struct TarvexEngine
   // lock); the display reads it under the same lock (KernelResponseColumns).
   double* mConvKernel;
   int32_t mKernelLength; // L, odd
-  double* mInput[2];     // per channel: the block being gathered (B samples)
+  // Per channel: the block being gathered, B samples, then zeros up to N (the transforms read the
+  // block zero-padded from here; nothing writes beyond B).
+  double* mInput[2];
   int32_t mBlockSize;    // B = N - L + 1
   int32_t mInputFill;    // samples gathered so far, 0 .. B - 1 between calls
   int32_t mFftSize;      // N
-  // Transform buffers of a block step, N values each: a block zero-padded to N, transformed in
-  // place and added into the ring (mBlock[1] only for the joint stereo transform). They hold
-  // nothing between block steps: every use writes all N values first.
+  // Transform buffers of a block step, N values each: the convolved block before it goes into
+  // the ring (mBlock[1] only for the joint stereo transform), and a cross-fade's faded copy of the
+  // block. They hold nothing between block steps: every use writes all N values first.
   double* mBlock[2];
   FftPlan* mConvPlan;
   // Complex transform of both channels' blocks at once (FftConvolveStereo); it shares mConvPlan's
   // work arrays (the two never transform at the same time) and holds its own tables.
   FftPlan* mStereoPlan;
-  double* mRing[2];     // per channel: output ring the block results are added into
+  // Per channel: output ring the block results go into. Values played out stay until the next
+  // block result that reaches them is stored over them.
+  double* mRing[2];
   int32_t mWriteOffset; // distance from the read position to where the next block result starts
   int32_t mRunLength;   // longest run: min(B, kMaxRunFrames)
   int32_t mRingSize;    // N + mRunLength
@@ -75,6 +79,9 @@ struct TarvexEngine
   // A block has been convolved since construction or the last reset. Until then the ring holds
   // nothing of an earlier kernel, so a pending rebuild takes over without a cross-fade.
   bool mBlockConvolved;
+  // The last run gathered and played both channels: the second channel's input and ring belong to
+  // this stream. Cleared by a mono run; the next stereo run then clears them first.
+  bool mSecondChannelLive;
   DspExtents mExtents;
 };
 

@@ -146,7 +146,9 @@ size_t ValuesUsed(const std::string& name, const TarvexEngine& e, bool stereo)
 {
   const size_t n = static_cast<size_t>(e.mFftSize);
   const bool joint = stereo && StereoTransformPays(e.mFftSize);
-  if (name == "input left" || name == "input right") return size_t(e.mBlockSize);
+  // The transforms read the gathered block zero-padded to N where it is gathered: pages beyond B
+  // are only read (the shared zero page, which counts as resident here but costs no memory).
+  if (name == "input left" || name == "input right") return n;
   if (name == "ring left" || name == "ring right") return n + size_t(e.mRunLength);
   if (name == "block 0 (synth scratch)" || name == "convolution kernel")
     return std::max<size_t>(n, 2880);

@@ -184,3 +184,62 @@ TEST_F(EngineReference, OutputEqualsPlainOverlapAddBitForBit)
     }
   }
 }
+
+// A second input disconnected for a while and connected again starts from silence: its output is
+// that of an instance that stayed stereo and got silence on the second channel until then, not
+// what the ring and the gathered block still held from before. Stale values would differ by the
+// signal's size (about 0.1); the joint stereo transform lets the first channel's rounding into
+// the second (about 1e-16 of the signal), hence 1e-12.
+TEST_F(EngineReference, SecondInputConnectedAgainStartsFromSilence)
+{
+  for (const Config& config : {kDefaults, kLargest})
+  {
+    SCOPED_TRACE(testing::Message() << "N = " << config.fft);
+    auto reconnected = MakeTarvex(44100.0, true);
+    auto silentUntil = MakeTarvex(44100.0, true);
+    ASSERT_TRUE(reconnected && silentUntil);
+    for (TestTarvex* plug : {reconnected.get(), silentUntil.get()})
+    {
+      SetParam(*plug, kParamLimiter, 60.0);
+      SetParam(*plug, kParamResolution, config.resolution);
+      SetParam(*plug, kParamInputBufferSize, config.inputBufferSize);
+    }
+    // Stereo, then mono for longer than the ring, then stereo again: each phase a few blocks long
+    // and ending in the middle of a block.
+    const size_t n = static_cast<size_t>(config.fft);
+    const size_t phaseEnd[3] = {2 * n + 77, 4 * n + 3001, 7 * n};
+    std::mt19937 rng(config.fft);
+    std::uniform_real_distribution<double> sample(-0.5, 0.5);
+    Stereo in(phaseEnd[2]);
+    for (size_t i = 0; i < in.size(); ++i) in.left[i] = sample(rng), in.right[i] = sample(rng);
+    Stereo quietFirst = in;
+    std::fill(quietFirst.right.begin(), quietFirst.right.begin() + phaseEnd[1], 0.0);
+
+    Stereo outReconnected(in.size()), outSilent(in.size());
+    std::uniform_int_distribution<int> hostBlock(1, 3000);
+    size_t pos = 0;
+    for (int phase = 0; phase < 3; ++phase)
+    {
+      reconnected->ConnectInputs(1, 1, phase != 1);
+      while (pos < phaseEnd[phase])
+      {
+        const int length = static_cast<int>(std::min<size_t>(hostBlock(rng), phaseEnd[phase] - pos));
+        double* ins[2] = {in.left.data() + pos, in.right.data() + pos};
+        double* outs[2] = {outReconnected.left.data() + pos, outReconnected.right.data() + pos};
+        reconnected->ProcessFrames(ins, outs, length);
+        double* quietIns[2] = {quietFirst.left.data() + pos, quietFirst.right.data() + pos};
+        double* silentOuts[2] = {outSilent.left.data() + pos, outSilent.right.data() + pos};
+        silentUntil->ProcessFrames(quietIns, silentOuts, length);
+        pos += length;
+      }
+    }
+    double worst = 0.0, peak = 0.0;
+    for (size_t i = phaseEnd[1]; i < in.size(); ++i)
+    {
+      worst = std::max(worst, std::fabs(outReconnected.right[i] - outSilent.right[i]));
+      peak = std::max(peak, std::fabs(outSilent.right[i]));
+    }
+    EXPECT_GT(peak, 0.1); // the second channel's signal came through after the reconnection
+    EXPECT_LE(worst, 1e-12);
+  }
+}
