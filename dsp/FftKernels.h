@@ -407,10 +407,18 @@ void StageGeneral(int r, int M, int S, const double* xr, const double* xi, doubl
 // The first stage on T, or on the narrower Half when only Half's lanes divide R (its outputs then
 // leave through register transposes instead of single stores). Four lanes and R = 6 or 10 stay on
 // T: two transposed blocks or one, and pairs for the last two outputs.
-template <class T, class Half, int R, int Input>
+// Wide, when it is wider than T and its lanes divide R, takes the stage whenever M allows: fewer,
+// wider transposes.
+template <class T, class Half, class Wide, int R, int Input>
 inline void FirstStage(int M, const double* xr, const double* xi, double* yr, double* yi,
                        const double* tw)
 {
+  if constexpr (Wide::W > T::W && R % Wide::W == 0)
+    if (M >= Wide::W)
+    {
+      StageFirst<Wide, R, Input>(M, xr, xi, yr, yi, tw);
+      return;
+    }
   if constexpr (R % T::W != 0 && !(T::W == 4 && R % T::W == 2) && Half::W > 1 && R % Half::W == 0)
     StageFirst<Half, R, Input>(M, xr, xi, yr, yi, tw);
   else
@@ -517,11 +525,11 @@ const double* RunStages(const StagePlan& plan, const double* tables, double* fir
     else if (i == plan.count - 1 && fusedOut)                                                      \
       StageLast<T, R, kRealOutput>(S, xr, xi, output, factor);                                     \
     else if (i == 0 && fused && inputKind == kInterleavedInput)                                    \
-      FirstStage<T, Half, R, kInterleavedInput>(M, input, nullptr, yr, yi, tw);                    \
+      FirstStage<T, Half, Wide, R, kInterleavedInput>(M, input, nullptr, yr, yi, tw);                    \
     else if (i == 0 && fused)                                                                      \
-      FirstStage<T, Half, R, kRealInput>(M, input, nullptr, yr, yi, tw);                           \
+      FirstStage<T, Half, Wide, R, kRealInput>(M, input, nullptr, yr, yi, tw);                           \
     else if (firstKernel)                                                                          \
-      FirstStage<T, Half, R, kSplitInput>(M, xr, xi, yr, yi, tw);                                  \
+      FirstStage<T, Half, Wide, R, kSplitInput>(M, xr, xi, yr, yi, tw);                                  \
     else if (wider)                                                                                \
       StageStrided<Wide, R>(M, S, xr, xi, yr, yi, tw);                                             \
     else if (wide)                                                                                 \

@@ -83,8 +83,9 @@ struct AvxLanes
 #endif
 
 #if TARVEX_FFT_WITH_AVX512
-// Eight lanes: one vector is one 64-byte cache line. Used for the strided stages only (no
-// Transpose), where a row of q shorter than a line would be read and written half a line at a time.
+// Eight lanes: one vector is one 64-byte cache line. Used for the strided stages, where a row of q
+// shorter than a line would be read and written half a line at a time, and for first stages of
+// radix 8.
 struct Avx512Lanes
 {
   using V = __m512d;
@@ -105,6 +106,29 @@ struct Avx512Lanes
   {
     *lo = _mm512_permutex2var_pd(even, _mm512_set_epi64(11, 3, 10, 2, 9, 1, 8, 0), odd);
     *hi = _mm512_permutex2var_pd(even, _mm512_set_epi64(15, 7, 14, 6, 13, 5, 12, 4), odd);
+  }
+  // 8 x 8 block: pairs of rows interleaved, then 128-bit lanes 0 and 2 (0x88) or 1 and 3 (0xdd)
+  // of two vectors gathered twice.
+  static void Transpose(V* rows)
+  {
+    V t[8], u[8];
+    for (int k = 0; k < 8; k += 2)
+    {
+      t[k] = _mm512_unpacklo_pd(rows[k], rows[k + 1]);     // columns 0, 2, 4, 6 of rows k, k+1
+      t[k + 1] = _mm512_unpackhi_pd(rows[k], rows[k + 1]); // columns 1, 3, 5, 7
+    }
+    for (int h = 0; h < 8; h += 4)
+      for (int odd = 0; odd < 2; ++odd)
+      {
+        u[h + odd] = _mm512_shuffle_f64x2(t[h + odd], t[h + 2 + odd], 0x88);     // columns 0, 4
+        u[h + 2 + odd] = _mm512_shuffle_f64x2(t[h + odd], t[h + 2 + odd], 0xdd); // columns 2, 6
+      }
+    // u[h + 2 a + odd] holds columns 4 b + 2 a + odd for b = 0, 1 of rows h .. h + 3.
+    for (int c = 0; c < 4; ++c)
+    {
+      rows[c] = _mm512_shuffle_f64x2(u[c], u[4 + c], 0x88);
+      rows[4 + c] = _mm512_shuffle_f64x2(u[c], u[4 + c], 0xdd);
+    }
   }
 };
 #elif TARVEX_FFT_WITH_AVX
