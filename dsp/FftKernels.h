@@ -525,11 +525,11 @@ const double* RunStages(const StagePlan& plan, const double* tables, double* fir
     else if (i == plan.count - 1 && fusedOut)                                                      \
       StageLast<T, R, kRealOutput>(S, xr, xi, output, factor);                                     \
     else if (i == 0 && fused && inputKind == kInterleavedInput)                                    \
-      FirstStage<T, Half, Wide, R, kInterleavedInput>(M, input, nullptr, yr, yi, tw);                    \
+      FirstStage<T, Half, Wide, R, kInterleavedInput>(M, input, nullptr, yr, yi, tw);              \
     else if (i == 0 && fused)                                                                      \
-      FirstStage<T, Half, Wide, R, kRealInput>(M, input, nullptr, yr, yi, tw);                           \
+      FirstStage<T, Half, Wide, R, kRealInput>(M, input, nullptr, yr, yi, tw);                     \
     else if (firstKernel)                                                                          \
-      FirstStage<T, Half, Wide, R, kSplitInput>(M, xr, xi, yr, yi, tw);                                  \
+      FirstStage<T, Half, Wide, R, kSplitInput>(M, xr, xi, yr, yi, tw);                            \
     else if (wider)                                                                                \
       StageStrided<Wide, R>(M, S, xr, xi, yr, yi, tw);                                             \
     else if (wide)                                                                                 \

@@ -58,9 +58,9 @@ struct TarvexEngine
   // Per channel: the block being gathered, B samples, then zeros up to N (the transforms read the
   // block zero-padded from here; nothing writes beyond B).
   double* mInput[2];
-  int32_t mBlockSize;    // B = N - L + 1
-  int32_t mInputFill;    // samples gathered so far, 0 .. B - 1 between calls
-  int32_t mFftSize;      // N
+  int32_t mBlockSize; // B = N - L + 1
+  int32_t mInputFill; // samples gathered so far, 0 .. B - 1 between calls
+  int32_t mFftSize;   // N
   // Transform buffers of a block step, N values each: the convolved block before it goes into
   // the ring (mBlock[1] only for the joint stereo transform), and a cross-fade's faded copy of the
   // block. They hold nothing between block steps: every use writes all N values first.

@@ -223,7 +223,8 @@ TEST_F(EngineReference, SecondInputConnectedAgainStartsFromSilence)
       reconnected->ConnectInputs(1, 1, phase != 1);
       while (pos < phaseEnd[phase])
       {
-        const int length = static_cast<int>(std::min<size_t>(hostBlock(rng), phaseEnd[phase] - pos));
+        const int length =
+            static_cast<int>(std::min<size_t>(hostBlock(rng), phaseEnd[phase] - pos));
         double* ins[2] = {in.left.data() + pos, in.right.data() + pos};
         double* outs[2] = {outReconnected.left.data() + pos, outReconnected.right.data() + pos};
         reconnected->ProcessFrames(ins, outs, length);
