@@ -673,12 +673,26 @@ inline void SplitBackward(int k, int n, int L, const double* src, const double* 
                         T::Load(cosTable + k), T::Load(sinTable + k), zr, zi);
 }
 
+// Runs group(Lanes{}, k) over bins 1 .. last of a split pass in groups of bins k .. k + W - 1 on
+// the lanes the split passes use: Wide when RunsWide says so, else T when last >= T's lanes, else
+// one bin at a time. The last group of a width overlaps the one before it.
+template <class T, class Scalar, class Wide, class Group>
+inline void ForEachSplitGroup(int last, const Group& group)
+{
+  constexpr int W = T::W, WW = Wide::W;
+  if (RunsWide<T, Wide>(last))
+    for (int k0 = 1; k0 <= last; k0 += WW) group(Wide{}, k0 + WW - 1 <= last ? k0 : last - WW + 1);
+  else if (last >= W)
+    for (int k0 = 1; k0 <= last; k0 += W) group(T{}, k0 + W - 1 <= last ? k0 : last - W + 1);
+  else
+    for (int k = 1; k <= last; ++k) group(Scalar{}, k);
+}
+
 // The split pass of ForwardReal from Z (pairs, or split with imaginary parts at zi) into dst.
 template <class T, class Scalar, class Wide, bool Pairs>
 void SplitForwardPass(const StagePlan& plan, const double* tables, const double* zr,
                       const double* zi, double* dst, double scale)
 {
-  constexpr int W = T::W;
   const int n = plan.n, L = plan.length;
   const auto re = [&](int k) { return Pairs ? zr[2 * k] : zr[k]; };
   const auto im = [&](int k) { return Pairs ? zr[2 * k + 1] : zi[k]; };
@@ -688,18 +702,13 @@ void SplitForwardPass(const StagePlan& plan, const double* tables, const double*
   dst[0] = (re(0) + im(0)) * scale;
   dst[L] = (re(0) - im(0)) * scale;
   const int last = (L - 1) / 2; // bins 1 .. last pair with L - 1 .. L - last
-  constexpr int WW = Wide::W;
-  if (RunsWide<T, Wide>(last))
-    for (int k0 = 1; k0 <= last; k0 += WW)
-      SplitForward<Wide, Pairs>(k0 + WW - 1 <= last ? k0 : last - WW + 1, n, L, zr, zi, cosTable,
-                                sinTable, dst, Wide::Splat(h));
-  else if (last >= W)
-    for (int k0 = 1; k0 <= last; k0 += W)
-      SplitForward<T, Pairs>(k0 + W - 1 <= last ? k0 : last - W + 1, n, L, zr, zi, cosTable,
-                             sinTable, dst, T::Splat(h));
-  else
-    for (int k = 1; k <= last; ++k)
-      SplitForward<Scalar, Pairs>(k, n, L, zr, zi, cosTable, sinTable, dst, h);
+  ForEachSplitGroup<T, Scalar, Wide>(last,
+                                     [&](auto lanes, int k)
+                                     {
+                                       using Lanes = decltype(lanes);
+                                       SplitForward<Lanes, Pairs>(k, n, L, zr, zi, cosTable,
+                                                                  sinTable, dst, Lanes::Splat(h));
+                                     });
   if (L % 2 == 0 && L > 0)
   {
     const int k = L / 2;
@@ -752,7 +761,6 @@ template <class T, class Half, class Scalar, class Wide = T>
 void BackwardReal(const StagePlan& plan, const double* tables, const double* src, double* dst,
                   double scale, double* a, double* b)
 {
-  constexpr int W = T::W;
   const int n = plan.n, L = plan.length;
   if (plan.even)
   {
@@ -764,18 +772,9 @@ void BackwardReal(const StagePlan& plan, const double* tables, const double* src
     zr[0] = src[0] + src[L];
     zi[0] = src[0] - src[L];
     const int last = (L - 1) / 2;
-    constexpr int WW = Wide::W;
-    if (RunsWide<T, Wide>(last))
-      for (int k0 = 1; k0 <= last; k0 += WW)
-        SplitBackward<Wide>(k0 + WW - 1 <= last ? k0 : last - WW + 1, n, L, src, cosTable, sinTable,
-                            zr, zi);
-    else if (last >= W)
-      for (int k0 = 1; k0 <= last; k0 += W)
-        SplitBackward<T>(k0 + W - 1 <= last ? k0 : last - W + 1, n, L, src, cosTable, sinTable, zr,
-                         zi);
-    else
-      for (int k = 1; k <= last; ++k)
-        SplitBackward<Scalar>(k, n, L, src, cosTable, sinTable, zr, zi);
+    ForEachSplitGroup<T, Scalar, Wide>(
+        last, [&](auto lanes, int k)
+        { SplitBackward<decltype(lanes)>(k, n, L, src, cosTable, sinTable, zr, zi); });
     if (L % 2 == 0 && L > 0)
     {
       const int k = L / 2;
@@ -898,7 +897,6 @@ void SplitMultiplySplitPass(const StagePlan& plan, const double* tables, const d
                             const double* zi, const double* kernel, double scale, double* outR,
                             double* outI)
 {
-  constexpr int W = T::W;
   const int n = plan.n, L = plan.length;
   const auto re = [&](int k) { return Pairs ? zr[2 * k] : zr[k]; };
   const auto im = [&](int k) { return Pairs ? zr[2 * k + 1] : zi[k]; };
@@ -912,18 +910,14 @@ void SplitMultiplySplitPass(const StagePlan& plan, const double* tables, const d
     outI[0] = x0 - xL;
   }
   const int last = (L - 1) / 2;
-  constexpr int WW = Wide::W;
-  if (RunsWide<T, Wide>(last))
-    for (int k0 = 1; k0 <= last; k0 += WW)
-      SplitMultiplySplit<Wide, Pairs>(k0 + WW - 1 <= last ? k0 : last - WW + 1, n, L, zr, zi,
-                                      cosTable, sinTable, kernel, Wide::Splat(h), outR, outI);
-  else if (last >= W)
-    for (int k0 = 1; k0 <= last; k0 += W)
-      SplitMultiplySplit<T, Pairs>(k0 + W - 1 <= last ? k0 : last - W + 1, n, L, zr, zi, cosTable,
-                                   sinTable, kernel, T::Splat(h), outR, outI);
-  else
-    for (int k = 1; k <= last; ++k)
-      SplitMultiplySplit<Scalar, Pairs>(k, n, L, zr, zi, cosTable, sinTable, kernel, h, outR, outI);
+  ForEachSplitGroup<T, Scalar, Wide>(last,
+                                     [&](auto lanes, int k)
+                                     {
+                                       using Lanes = decltype(lanes);
+                                       SplitMultiplySplit<Lanes, Pairs>(
+                                           k, n, L, zr, zi, cosTable, sinTable, kernel,
+                                           Lanes::Splat(h), outR, outI);
+                                     });
   if (L % 2 == 0 && L > 0)
   {
     const int k = L / 2;
