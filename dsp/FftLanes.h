@@ -112,22 +112,28 @@ struct Avx512Lanes
   static void Transpose(V* rows)
   {
     V t[8], u[8];
+    // Masked forms with a full mask and a defined pass-through value: the same instructions as the
+    // plain intrinsics, whose undefined pass-through GCC 12 reports as used uninitialised.
+    constexpr __mmask8 kAll = 0xff;
     for (int k = 0; k < 8; k += 2)
     {
-      t[k] = _mm512_unpacklo_pd(rows[k], rows[k + 1]);     // columns 0, 2, 4, 6 of rows k, k+1
-      t[k + 1] = _mm512_unpackhi_pd(rows[k], rows[k + 1]); // columns 1, 3, 5, 7
+      // columns 0, 2, 4, 6 of rows k, k + 1, then columns 1, 3, 5, 7
+      t[k] = _mm512_mask_unpacklo_pd(rows[k], kAll, rows[k], rows[k + 1]);
+      t[k + 1] = _mm512_mask_unpackhi_pd(rows[k], kAll, rows[k], rows[k + 1]);
     }
     for (int h = 0; h < 8; h += 4)
       for (int odd = 0; odd < 2; ++odd)
       {
-        u[h + odd] = _mm512_shuffle_f64x2(t[h + odd], t[h + 2 + odd], 0x88);     // columns 0, 4
-        u[h + 2 + odd] = _mm512_shuffle_f64x2(t[h + odd], t[h + 2 + odd], 0xdd); // columns 2, 6
+        u[h + odd] = _mm512_mask_shuffle_f64x2(t[h + odd], kAll, t[h + odd], t[h + 2 + odd],
+                                               0x88); // columns 0, 4
+        u[h + 2 + odd] = _mm512_mask_shuffle_f64x2(t[h + odd], kAll, t[h + odd], t[h + 2 + odd],
+                                                   0xdd); // columns 2, 6
       }
     // u[h + 2 a + odd] holds columns 4 b + 2 a + odd for b = 0, 1 of rows h .. h + 3.
     for (int c = 0; c < 4; ++c)
     {
-      rows[c] = _mm512_shuffle_f64x2(u[c], u[4 + c], 0x88);
-      rows[4 + c] = _mm512_shuffle_f64x2(u[c], u[4 + c], 0xdd);
+      rows[c] = _mm512_mask_shuffle_f64x2(u[c], kAll, u[c], u[4 + c], 0x88);
+      rows[4 + c] = _mm512_mask_shuffle_f64x2(u[c], kAll, u[c], u[4 + c], 0xdd);
     }
   }
 };
