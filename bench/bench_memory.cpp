@@ -21,6 +21,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "bench/ResidentMemory.h"
 #include "tools/tarvex-render-host.h"
 
 namespace
@@ -30,16 +31,6 @@ constexpr int kHostBlock = 512;
 constexpr int kBlocks = 100;
 constexpr int kInstances = 8;
 const char* const kPeerPath = "/usr/lib/vst/lsp-plugins/para-equalizer-x16-stereo.so";
-
-long ResidentKiB()
-{
-  long pages = 0, resident = 0;
-  FILE* f = std::fopen("/proc/self/statm", "r");
-  if (!f) return -1;
-  if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = -1;
-  std::fclose(f);
-  return resident < 0 ? -1 : resident * (sysconf(_SC_PAGESIZE) / 1024);
-}
 
 // Instances read an empty preferences folder, never the machine's (Resolution and Input Buffer
 // Size are also global settings kept there).

@@ -22,6 +22,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "bench/ResidentMemory.h"
 #include "dsp/Analysis.h"
 #include "dsp/TarvexEngine.h"
 #include "plugin/Tarvex.h"
@@ -51,16 +52,6 @@ const Scenario kScenarios[] = {
     {"res8-ibs2.9-20s-rebuilds", 8.0, 2.9, 1723, 86, false},
     {"res8-ibs3-20s-rebuilds-display", 8.0, 3.0, 1723, 86, true},
 };
-
-long ResidentKiB()
-{
-  long pages = 0, resident = 0;
-  FILE* f = std::fopen("/proc/self/statm", "r");
-  if (!f) return -1;
-  if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = -1;
-  std::fclose(f);
-  return resident < 0 ? -1 : resident * static_cast<long>(kPage / 1024);
-}
 
 // Resident bytes of [p, p + bytes): whole pages, also the partly covered ones at either end.
 size_t ResidentBytes(const void* p, size_t bytes)
