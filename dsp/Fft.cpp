@@ -5,7 +5,8 @@
 // everywhere and with AVX, AVX2 + FMA or AVX-512 where the processor has them (chosen at run time;
 // scalar, SSE2 and AVX results are bit-identical, the fused multiply-add sets differ by rounding).
 // AVX-512 runs the strided stages and the split passes on eight lanes (a cache line per vector)
-// and the rest on four.
+// and the rest on four. The sets with fused multiply-adds run the shortest lengths of the engine's
+// table through codelets: the same kernels with every size known when compiling.
 #include "dsp/Fft.h"
 
 #include <atomic>
@@ -321,9 +322,11 @@ void FactorLength(int n, int32_t* factors)
 namespace sse2
 {
 #define TARVEX_FFT_WITH_AVX 0
+#define TARVEX_FFT_CODELETS 0
 #include "dsp/FftKernels.h"
 #include "dsp/FftLanes.h"
 #undef TARVEX_FFT_WITH_AVX
+#undef TARVEX_FFT_CODELETS
 
 void Forward(const StagePlan& plan, const double* tables, const double* src, double* dst,
              double scale, double* a, double* b)
@@ -379,9 +382,11 @@ void ConvolveScalar(const StagePlan& plan, const double* tables, const double* s
 namespace avx
 {
 #define TARVEX_FFT_WITH_AVX 1
+#define TARVEX_FFT_CODELETS 0
 #include "dsp/FftKernels.h"
 #include "dsp/FftLanes.h"
 #undef TARVEX_FFT_WITH_AVX
+#undef TARVEX_FFT_CODELETS
 
 void Forward(const StagePlan& plan, const double* tables, const double* src, double* dst,
              double scale, double* a, double* b)
@@ -418,9 +423,11 @@ void Convolve(const StagePlan& plan, const double* tables, const double* src, do
 namespace fma
 {
 #define TARVEX_FFT_WITH_AVX 1
+#define TARVEX_FFT_CODELETS 1
 #include "dsp/FftKernels.h"
 #include "dsp/FftLanes.h"
 #undef TARVEX_FFT_WITH_AVX
+#undef TARVEX_FFT_CODELETS
 
 void Forward(const StagePlan& plan, const double* tables, const double* src, double* dst,
              double scale, double* a, double* b)
@@ -462,9 +469,11 @@ namespace avx512
 #else
 #define TARVEX_FFT_WITH_AVX512 0
 #endif
+#define TARVEX_FFT_CODELETS 1
 #include "dsp/FftKernels.h"
 #include "dsp/FftLanes.h"
 #undef TARVEX_FFT_WITH_AVX
+#undef TARVEX_FFT_CODELETS
 #undef TARVEX_FFT_WITH_AVX512
 
 void Forward(const StagePlan& plan, const double* tables, const double* src, double* dst,

@@ -19,7 +19,7 @@
 // The gap of one cache line keeps the two halves' rows out of the same cache sets when L is a
 // multiple of a large power of two. A buffer of split data holds 2L + kImagGap doubles.
 constexpr int kImagGap = 8;
-inline int ImagOffset(int L)
+constexpr int ImagOffset(int L)
 {
   return L + kImagGap;
 }
@@ -174,47 +174,66 @@ template <class T, int R>
   }
 }
 
+// Calls step(i) for i = 0, Step, 2 Step, ... below count; unrolled when the count is known when
+// compiling (Fixed > 0, which then stands for count).
+template <int Fixed, int Step, class Body>
+[[gnu::always_inline]] inline void ForEachStep(int count, const Body& step)
+{
+  if constexpr (Fixed > 0)
+  {
+#pragma GCC unroll 64
+    for (int i = 0; i < Fixed; i += Step) step(i);
+  }
+  else
+  {
+    for (int i = 0; i < count; i += Step) step(i);
+  }
+}
+
 // One stage of radix R, vectorised over q. Needs S >= W (the last group overlaps the one before; x
-// and y are distinct, so recomputed lanes store the same values).
-template <class T, int R>
+// and y are distinct, so recomputed lanes store the same values). FixedM and FixedS, when not 0,
+// are M and S known when compiling (the arguments are then ignored).
+template <class T, int R, int FixedM = 0, int FixedS = 0>
 void StageStrided(int M, int S, const double* xr, const double* xi, double* yr, double* yi,
                   const double* tw)
 {
   using V = typename T::V;
   constexpr int W = T::W;
-  for (int p = 0; p < M; ++p)
-  {
-    V wr[R] = {}, wi[R] = {};
-    if (M > 1)
+  if constexpr (FixedM > 0) M = FixedM;
+  if constexpr (FixedS > 0) S = FixedS;
+  ForEachStep<FixedM, 1>(
+      M, [&](int p) __attribute__((always_inline)) {
+        V wr[R] = {}, wi[R] = {};
+        if (M > 1)
 #pragma GCC unroll 16
-      for (int k = 1; k < R; ++k)
-      {
-        wr[k] = T::Splat(tw[(k - 1) * 2 * M + p]);
-        wi[k] = T::Splat(tw[(k - 1) * 2 * M + M + p]);
-      }
-    for (int q0 = 0; q0 < S; q0 += W)
-    {
-      const int q = q0 + W <= S ? q0 : S - W;
-      Complex<T> a[R], b[R];
+          for (int k = 1; k < R; ++k)
+          {
+            wr[k] = T::Splat(tw[(k - 1) * 2 * M + p]);
+            wi[k] = T::Splat(tw[(k - 1) * 2 * M + M + p]);
+          }
+        ForEachStep<FixedS, W>(
+            S, [&](int q0) __attribute__((always_inline)) {
+              const int q = q0 + W <= S ? q0 : S - W;
+              Complex<T> a[R], b[R];
 #pragma GCC unroll 16
-      for (int j = 0; j < R; ++j)
-      {
-        const int at = q + S * (p + j * M);
-        a[j] = {T::Load(xr + at), T::Load(xi + at)};
-      }
-      WideButterfly<T, R>(a, b);
-      if (M > 1)
+              for (int j = 0; j < R; ++j)
+              {
+                const int at = q + S * (p + j * M);
+                a[j] = {T::Load(xr + at), T::Load(xi + at)};
+              }
+              WideButterfly<T, R>(a, b);
+              if (M > 1)
 #pragma GCC unroll 16
-        for (int k = 1; k < R; ++k) b[k] = Mul(b[k], wr[k], wi[k]);
+                for (int k = 1; k < R; ++k) b[k] = Mul(b[k], wr[k], wi[k]);
 #pragma GCC unroll 16
-      for (int k = 0; k < R; ++k)
-      {
-        const int at = q + S * (R * p + k);
-        T::Store(yr + at, b[k].re);
-        T::Store(yi + at, b[k].im);
-      }
-    }
-  }
+              for (int k = 0; k < R; ++k)
+              {
+                const int at = q + S * (R * p + k);
+                T::Store(yr + at, b[k].re);
+                T::Store(yi + at, b[k].im);
+              }
+            });
+      });
 }
 
 // Where the last stage writes for a backward transform: split complex data, or the caller's real
@@ -230,41 +249,42 @@ enum LastOutput
 };
 
 // The last stage (M = 1, no twiddles) of radix R writing the real signal or pairs; needs S >= W.
-template <class T, int R, int Output>
+template <class T, int R, int Output, int FixedS = 0>
 void StageLast(int S, const double* xr, const double* xi, double* out, typename T::V scale)
 {
   constexpr int W = T::W;
-  for (int q0 = 0; q0 < S; q0 += W)
-  {
-    const int q = q0 + W <= S ? q0 : S - W;
-    Complex<T> a[R], b[R];
+  if constexpr (FixedS > 0) S = FixedS;
+  ForEachStep<FixedS, W>(
+      S, [&](int q0) __attribute__((always_inline)) {
+        const int q = q0 + W <= S ? q0 : S - W;
+        Complex<T> a[R], b[R];
 #pragma GCC unroll 16
-    for (int j = 0; j < R; ++j) a[j] = {T::Load(xr + q + S * j), T::Load(xi + q + S * j)};
-    WideButterfly<T, R>(a, b);
+        for (int j = 0; j < R; ++j) a[j] = {T::Load(xr + q + S * j), T::Load(xi + q + S * j)};
+        WideButterfly<T, R>(a, b);
 #pragma GCC unroll 16
-    for (int k = 0; k < R; ++k)
-    {
-      const int at = q + S * k;
-      if constexpr (Output == kPairsOutput)
-      {
-        typename T::V lo, hi;
-        T::Interleave(b[k].re, b[k].im, &lo, &hi);
-        T::Store(out + 2 * at, lo);
-        T::Store(out + 2 * at + W, hi);
-      }
-      else if constexpr (Output == kInterleavedOutput)
-      {
-        typename T::V lo, hi;
-        T::Interleave(b[k].im * scale, b[k].re * scale, &lo, &hi);
-        T::Store(out + 2 * at, lo);
-        T::Store(out + 2 * at + W, hi);
-      }
-      else
-      {
-        T::Store(out + at, b[k].im * scale);
-      }
-    }
-  }
+        for (int k = 0; k < R; ++k)
+        {
+          const int at = q + S * k;
+          if constexpr (Output == kPairsOutput)
+          {
+            typename T::V lo, hi;
+            T::Interleave(b[k].re, b[k].im, &lo, &hi);
+            T::Store(out + 2 * at, lo);
+            T::Store(out + 2 * at + W, hi);
+          }
+          else if constexpr (Output == kInterleavedOutput)
+          {
+            typename T::V lo, hi;
+            T::Interleave(b[k].im * scale, b[k].re * scale, &lo, &hi);
+            T::Store(out + 2 * at, lo);
+            T::Store(out + 2 * at + W, hi);
+          }
+          else
+          {
+            T::Store(out + at, b[k].im * scale);
+          }
+        }
+      });
 }
 
 // Where the first stage reads: split complex data, or straight from the caller's real signal (even
@@ -279,80 +299,82 @@ enum FirstInput
 
 // The first stage (S = 1) of radix R, vectorised over p; needs M >= W. The outputs of one group are
 // scattered with stride R. For the real inputs xr is the signal and xi is unused.
-template <class T, int R, int Input = kSplitInput>
+template <class T, int R, int Input = kSplitInput, int FixedM = 0>
 void StageFirst(int M, const double* xr, const double* xi, double* yr, double* yi, const double* tw)
 {
   constexpr int W = T::W;
-  for (int p0 = 0; p0 < M; p0 += W)
-  {
-    const int p = p0 + W <= M ? p0 : M - W;
-    Complex<T> a[R], b[R];
+  if constexpr (FixedM > 0) M = FixedM;
+  ForEachStep<FixedM, W>(
+      M, [&](int p0) __attribute__((always_inline)) {
+        const int p = p0 + W <= M ? p0 : M - W;
+        Complex<T> a[R], b[R];
 #pragma GCC unroll 16
-    for (int j = 0; j < R; ++j)
-    {
-      const int at = p + j * M;
-      if constexpr (Input == kSplitInput)
-        a[j] = {T::Load(xr + at), T::Load(xi + at)};
-      else if constexpr (Input == kRealInput)
-        a[j] = {T::Load(xr + at), T::Splat(0.0)};
-      else
-        T::Deinterleave(T::Load(xr + 2 * at), T::Load(xr + 2 * at + W), &a[j].re, &a[j].im);
-    }
-    WideButterfly<T, R>(a, b);
-    if (M > 1)
+        for (int j = 0; j < R; ++j)
+        {
+          const int at = p + j * M;
+          if constexpr (Input == kSplitInput)
+            a[j] = {T::Load(xr + at), T::Load(xi + at)};
+          else if constexpr (Input == kRealInput)
+            a[j] = {T::Load(xr + at), T::Splat(0.0)};
+          else
+            T::Deinterleave(T::Load(xr + 2 * at), T::Load(xr + 2 * at + W), &a[j].re, &a[j].im);
+        }
+        WideButterfly<T, R>(a, b);
+        if (M > 1)
 #pragma GCC unroll 16
-      for (int k = 1; k < R; ++k)
-        b[k] = Mul(b[k], T::Load(tw + (k - 1) * 2 * M + p), T::Load(tw + (k - 1) * 2 * M + M + p));
-    if constexpr (R % W == 0 || (W == 4 && R % W == 2))
-    {
+          for (int k = 1; k < R; ++k)
+            b[k] =
+                Mul(b[k], T::Load(tw + (k - 1) * 2 * M + p), T::Load(tw + (k - 1) * 2 * M + M + p));
+        if constexpr (R % W == 0 || (W == 4 && R % W == 2))
+        {
       // Transposed W x W blocks: row l holds outputs k .. k + W - 1 of group member p + l.
 #pragma GCC unroll 16
-      for (int k = 0; k + W <= R; k += W)
-      {
-        typename T::V re[W], im[W];
+          for (int k = 0; k + W <= R; k += W)
+          {
+            typename T::V re[W], im[W];
 #pragma GCC unroll 16
-        for (int l = 0; l < W; ++l) re[l] = b[k + l].re, im[l] = b[k + l].im;
-        T::Transpose(re);
-        T::Transpose(im);
+            for (int l = 0; l < W; ++l) re[l] = b[k + l].re, im[l] = b[k + l].im;
+            T::Transpose(re);
+            T::Transpose(im);
 #pragma GCC unroll 16
-        for (int l = 0; l < W; ++l)
-        {
-          T::Store(yr + R * (p + l) + k, re[l]);
-          T::Store(yi + R * (p + l) + k, im[l]);
+            for (int l = 0; l < W; ++l)
+            {
+              T::Store(yr + R * (p + l) + k, re[l]);
+              T::Store(yi + R * (p + l) + k, im[l]);
+            }
+          }
+          if constexpr (R % W == 2)
+          {
+            // The last two outputs of each member as a pair: (b_k[l], b_(k+1)[l]) into row l.
+            constexpr int k = R - 2;
+            typename T::V lo, hi;
+            T::Interleave(b[k].re, b[k + 1].re, &lo, &hi);
+            T::StoreHalves(yr + R * p + k, yr + R * (p + 1) + k, lo);
+            T::StoreHalves(yr + R * (p + 2) + k, yr + R * (p + 3) + k, hi);
+            T::Interleave(b[k].im, b[k + 1].im, &lo, &hi);
+            T::StoreHalves(yi + R * p + k, yi + R * (p + 1) + k, lo);
+            T::StoreHalves(yi + R * (p + 2) + k, yi + R * (p + 3) + k, hi);
+          }
         }
-      }
-      if constexpr (R % W == 2)
-      {
-        // The last two outputs of each member as a pair: (b_k[l], b_(k+1)[l]) into row l.
-        constexpr int k = R - 2;
-        typename T::V lo, hi;
-        T::Interleave(b[k].re, b[k + 1].re, &lo, &hi);
-        T::StoreHalves(yr + R * p + k, yr + R * (p + 1) + k, lo);
-        T::StoreHalves(yr + R * (p + 2) + k, yr + R * (p + 3) + k, hi);
-        T::Interleave(b[k].im, b[k + 1].im, &lo, &hi);
-        T::StoreHalves(yi + R * p + k, yi + R * (p + 1) + k, lo);
-        T::StoreHalves(yi + R * (p + 2) + k, yi + R * (p + 3) + k, hi);
-      }
-    }
-    else
-    {
-      alignas(32) double outRe[R][W], outIm[R][W];
-#pragma GCC unroll 16
-      for (int k = 0; k < R; ++k)
-      {
-        T::Store(outRe[k], b[k].re);
-        T::Store(outIm[k], b[k].im);
-      }
-#pragma GCC unroll 16
-      for (int l = 0; l < W; ++l)
-#pragma GCC unroll 16
-        for (int k = 0; k < R; ++k)
+        else
         {
-          yr[R * (p + l) + k] = outRe[k][l];
-          yi[R * (p + l) + k] = outIm[k][l];
+          alignas(32) double outRe[R][W], outIm[R][W];
+#pragma GCC unroll 16
+          for (int k = 0; k < R; ++k)
+          {
+            T::Store(outRe[k], b[k].re);
+            T::Store(outIm[k], b[k].im);
+          }
+#pragma GCC unroll 16
+          for (int l = 0; l < W; ++l)
+#pragma GCC unroll 16
+            for (int k = 0; k < R; ++k)
+            {
+              yr[R * (p + l) + k] = outRe[k][l];
+              yi[R * (p + l) + k] = outIm[k][l];
+            }
         }
-    }
-  }
+      });
 }
 
 // One stage of an odd radix r >= 7, vectorised over q (S >= W), O(r^2) per group. `table` holds
@@ -409,26 +431,26 @@ void StageGeneral(int r, int M, int S, const double* xr, const double* xi, doubl
 // T: two transposed blocks or one, and pairs for the last two outputs.
 // Wide, when it is wider than T and its lanes divide R, takes the stage whenever M allows: fewer,
 // wider transposes.
-template <class T, class Half, class Wide, int R, int Input>
+template <class T, class Half, class Wide, int R, int Input, int FixedM = 0>
 inline void FirstStage(int M, const double* xr, const double* xi, double* yr, double* yi,
                        const double* tw)
 {
   if constexpr (Wide::W > T::W && R % Wide::W == 0)
     if (M >= Wide::W)
     {
-      StageFirst<Wide, R, Input>(M, xr, xi, yr, yi, tw);
+      StageFirst<Wide, R, Input, FixedM>(M, xr, xi, yr, yi, tw);
       return;
     }
   if constexpr (R % T::W != 0 && !(T::W == 4 && R % T::W == 2) && Half::W > 1 && R % Half::W == 0)
-    StageFirst<Half, R, Input>(M, xr, xi, yr, yi, tw);
+    StageFirst<Half, R, Input, FixedM>(M, xr, xi, yr, yi, tw);
   else
-    StageFirst<T, R, Input>(M, xr, xi, yr, yi, tw);
+    StageFirst<T, R, Input, FixedM>(M, xr, xi, yr, yi, tw);
 }
 
 // True when a loop over `count` values runs on Wide rather than T: Wide is wider and its vectors
 // (the last one overlapping the one before) cover the values in no more of T's widths than T's own
 // would; at 64 values or more always, since then a Wide vector is a whole cache line of a row.
-template <class T, class Wide> bool RunsWide(int count)
+template <class T, class Wide> constexpr bool RunsWide(int count)
 {
   constexpr int W = T::W, WW = Wide::W;
   if (WW <= W || count < WW) return false;
@@ -676,24 +698,35 @@ inline void SplitBackward(int k, int n, int L, const double* src, const double* 
 // Runs group(Lanes{}, k) over bins 1 .. last of a split pass in groups of bins k .. k + W - 1 on
 // the lanes the split passes use: Wide when RunsWide says so, else T when last >= T's lanes, else
 // one bin at a time. The last group of a width overlaps the one before it.
-template <class T, class Scalar, class Wide, class Group>
-inline void ForEachSplitGroup(int last, const Group& group)
+// FixedLast, when not 0, is `last` known when compiling.
+template <class T, class Scalar, class Wide, int FixedLast = 0, class Group>
+[[gnu::always_inline]] inline void ForEachSplitGroup(int last, const Group& group)
 {
-  constexpr int W = T::W, WW = Wide::W;
+  constexpr int W = T::W;
+  if constexpr (FixedLast > 0) last = FixedLast;
+  const auto groups = [&](auto lanes) __attribute__((always_inline))
+  {
+    constexpr int V = decltype(lanes)::W;
+    ForEachStep<FixedLast, V>(
+        last, [&](int i) __attribute__((always_inline)) {
+          group(lanes, i + V <= last ? i + 1 : last - V + 1);
+        });
+  };
   if (RunsWide<T, Wide>(last))
-    for (int k0 = 1; k0 <= last; k0 += WW) group(Wide{}, k0 + WW - 1 <= last ? k0 : last - WW + 1);
+    groups(Wide{});
   else if (last >= W)
-    for (int k0 = 1; k0 <= last; k0 += W) group(T{}, k0 + W - 1 <= last ? k0 : last - W + 1);
+    groups(T{});
   else
-    for (int k = 1; k <= last; ++k) group(Scalar{}, k);
+    groups(Scalar{});
 }
 
 // The split pass of ForwardReal from Z (pairs, or split with imaginary parts at zi) into dst.
-template <class T, class Scalar, class Wide, bool Pairs>
+// FixedL, when not 0, is L known when compiling.
+template <class T, class Scalar, class Wide, bool Pairs, int FixedL = 0>
 void SplitForwardPass(const StagePlan& plan, const double* tables, const double* zr,
                       const double* zi, double* dst, double scale)
 {
-  const int n = plan.n, L = plan.length;
+  const int n = FixedL > 0 ? 2 * FixedL : plan.n, L = FixedL > 0 ? FixedL : plan.length;
   const auto re = [&](int k) { return Pairs ? zr[2 * k] : zr[k]; };
   const auto im = [&](int k) { return Pairs ? zr[2 * k + 1] : zi[k]; };
   const double* cosTable = tables + plan.postOffset;
@@ -702,19 +735,182 @@ void SplitForwardPass(const StagePlan& plan, const double* tables, const double*
   dst[0] = (re(0) + im(0)) * scale;
   dst[L] = (re(0) - im(0)) * scale;
   const int last = (L - 1) / 2; // bins 1 .. last pair with L - 1 .. L - last
-  ForEachSplitGroup<T, Scalar, Wide>(last,
-                                     [&](auto lanes, int k)
-                                     {
-                                       using Lanes = decltype(lanes);
-                                       SplitForward<Lanes, Pairs>(k, n, L, zr, zi, cosTable,
-                                                                  sinTable, dst, Lanes::Splat(h));
-                                     });
+  ForEachSplitGroup<T, Scalar, Wide, (FixedL - 1) / 2>(
+      last,
+      [&](auto lanes, int k)
+      {
+        using Lanes = decltype(lanes);
+        SplitForward<Lanes, Pairs>(k, n, L, zr, zi, cosTable, sinTable, dst, Lanes::Splat(h));
+      });
   if (L % 2 == 0 && L > 0)
   {
     const int k = L / 2;
     dst[k] = re(k) * scale;
     dst[n - k] = -im(k) * scale;
   }
+}
+
+// The split pass of BackwardReal: the half-complex spectrum at src into split data at z (real and
+// imaginary parts exchanged) for the complex stages. FixedL, when not 0, is L known when compiling.
+template <class T, class Scalar, class Wide, int FixedL = 0>
+void SplitBackwardPass(const StagePlan& plan, const double* tables, const double* src, double* z)
+{
+  const int n = FixedL > 0 ? 2 * FixedL : plan.n, L = FixedL > 0 ? FixedL : plan.length;
+  double* zr =
+      z + ImagOffset(L); // exchanged: the real parts go where the stages read imaginary ones
+  double* zi = z;
+  const double* cosTable = tables + plan.postOffset;
+  const double* sinTable = cosTable + plan.postCount;
+  zr[0] = src[0] + src[L];
+  zi[0] = src[0] - src[L];
+  const int last = (L - 1) / 2;
+  ForEachSplitGroup<T, Scalar, Wide, (FixedL - 1) / 2>(
+      last, [&](auto lanes, int k)
+      { SplitBackward<decltype(lanes)>(k, n, L, src, cosTable, sinTable, zr, zi); });
+  if (L % 2 == 0 && L > 0)
+  {
+    const int k = L / 2;
+    zr[k] = 2.0 * src[k];
+    zi[k] = -2.0 * src[n - k];
+  }
+}
+
+// Codelets: the real transforms of a few short even lengths (complex length L, radices R...) with
+// every size known when compiling, all loops unrolled. At these lengths the general stages spend
+// much of their time on run-time sizes (address arithmetic, loop control, lane choice); a codelet
+// runs the same kernels on the same lanes in the same order, with the same tables.
+template <int L, int... R> struct Codelet
+{
+  static constexpr int kLength = L;
+  static constexpr int kCount = sizeof...(R);
+  static constexpr int kRadix[kCount] = {R...};
+  // The stride of stage i.
+  static constexpr int Stride(int i)
+  {
+    int s = 1;
+    for (int j = 0; j < i; ++j) s *= kRadix[j];
+    return s;
+  }
+  // True when MakeStagePlan chose these stages for the plan.
+  static bool Matches(const StagePlan& plan)
+  {
+    if (!plan.even || plan.length != L || plan.count != kCount) return false;
+    for (int i = 0; i < kCount; ++i)
+      if (plan.radix[i] != kRadix[i]) return false;
+    return true;
+  }
+};
+
+// A stage between the first and the last, on the lanes RunStages gives it.
+template <class T, class Half, class Scalar, class Wide, int R, int M, int S>
+[[gnu::always_inline]] inline void CodeletMiddleStage(const double* x, double* y, int I,
+                                                      const double* tw)
+{
+  if constexpr (RunsWide<T, Wide>(S))
+    StageStrided<Wide, R, M, S>(M, S, x, x + I, y, y + I, tw);
+  else if constexpr (S >= T::W)
+    StageStrided<T, R, M, S>(M, S, x, x + I, y, y + I, tw);
+  else if constexpr (Half::W > 1 && S >= Half::W)
+    StageStrided<Half, R, M, S>(M, S, x, x + I, y, y + I, tw);
+  else
+    StageStrided<Scalar, R, M, S>(M, S, x, x + I, y, y + I, tw);
+}
+
+// Stage i and the ones after it. Forward: stage i reads the signal (i = 0) or buffers[(i + 1) % 2]
+// and writes buffers[i % 2] (the last one split data: at these lengths the split pass reads those
+// faster than pairs). Backward: stage i reads buffers[i % 2] and writes buffers[(i + 1) % 2], the
+// last one dst.
+template <class T, class Half, class Scalar, class Wide, class C, bool Forward, int i>
+[[gnu::always_inline]] inline void CodeletStages(const StagePlan& plan, const double* tables,
+                                                 const double* src, double* const* buffers,
+                                                 double* dst, double scale)
+{
+  constexpr int L = C::kLength, R = C::kRadix[i], S = C::Stride(i), M = L / (S * R);
+  constexpr int I = ImagOffset(L);
+  const double* tw = tables + plan.twiddleOffset[i];
+  const double* x = buffers[Forward ? (i + 1) % 2 : i % 2];
+  double* y = buffers[Forward ? i % 2 : (i + 1) % 2];
+  if constexpr (i == 0)
+  {
+    static_assert(M >= T::W, "the first stage runs the vector kernel");
+    if constexpr (Forward)
+      FirstStage<T, Half, Wide, R, kInterleavedInput, M>(M, src, nullptr, y, y + I, tw);
+    else
+      FirstStage<T, Half, Wide, R, kSplitInput, M>(M, x, x + I, y, y + I, tw);
+  }
+  else if constexpr (i + 1 < C::kCount)
+  {
+    CodeletMiddleStage<T, Half, Scalar, Wide, R, M, S>(x, y, I, tw);
+  }
+  else
+  {
+    static_assert(M == 1 && S >= T::W, "the last stage runs the vector kernel");
+    if constexpr (Forward)
+      CodeletMiddleStage<T, Half, Scalar, Wide, R, M, S>(x, y, I, tw);
+    else if constexpr (RunsWide<T, Wide>(S))
+      StageLast<Wide, R, kInterleavedOutput, S>(S, x, x + I, dst, Wide::Splat(scale));
+    else
+      StageLast<T, R, kInterleavedOutput, S>(S, x, x + I, dst, T::Splat(scale));
+  }
+  if constexpr (i + 1 < C::kCount)
+    CodeletStages<T, Half, Scalar, Wide, C, Forward, i + 1>(plan, tables, src, buffers, dst, scale);
+}
+
+// ForwardReal or BackwardReal by codelet C when the plan is C's; false otherwise.
+template <class T, class Half, class Scalar, class Wide, class C, bool Forward>
+bool RunCodelet(const StagePlan& plan, const double* tables, const double* src, double* dst,
+                double scale, double* a, double* b)
+{
+  if (!C::Matches(plan)) return false;
+  constexpr int L = C::kLength;
+  double* const buffers[2] = {a, b};
+  if constexpr (Forward)
+  {
+    CodeletStages<T, Half, Scalar, Wide, C, true, 0>(plan, tables, src, buffers, dst, scale);
+    const double* z = buffers[(C::kCount - 1) % 2];
+    SplitForwardPass<T, Scalar, Wide, false, L>(plan, tables, z, z + ImagOffset(L), dst, scale);
+  }
+  else
+  {
+    SplitBackwardPass<T, Scalar, Wide, L>(plan, tables, src, a);
+    CodeletStages<T, Half, Scalar, Wide, C, false, 0>(plan, tables, src, buffers, dst, scale);
+  }
+  return true;
+}
+
+// The codelets: the engine's shortest lengths, n = 100 to 500, where the general path runs at about
+// FFTW's speed (bench-fft). Only in the sets with fused multiply-adds (TARVEX_FFT_CODELETS): each
+// costs some 30 KB of code per set, and the older sets keep the general path.
+template <class T, class Half, class Scalar, class Wide, bool Forward>
+bool RunCodelets(const StagePlan& plan, const double* tables, const double* src, double* dst,
+                 double scale, double* a, double* b)
+{
+  if constexpr (!TARVEX_FFT_CODELETS || T::W != 4)
+    return false;
+  else
+    switch (plan.length)
+    {
+    case 50:
+      return RunCodelet<T, Half, Scalar, Wide, Codelet<50, 10, 5>, Forward>(plan, tables, src, dst,
+                                                                            scale, a, b);
+    case 90:
+      return RunCodelet<T, Half, Scalar, Wide, Codelet<90, 10, 9>, Forward>(plan, tables, src, dst,
+                                                                            scale, a, b);
+    case 120:
+      return RunCodelet<T, Half, Scalar, Wide, Codelet<120, 4, 5, 6>, Forward>(plan, tables, src,
+                                                                               dst, scale, a, b);
+    case 160:
+      return RunCodelet<T, Half, Scalar, Wide, Codelet<160, 8, 4, 5>, Forward>(plan, tables, src,
+                                                                               dst, scale, a, b);
+    case 200:
+      return RunCodelet<T, Half, Scalar, Wide, Codelet<200, 8, 5, 5>, Forward>(plan, tables, src,
+                                                                               dst, scale, a, b);
+    case 250:
+      return RunCodelet<T, Half, Scalar, Wide, Codelet<250, 10, 5, 5>, Forward>(plan, tables, src,
+                                                                                dst, scale, a, b);
+    default:
+      return false;
+    }
 }
 
 // Forward transform of a real signal of length n into half-complex order, each value times `scale`.
@@ -726,6 +922,7 @@ void ForwardReal(const StagePlan& plan, const double* tables, const double* src,
                  double scale, double* a, double* b)
 {
   const int n = plan.n, L = plan.length;
+  if (RunCodelets<T, Half, Scalar, Wide, true>(plan, tables, src, dst, scale, a, b)) return;
   if (plan.even)
   {
     if (LastStageFuses<T>(plan))
@@ -761,26 +958,11 @@ template <class T, class Half, class Scalar, class Wide = T>
 void BackwardReal(const StagePlan& plan, const double* tables, const double* src, double* dst,
                   double scale, double* a, double* b)
 {
-  const int n = plan.n, L = plan.length;
+  const int n = plan.n;
+  if (RunCodelets<T, Half, Scalar, Wide, false>(plan, tables, src, dst, scale, a, b)) return;
   if (plan.even)
   {
-    double* zr =
-        a + ImagOffset(L); // exchanged: the real parts go where the transform reads imaginary ones
-    double* zi = a;
-    const double* cosTable = tables + plan.postOffset;
-    const double* sinTable = cosTable + plan.postCount;
-    zr[0] = src[0] + src[L];
-    zi[0] = src[0] - src[L];
-    const int last = (L - 1) / 2;
-    ForEachSplitGroup<T, Scalar, Wide>(
-        last, [&](auto lanes, int k)
-        { SplitBackward<decltype(lanes)>(k, n, L, src, cosTable, sinTable, zr, zi); });
-    if (L % 2 == 0 && L > 0)
-    {
-      const int k = L / 2;
-      zr[k] = 2.0 * src[k];
-      zi[k] = -2.0 * src[n - k];
-    }
+    SplitBackwardPass<T, Scalar, Wide>(plan, tables, src, a);
     RunStages<T, Half, Scalar, Wide>(plan, tables, a, b, nullptr, kSplitInput, dst,
                                      kInterleavedOutput, scale);
   }

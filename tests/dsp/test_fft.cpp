@@ -145,7 +145,7 @@ TEST(Fft, EveryInstructionSetMatchesLongDoubleDft)
 {
   std::vector<int> lengths(std::begin(kOtherLengths), std::end(kOtherLengths));
   for (int n = 1; n <= 40; ++n) lengths.push_back(n);
-  for (int n : {100, 180, 2304, 2880}) lengths.push_back(n);
+  for (int n : {100, 180, 240, 320, 400, 500, 2304, 2880}) lengths.push_back(n);
   for (int n : lengths)
   {
     if (n > 8000) continue; // the reference costs n^2
@@ -298,7 +298,9 @@ TEST(Fft, NyquistAndOddLayout)
 // deterministic in itself, in place or not, with or without a plan.
 TEST(Fft, InPlaceBackwardSourceAndInstructionSetsAgreeBitForBit)
 {
-  std::vector<int> lengths = {2, 6, 12, 30, 100, 1025, 2304, 2880, 15625, 64000, 98, 1331, 6006};
+  // 100 to 500: the lengths the fused multiply-add sets run through codelets.
+  std::vector<int> lengths = {2,   6,    12,   30,   100,   180,   240, 320,  400,
+                              500, 1025, 2304, 2880, 15625, 64000, 98,  1331, 6006};
   for (int n : lengths)
     for (int direction : {kFftForward, kFftBackward})
     {
@@ -310,10 +312,16 @@ TEST(Fft, InPlaceBackwardSourceAndInstructionSetsAgreeBitForBit)
         if (set >= kFftFma)
         {
           PlanHolder holder;
-          std::vector<double> source = x, out(n), inPlace = x;
+          std::vector<double> source = x, out(n), inPlace = x, once = x;
           fftp(source.data(), out.data(), n, direction, holder.plan);
+          if (direction == kFftBackward)
+          {
+            EXPECT_EQ(source, x) << "backward changed its source, n " << n << " set " << set;
+          }
           fftp(inPlace.data(), inPlace.data(), n, direction, holder.plan);
           EXPECT_EQ(out, inPlace) << "n " << n << " set " << set;
+          fftp_once(once.data(), once.data(), n, direction);
+          EXPECT_EQ(out, once) << "n " << n << " set " << set;
           continue;
         }
         PlanHolder holder;
