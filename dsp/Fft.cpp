@@ -6,7 +6,8 @@
 // scalar, SSE2 and AVX results are bit-identical, the fused multiply-add sets differ by rounding).
 // AVX-512 runs the strided stages and the split passes on eight lanes (a cache line per vector)
 // and the rest on four. The sets with fused multiply-adds run the shortest lengths of the engine's
-// table through codelets: the same kernels with every size known when compiling.
+// table through codelets: the same kernels with every size known when compiling. This file plans
+// and dispatches; each set's kernels are compiled in a file of their own (FftSet*.cpp).
 #include "dsp/Fft.h"
 
 #include <atomic>
@@ -20,30 +21,12 @@
 
 #include <immintrin.h>
 
+#include "dsp/FftStages.h"
 #include "dsp/ZeroPages.h"
 
 namespace
 {
-
-constexpr int kMaxStages = 40;
-
-// How a length is transformed, derived from the length alone (so a plan needs to store only
-// tables).
-struct StagePlan
-{
-  int n;        // real length, or the complex length of a complex transform
-  bool complex; // a complex transform of n points (no split pass)
-  bool even;    // real n even: complex length n / 2 plus a split pass
-  int length;   // complex length L
-  int count;    // number of stages
-  int radix[kMaxStages];
-  ptrdiff_t twiddleOffset[kMaxStages]; // into the tables; unused when the stage's M is 1
-  ptrdiff_t tableOffset[kMaxStages];   // cos/sin table of a general radix
-  ptrdiff_t postOffset; // split-pass twiddles (even n): postCount cosines, postCount sines
-  int postCount;
-  ptrdiff_t tableLength; // doubles of tables in all
-  double scale;          // 1 / sqrt(n)
-};
+using namespace fftstages;
 
 // Radices with their own kernels; any other radix is a prime >= 7 and runs the general stage.
 bool HasKernel(int r)
@@ -63,45 +46,6 @@ bool HasKernel(int r)
     return false;
   }
 }
-
-// cos and sin of 2 pi t / R (t < R <= 10) for the composite kernels, rounded from long double.
-constexpr double kRootCos[11][10] = {
-    {0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
-    {1, 0, 0, 0, 0, 0, 0, 0, 0, 0},
-    {1, -1, 0, 0, 0, 0, 0, 0, 0, 0},
-    {1, -0.5, -0.5, 0, 0, 0, 0, 0, 0, 0},
-    {1, 0, -1, 0, 0, 0, 0, 0, 0, 0},
-    {1, 0.30901699437494745, -0.80901699437494745, -0.80901699437494745, 0.30901699437494745, 0, 0,
-     0, 0, 0},
-    {1, 0.5, -0.5, -1, -0.5, 0.5, 0, 0, 0, 0},
-    {1, 0.62348980185873348, -0.22252093395631439, -0.90096886790241915, -0.90096886790241915,
-     -0.22252093395631439, 0.62348980185873348, 0, 0, 0},
-    {1, 0.70710678118654757, 0, -0.70710678118654757, -1, -0.70710678118654757, 0,
-     0.70710678118654757, 0, 0},
-    {1, 0.76604444311897801, 0.17364817766693036, -0.5, -0.93969262078590843, -0.93969262078590843,
-     -0.5, 0.17364817766693036, 0.76604444311897801, 0},
-    {1, 0.80901699437494745, 0.30901699437494745, -0.30901699437494745, -0.80901699437494745, -1,
-     -0.80901699437494745, -0.30901699437494745, 0.30901699437494745, 0.80901699437494745},
-};
-constexpr double kRootSin[11][10] = {
-    {0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
-    {0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
-    {0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
-    {0, 0.8660254037844386, -0.8660254037844386, 0, 0, 0, 0, 0, 0, 0},
-    {0, 1, 0, -1, 0, 0, 0, 0, 0, 0},
-    {0, 0.95105651629515353, 0.58778525229247314, -0.58778525229247314, -0.95105651629515353, 0, 0,
-     0, 0, 0},
-    {0, 0.8660254037844386, 0.8660254037844386, 0, -0.8660254037844386, -0.8660254037844386, 0, 0,
-     0, 0},
-    {0, 0.7818314824680298, 0.97492791218182362, 0.43388373911755812, -0.43388373911755812,
-     -0.97492791218182362, -0.7818314824680298, 0, 0, 0},
-    {0, 0.70710678118654757, 1, 0.70710678118654757, 0, -0.70710678118654757, -1,
-     -0.70710678118654757, 0, 0},
-    {0, 0.64278760968653936, 0.98480775301220802, 0.8660254037844386, 0.34202014332566871,
-     -0.34202014332566871, -0.8660254037844386, -0.98480775301220802, -0.64278760968653936, 0},
-    {0, 0.58778525229247314, 0.95105651629515353, 0.95105651629515353, 0.58778525229247314, 0,
-     -0.58778525229247314, -0.95105651629515353, -0.95105651629515353, -0.58778525229247314},
-};
 
 // Room for the tables of a plan: every n with 2n + 15 <= kFftPlanWorkLength fits (a test checks
 // all).
@@ -317,192 +261,6 @@ void FactorLength(int n, int32_t* factors)
   factors[1] = count;
 }
 
-// Each instruction set's copy of the kernels. The wider sets fall back to the next narrower one
-// (and then to scalar code) for stages too short for their vectors; all give identical bits.
-namespace sse2
-{
-#define TARVEX_FFT_WITH_AVX 0
-#define TARVEX_FFT_CODELETS 0
-#include "dsp/FftKernels.h"
-#include "dsp/FftLanes.h"
-#undef TARVEX_FFT_WITH_AVX
-#undef TARVEX_FFT_CODELETS
-
-void Forward(const StagePlan& plan, const double* tables, const double* src, double* dst,
-             double scale, double* a, double* b)
-{
-  ForwardReal<Sse2Lanes, ScalarLane, ScalarLane>(plan, tables, src, dst, scale, a, b);
-}
-
-void Backward(const StagePlan& plan, const double* tables, const double* src, double* dst,
-              double scale, double* a, double* b)
-{
-  BackwardReal<Sse2Lanes, ScalarLane, ScalarLane>(plan, tables, src, dst, scale, a, b);
-}
-
-void ForwardScalar(const StagePlan& plan, const double* tables, const double* src, double* dst,
-                   double scale, double* a, double* b)
-{
-  ForwardReal<ScalarLane, ScalarLane, ScalarLane>(plan, tables, src, dst, scale, a, b);
-}
-
-void BackwardScalar(const StagePlan& plan, const double* tables, const double* src, double* dst,
-                    double scale, double* a, double* b)
-{
-  BackwardReal<ScalarLane, ScalarLane, ScalarLane>(plan, tables, src, dst, scale, a, b);
-}
-
-void Stereo(const StagePlan& plan, const double* tables, const double* const* in,
-            double* const* out, const double* kernel, double* a, double* b)
-{
-  ConvolveStereo<Sse2Lanes, ScalarLane, ScalarLane>(plan, tables, in, out, kernel, a, b);
-}
-
-void StereoScalar(const StagePlan& plan, const double* tables, const double* const* in,
-                  double* const* out, const double* kernel, double* a, double* b)
-{
-  ConvolveStereo<ScalarLane, ScalarLane, ScalarLane>(plan, tables, in, out, kernel, a, b);
-}
-
-void Convolve(const StagePlan& plan, const double* tables, const double* src, double* dst,
-              const double* kernel, double scale, double* a, double* b)
-{
-  ConvolveReal<Sse2Lanes, ScalarLane, ScalarLane>(plan, tables, src, dst, kernel, scale, a, b);
-}
-
-void ConvolveScalar(const StagePlan& plan, const double* tables, const double* src, double* dst,
-                    const double* kernel, double scale, double* a, double* b)
-{
-  ConvolveReal<ScalarLane, ScalarLane, ScalarLane>(plan, tables, src, dst, kernel, scale, a, b);
-}
-} // namespace sse2
-
-#pragma GCC push_options
-#pragma GCC target("avx")
-namespace avx
-{
-#define TARVEX_FFT_WITH_AVX 1
-#define TARVEX_FFT_CODELETS 0
-#include "dsp/FftKernels.h"
-#include "dsp/FftLanes.h"
-#undef TARVEX_FFT_WITH_AVX
-#undef TARVEX_FFT_CODELETS
-
-void Forward(const StagePlan& plan, const double* tables, const double* src, double* dst,
-             double scale, double* a, double* b)
-{
-  ForwardReal<AvxLanes, Sse2Lanes, ScalarLane>(plan, tables, src, dst, scale, a, b);
-}
-
-void Backward(const StagePlan& plan, const double* tables, const double* src, double* dst,
-              double scale, double* a, double* b)
-{
-  BackwardReal<AvxLanes, Sse2Lanes, ScalarLane>(plan, tables, src, dst, scale, a, b);
-}
-
-void Stereo(const StagePlan& plan, const double* tables, const double* const* in,
-            double* const* out, const double* kernel, double* a, double* b)
-{
-  ConvolveStereo<AvxLanes, Sse2Lanes, ScalarLane>(plan, tables, in, out, kernel, a, b);
-}
-
-void Convolve(const StagePlan& plan, const double* tables, const double* src, double* dst,
-              const double* kernel, double scale, double* a, double* b)
-{
-  ConvolveReal<AvxLanes, Sse2Lanes, ScalarLane>(plan, tables, src, dst, kernel, scale, a, b);
-}
-} // namespace avx
-#pragma GCC pop_options
-
-// The same kernels with fused multiply-adds: a * b + c rounds once, so these sets differ from the
-// three above (and from each other) by rounding. Optimised in every build type: contraction into
-// fused operations happens only when optimising, and the tests must see the rounding that ships.
-#pragma GCC push_options
-#pragma GCC target("avx2,fma")
-#pragma GCC optimize("O3", "fp-contract=fast")
-namespace fma
-{
-#define TARVEX_FFT_WITH_AVX 1
-#define TARVEX_FFT_CODELETS 1
-#include "dsp/FftKernels.h"
-#include "dsp/FftLanes.h"
-#undef TARVEX_FFT_WITH_AVX
-#undef TARVEX_FFT_CODELETS
-
-void Forward(const StagePlan& plan, const double* tables, const double* src, double* dst,
-             double scale, double* a, double* b)
-{
-  ForwardReal<AvxLanes, Sse2Lanes, ScalarLane>(plan, tables, src, dst, scale, a, b);
-}
-
-void Backward(const StagePlan& plan, const double* tables, const double* src, double* dst,
-              double scale, double* a, double* b)
-{
-  BackwardReal<AvxLanes, Sse2Lanes, ScalarLane>(plan, tables, src, dst, scale, a, b);
-}
-
-void Stereo(const StagePlan& plan, const double* tables, const double* const* in,
-            double* const* out, const double* kernel, double* a, double* b)
-{
-  ConvolveStereo<AvxLanes, Sse2Lanes, ScalarLane>(plan, tables, in, out, kernel, a, b);
-}
-
-void Convolve(const StagePlan& plan, const double* tables, const double* src, double* dst,
-              const double* kernel, double scale, double* a, double* b)
-{
-  ConvolveReal<AvxLanes, Sse2Lanes, ScalarLane>(plan, tables, src, dst, kernel, scale, a, b);
-}
-} // namespace fma
-#pragma GCC pop_options
-
-// AVX-512: 32 vector registers keep the wide kernels' operands out of memory.
-#pragma GCC push_options
-#pragma GCC target("avx2,fma,avx512f,avx512vl,avx512dq")
-#pragma GCC optimize("O3", "fp-contract=fast")
-namespace avx512
-{
-#define TARVEX_FFT_WITH_AVX 1
-// clang does not apply the target pragma above: there the eight-lane code needs AVX-512 enabled
-// for the whole build, and without it this set runs the four-lane kernels (the fuzz build).
-#if !defined(__clang__) || defined(__AVX512F__)
-#define TARVEX_FFT_WITH_AVX512 1
-#else
-#define TARVEX_FFT_WITH_AVX512 0
-#endif
-#define TARVEX_FFT_CODELETS 1
-#include "dsp/FftKernels.h"
-#include "dsp/FftLanes.h"
-#undef TARVEX_FFT_WITH_AVX
-#undef TARVEX_FFT_CODELETS
-#undef TARVEX_FFT_WITH_AVX512
-
-void Forward(const StagePlan& plan, const double* tables, const double* src, double* dst,
-             double scale, double* a, double* b)
-{
-  ForwardReal<AvxLanes, Sse2Lanes, ScalarLane, Avx512Lanes>(plan, tables, src, dst, scale, a, b);
-}
-
-void Backward(const StagePlan& plan, const double* tables, const double* src, double* dst,
-              double scale, double* a, double* b)
-{
-  BackwardReal<AvxLanes, Sse2Lanes, ScalarLane, Avx512Lanes>(plan, tables, src, dst, scale, a, b);
-}
-
-void Stereo(const StagePlan& plan, const double* tables, const double* const* in,
-            double* const* out, const double* kernel, double* a, double* b)
-{
-  ConvolveStereo<AvxLanes, Sse2Lanes, ScalarLane, Avx512Lanes>(plan, tables, in, out, kernel, a, b);
-}
-
-void Convolve(const StagePlan& plan, const double* tables, const double* src, double* dst,
-              const double* kernel, double scale, double* a, double* b)
-{
-  ConvolveReal<AvxLanes, Sse2Lanes, ScalarLane, Avx512Lanes>(plan, tables, src, dst, kernel, scale,
-                                                             a, b);
-}
-} // namespace avx512
-#pragma GCC pop_options
-
 int DetectInstructionSet()
 {
   __builtin_cpu_init();
@@ -517,77 +275,45 @@ int DetectInstructionSet()
 const int kBestInstructionSet = DetectInstructionSet();
 std::atomic<int> gInstructionSet{kBestInstructionSet};
 
+// The kernels of the instruction set in use.
+const SetKernels& Kernels()
+{
+  switch (gInstructionSet.load(std::memory_order_relaxed))
+  {
+  case kFftAvx512:
+    return kAvx512Kernels;
+  case kFftFma:
+    return kFmaKernels;
+  case kFftAvx:
+    return kAvxKernels;
+  case kFftSse2:
+    return kSse2Kernels;
+  default:
+    return kScalarKernels;
+  }
+}
+
 // src -> dst in half-complex order or back, times 1 / sqrt(n). a and b hold 2L + kImagGap doubles
 // each (the plan arrays and fftp_once's buffers have that room).
 void Transform(const StagePlan& plan, const double* tables, const double* src, double* dst,
                int direction, double* a, double* b)
 {
-  const double scale = plan.scale;
-  const int set = gInstructionSet.load(std::memory_order_relaxed);
-  const bool forward = direction == kFftForward;
-  switch (set)
-  {
-  case kFftAvx512:
-    (forward ? avx512::Forward : avx512::Backward)(plan, tables, src, dst, scale, a, b);
-    break;
-  case kFftFma:
-    (forward ? fma::Forward : fma::Backward)(plan, tables, src, dst, scale, a, b);
-    break;
-  case kFftAvx:
-    (forward ? avx::Forward : avx::Backward)(plan, tables, src, dst, scale, a, b);
-    break;
-  case kFftSse2:
-    (forward ? sse2::Forward : sse2::Backward)(plan, tables, src, dst, scale, a, b);
-    break;
-  default:
-    (forward ? sse2::ForwardScalar : sse2::BackwardScalar)(plan, tables, src, dst, scale, a, b);
-  }
+  const SetKernels& kernels = Kernels();
+  (direction == kFftForward ? kernels.forward : kernels.backward)(plan, tables, src, dst,
+                                                                  plan.scale, a, b);
 }
 
 void Stereo(const StagePlan& plan, const double* tables, const double* const* in,
             double* const* out, const double* kernel, double* a, double* b)
 {
-  switch (gInstructionSet.load(std::memory_order_relaxed))
-  {
-  case kFftAvx512:
-    avx512::Stereo(plan, tables, in, out, kernel, a, b);
-    break;
-  case kFftFma:
-    fma::Stereo(plan, tables, in, out, kernel, a, b);
-    break;
-  case kFftAvx:
-    avx::Stereo(plan, tables, in, out, kernel, a, b);
-    break;
-  case kFftSse2:
-    sse2::Stereo(plan, tables, in, out, kernel, a, b);
-    break;
-  default:
-    sse2::StereoScalar(plan, tables, in, out, kernel, a, b);
-  }
+  Kernels().stereo(plan, tables, in, out, kernel, a, b);
 }
 
 // The real convolution of fftp's forward, HalfComplexMultiply and fftp's backward (even n).
 void Convolve(const StagePlan& plan, const double* tables, const double* src, double* dst,
               const double* kernel, double* a, double* b)
 {
-  const double scale = plan.scale;
-  switch (gInstructionSet.load(std::memory_order_relaxed))
-  {
-  case kFftAvx512:
-    avx512::Convolve(plan, tables, src, dst, kernel, scale, a, b);
-    break;
-  case kFftFma:
-    fma::Convolve(plan, tables, src, dst, kernel, scale, a, b);
-    break;
-  case kFftAvx:
-    avx::Convolve(plan, tables, src, dst, kernel, scale, a, b);
-    break;
-  case kFftSse2:
-    sse2::Convolve(plan, tables, src, dst, kernel, scale, a, b);
-    break;
-  default:
-    sse2::ConvolveScalar(plan, tables, src, dst, kernel, scale, a, b);
-  }
+  Kernels().convolve(plan, tables, src, dst, kernel, plan.scale, a, b);
 }
 
 // Lengths whose set-up does not fit a plan's arrays.
@@ -857,7 +583,7 @@ void fftp_once(double* source, double* destination, int n, int direction)
   }
   StagePlan stages;
   MakeStagePlan(n, &stages);
-  const size_t buffer = 2 * static_cast<size_t>(stages.length) + sse2::kImagGap;
+  const size_t buffer = 2 * static_cast<size_t>(stages.length) + kImagGap;
   const size_t doubles = static_cast<size_t>(stages.tableLength) + 2 * buffer;
   double* work = static_cast<double*>(std::calloc(doubles, sizeof(double)));
   if (!work)

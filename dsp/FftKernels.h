@@ -1,6 +1,7 @@
-// Transform kernels of Fft.cpp, written once over a vector traits type T and included once per
-// instruction set inside that set's namespace (and target region). Not a public header: it has no
-// include guard and no includes of its own on purpose.
+// Transform kernels, written once over a vector traits type T and included once per instruction
+// set by that set's file (FftSet*.cpp), after its target pragma, inside an unnamed namespace that
+// sees FftStages.h. Not a public header: it has no include guard and no includes of its own on
+// purpose.
 //
 // T provides (see FftLanes.h): V (the vector type), W (lanes), Load/Store (unaligned), Splat,
 // Reverse (lane order reversed), Deinterleave/Interleave (even and odd entries of 2W doubles) and
@@ -14,15 +15,6 @@
 //   w_N^(pk)
 // for p < M, q < S. The twiddles of a stage (only stored when M > 1) are laid out per k = 1 .. r -
 // 1 as M real parts then M imaginary parts.
-
-// Split complex data of L points: real parts at 0 .. L - 1, imaginary parts from ImagOffset(L) on.
-// The gap of one cache line keeps the two halves' rows out of the same cache sets when L is a
-// multiple of a large power of two. A buffer of split data holds 2L + kImagGap doubles.
-constexpr int kImagGap = 8;
-constexpr int ImagOffset(int L)
-{
-  return L + kImagGap;
-}
 
 template <class T> struct Complex
 {

@@ -1,6 +1,6 @@
-// Vector traits of the kernels in FftKernels.h, included inside each instruction set's namespace
-// (and target region) so that every copy is compiled for that set. Not a public header: no include
-// guard and no includes of its own on purpose.
+// Vector traits of the kernels in FftKernels.h, included by each instruction set's file
+// (FftSet*.cpp) after its target pragma, so that every copy is compiled for that set. Not a public
+// header: no include guard and no includes of its own on purpose.
 
 struct ScalarLane
 {
@@ -138,6 +138,6 @@ struct Avx512Lanes
   }
 };
 #elif TARVEX_FFT_WITH_AVX
-// Without eight-lane code (see Fft.cpp) the wide kernels are the four-lane ones.
+// Without eight-lane code (see FftSetAvx512.cpp) the wide kernels are the four-lane ones.
 using Avx512Lanes = AvxLanes;
 #endif

@@ -1,0 +1,50 @@
+// The transform kernels compiled for AVX2 with fused multiply-adds: a * b + c rounds once, so this
+// set differs from the SSE2 and AVX ones (and from AVX-512) by rounding. Optimised in every build
+// type: contraction into fused operations happens only when optimising, and the tests must see the
+// rounding that ships. The engine's shortest lengths run through codelets here.
+#include <cstddef>
+#include <cstdint>
+
+#include <immintrin.h>
+
+#include "dsp/FftStages.h"
+
+// After every include: only the kernels below are compiled for the set.
+#pragma GCC target("avx2,fma")
+#pragma GCC optimize("O3", "fp-contract=fast")
+
+namespace
+{
+using namespace fftstages;
+
+#define TARVEX_FFT_WITH_AVX 1
+#define TARVEX_FFT_CODELETS 1
+#include "dsp/FftKernels.h"
+#include "dsp/FftLanes.h"
+
+void Forward(const StagePlan& plan, const double* tables, const double* src, double* dst,
+             double scale, double* a, double* b)
+{
+  ForwardReal<AvxLanes, Sse2Lanes, ScalarLane>(plan, tables, src, dst, scale, a, b);
+}
+
+void Backward(const StagePlan& plan, const double* tables, const double* src, double* dst,
+              double scale, double* a, double* b)
+{
+  BackwardReal<AvxLanes, Sse2Lanes, ScalarLane>(plan, tables, src, dst, scale, a, b);
+}
+
+void Stereo(const StagePlan& plan, const double* tables, const double* const* in,
+            double* const* out, const double* kernel, double* a, double* b)
+{
+  ConvolveStereo<AvxLanes, Sse2Lanes, ScalarLane>(plan, tables, in, out, kernel, a, b);
+}
+
+void Convolve(const StagePlan& plan, const double* tables, const double* src, double* dst,
+              const double* kernel, double scale, double* a, double* b)
+{
+  ConvolveReal<AvxLanes, Sse2Lanes, ScalarLane>(plan, tables, src, dst, kernel, scale, a, b);
+}
+} // namespace
+
+const fftstages::SetKernels fftstages::kFmaKernels = {Forward, Backward, Stereo, Convolve};
