@@ -875,9 +875,258 @@ bool RunCodelet(const StagePlan& plan, const double* tables, const double* src, 
   return true;
 }
 
+// The forward real transform of n = 100 as four real transforms of 25 points side by side on four
+// lanes, then one radix-4 pass across the lanes. Lane r transforms x_r(m) = x[4m + r] (m < 25), so
+// the signal loads as it lies, with no deinterleaving; the real inputs make the first pass's
+// butterflies real and the spectra Y_r Hermitian (Y_r(25 - k) = conj Y_r(k)), so only k <= 12 is
+// formed. Then X(k + 25q) = sum_r w^(rk) (-i)^(rq) Y_r(k) with w = e^(-2 pi i / 100): for each four
+// k a register transpose, three twiddles and a 4-point butterfly give four bins from each quarter
+// of the spectrum, two of them as conjugates. Unlike the complex stages this wastes no lanes on the
+// factor 5 of 50 = 2 * 25, and it needs no split pass.
+//
+// cos(2 pi j / 100) for j = 0 .. 25, rounded from long double; Cos100 and Sin100 extend it to
+// 0 <= t <= 50.
+// clang-format off
+constexpr double kCos100[26] = {
+    1.0, 0.99802672842827156, 0.99211470131447788, 0.98228725072868872,
+    0.96858316112863108, 0.95105651629515353, 0.92977648588825146, 0.90482705246601958,
+    0.87630668004386358, 0.84432792550201508, 0.80901699437494745, 0.77051324277578925,
+    0.72896862742141155, 0.68454710592868873, 0.63742398974868975, 0.58778525229247314,
+    0.53582679497899666, 0.48175367410171527, 0.42577929156507266, 0.36812455268467797,
+    0.30901699437494745, 0.24868988716485479, 0.18738131458572463, 0.12533323356430426,
+    0.062790519529313374, 0.0};
+// clang-format on
+constexpr double Cos100(int t)
+{
+  return t <= 25 ? kCos100[t] : -kCos100[50 - t];
+}
+constexpr double Sin100(int t)
+{
+  return t <= 25 ? kCos100[25 - t] : kCos100[t - 25];
+}
+
+// w^(rk) for r = 1 .. 3 and k = 0 .. 12 (rows padded to 16), as loads over four k.
+struct QuarterTwiddles
+{
+  double re[3][16], im[3][16];
+};
+constexpr QuarterTwiddles MakeQuarterTwiddles()
+{
+  QuarterTwiddles t{};
+  for (int r = 1; r <= 3; ++r)
+    for (int k = 0; k <= 12; ++k)
+    {
+      t.re[r - 1][k] = Cos100(r * k);
+      t.im[r - 1][k] = -Sin100(r * k);
+    }
+  return t;
+}
+alignas(64) constexpr QuarterTwiddles kQuarterTwiddles = MakeQuarterTwiddles();
+
+// Real 5-point DFT of a[0 .. 4]: b0 (real), b1 and b2 (b3 and b4 are their conjugates); the same
+// operations as Butterfly<T, 5> on zero imaginary parts, less those that give zeros.
+template <class T>
+[[gnu::always_inline]] inline void RealButterfly5(const typename T::V* a, typename T::V* b0,
+                                                  Complex<T>* b1, Complex<T>* b2)
+{
+  using V = typename T::V;
+  const V c1 = T::Splat(kCos72), c2 = T::Splat(kCos144);
+  const V s1 = T::Splat(kSin72), s2 = T::Splat(kSin144);
+  const V t1 = a[1] + a[4], t2 = a[2] + a[3];
+  const V t3 = a[1] - a[4], t4 = a[2] - a[3];
+  *b0 = a[0] + (t1 + t2);
+  *b1 = {a[0] + c1 * t1 + c2 * t2, T::Splat(-kSin72) * t3 - s2 * t4};
+  *b2 = {a[0] + c2 * t1 + c1 * t2, s1 * t4 - s2 * t3};
+}
+
+template <class T> [[gnu::always_inline]] inline Complex<T> Conj(Complex<T> a)
+{
+  return {a.re, T::Splat(0.0) - a.im};
+}
+
+// Bins k0 + l, 25 + k0 + l, 50 - k0 - l and 25 - k0 - l (lane l) from y[k0 .. k0 + 3] (lane r:
+// Y_r), stored in half-complex order. Groups run in increasing k0: group 0 writes one value that
+// group 4 corrects (see below).
+template <class T, int K0>
+[[gnu::always_inline]] inline void QuarterCombine(const Complex<T>* y, double* dst)
+{
+  using V = typename T::V;
+  V re[4] = {y[K0].re, y[K0 + 1].re, y[K0 + 2].re, y[K0 + 3].re};
+  V im[4] = {y[K0].im, y[K0 + 1].im, y[K0 + 2].im, y[K0 + 3].im};
+  T::Transpose(re);
+  T::Transpose(im);
+  Complex<T> z[4], x[4];
+  z[0] = {re[0], im[0]};
+#pragma GCC unroll 4
+  for (int r = 1; r < 4; ++r)
+    z[r] = Mul(Complex<T>{re[r], im[r]}, T::Load(kQuarterTwiddles.re[r - 1] + K0),
+               T::Load(kQuarterTwiddles.im[r - 1] + K0));
+  Butterfly<T, 4>(z, x); // x[q]: bins k + 25q
+  const V zero = T::Splat(0.0);
+  // Bins k: real parts at k, imaginary parts at 100 - k. Bin 0 has none (100 is past the end):
+  // group 0 stores lanes 0, 3, 2, 1 from 96 on, and group 4 then writes 96.
+  T::Store(dst + K0, x[0].re);
+  if constexpr (K0 == 0)
+    T::Store(dst + 96, _mm256_permute4x64_pd(x[0].im, 0x6c));
+  else
+    T::Store(dst + 97 - K0, T::Reverse(x[0].im));
+  // Bins 25 + k.
+  T::Store(dst + 25 + K0, x[1].re);
+  T::Store(dst + 72 - K0, T::Reverse(x[1].im));
+  // Bins 50 - k = conj X(50 + k): the imaginary parts first, so that bin 50's real part (k = 0)
+  // lands last on 50.
+  T::Store(dst + 50 + K0, zero - x[2].im);
+  T::Store(dst + 47 - K0, T::Reverse(x[2].re));
+  // Bins 25 - k = conj X(75 + k).
+  T::Store(dst + 22 - K0, T::Reverse(x[3].re));
+  T::Store(dst + 75 + K0, zero - x[3].im);
+}
+
+// ForwardReal for n = 100 (see above), each value times `scale`. src may equal dst.
+template <class T> void QuarterForward100(const double* src, double* dst, double scale)
+{
+  static_assert(T::W == 4, "four lanes: one per quarter");
+  using V = typename T::V;
+  const V h = T::Splat(scale);
+  // 25 = 5 * 5 by decimation in time: u(m1, k2) = sum_j x_r(m1 + 5j) e^(-2 pi i j k2 / 5), times
+  // w^(4 m1 k2); k2 = 3, 4 are conjugates of 2, 1.
+  V u0[5];
+  Complex<T> u1[5], u2[5];
+#pragma GCC unroll 5
+  for (int m1 = 0; m1 < 5; ++m1)
+  {
+    V a[5];
+#pragma GCC unroll 5
+    for (int j = 0; j < 5; ++j) a[j] = T::Load(src + 4 * (m1 + 5 * j)) * h;
+    RealButterfly5<T>(a, &u0[m1], &u1[m1], &u2[m1]);
+    if (m1 > 0)
+    {
+      u1[m1] = Mul(u1[m1], T::Splat(Cos100(4 * m1)), T::Splat(-Sin100(4 * m1)));
+      u2[m1] = Mul(u2[m1], T::Splat(Cos100(8 * m1)), T::Splat(-Sin100(8 * m1)));
+    }
+  }
+  // Y(k2 + 5 k1) = sum_m1 u(m1, k2) e^(-2 pi i m1 k1 / 5), for k <= 12.
+  Complex<T> y[13], b[5];
+  {
+    V b0;
+    RealButterfly5<T>(u0, &b0, &y[5], &y[10]);
+    y[0] = {b0, T::Splat(0.0)};
+  }
+  Butterfly<T, 5>(u1, b); // Y(1), Y(6), Y(11), Y(16), Y(21)
+  y[1] = b[0], y[6] = b[1], y[11] = b[2], y[9] = Conj(b[3]), y[4] = Conj(b[4]);
+  Butterfly<T, 5>(u2, b); // Y(2), Y(7), Y(12), Y(17), Y(22)
+  y[2] = b[0], y[7] = b[1], y[12] = b[2], y[8] = Conj(b[3]), y[3] = Conj(b[4]);
+  QuarterCombine<T, 0>(y, dst);
+  QuarterCombine<T, 4>(y, dst);
+  QuarterCombine<T, 8>(y, dst);
+  QuarterCombine<T, 9>(y, dst);
+}
+
+// a * conj w
+template <class T>
+[[gnu::always_inline]] inline Complex<T> MulConj(Complex<T> a, typename T::V wr, typename T::V wi)
+{
+  return {a.re * wr + a.im * wi, a.im * wr - a.re * wi};
+}
+
+// Real output of the inverse 5-point DFT of a Hermitian input: a0 (real), a1, a2, conj a2, conj a1;
+// x[m] = a0 + 2 Re(a1 e^(2 pi i m / 5)) + 2 Re(a2 e^(4 pi i m / 5)).
+template <class T>
+[[gnu::always_inline]] inline void RealInverseButterfly5(typename T::V a0, Complex<T> a1,
+                                                         Complex<T> a2, typename T::V* x)
+{
+  using V = typename T::V;
+  const V c1 = T::Splat(2 * kCos72), c2 = T::Splat(2 * kCos144);
+  const V s1 = T::Splat(2 * kSin72), s2 = T::Splat(2 * kSin144);
+  const V p1 = a0 + c1 * a1.re + c2 * a2.re, q1 = s1 * a1.im + s2 * a2.im;
+  const V p2 = a0 + c2 * a1.re + c1 * a2.re, q2 = s2 * a1.im - s1 * a2.im;
+  x[0] = a0 + T::Splat(2.0) * (a1.re + a2.re);
+  x[1] = p1 - q1;
+  x[4] = p1 + q1;
+  x[2] = p2 - q2;
+  x[3] = p2 + q2;
+}
+
+// The inverse of QuarterCombine for lanes k = K0 + l: from the half-complex spectrum, the bins
+// X(k + 25q), then Y_r(k) = w^(-rk) sum_q X(k + 25q) i^(rq), transposed into y[K0 .. K0 + 3]
+// (lane r).
+template <class T, int K0>
+[[gnu::always_inline]] inline void QuarterSeparate(const double* src, Complex<T>* y)
+{
+  using V = typename T::V;
+  const V zero = T::Splat(0.0);
+  Complex<T> x[4], f[4];
+  // Bins k: bin 0 has no imaginary part (src[100] is past the end).
+  x[0].re = T::Load(src + K0);
+  if constexpr (K0 == 0)
+    x[0].im = _mm256_blend_pd(_mm256_permute4x64_pd(T::Load(src + 96), 0x6c), zero, 1);
+  else
+    x[0].im = T::Reverse(T::Load(src + 97 - K0));
+  x[1] = {T::Load(src + 25 + K0), T::Reverse(T::Load(src + 72 - K0))};
+  // Bins 50 + k = conj X(50 - k); bin 50 is real (src[50] holds its real part).
+  x[2] = {T::Reverse(T::Load(src + 47 - K0)), zero - T::Load(src + 50 + K0)};
+  if constexpr (K0 == 0) x[2].im = _mm256_blend_pd(x[2].im, zero, 1);
+  // Bins 75 + k = conj X(25 - k).
+  x[3] = {T::Reverse(T::Load(src + 22 - K0)), zero - T::Load(src + 75 + K0)};
+  Butterfly<T, 4>(x, f); // sum_q X(k + 25q) i^(rq) is f[(4 - r) % 4]
+  V re[4] = {f[0].re}, im[4] = {f[0].im};
+#pragma GCC unroll 4
+  for (int r = 1; r < 4; ++r)
+  {
+    const Complex<T> v = MulConj(f[4 - r], T::Load(kQuarterTwiddles.re[r - 1] + K0),
+                                 T::Load(kQuarterTwiddles.im[r - 1] + K0));
+    re[r] = v.re, im[r] = v.im;
+  }
+  T::Transpose(re);
+  T::Transpose(im);
+#pragma GCC unroll 4
+  for (int l = 0; l < 4; ++l) y[K0 + l] = {re[l], im[l]};
+}
+
+// BackwardReal for n = 100, the inverse of QuarterForward100 step by step, each value times
+// `scale`. src is only read; it may equal dst.
+template <class T> void QuarterBackward100(const double* src, double* dst, double scale)
+{
+  static_assert(T::W == 4, "four lanes: one per quarter");
+  using V = typename T::V;
+  Complex<T> y[13];
+  QuarterSeparate<T, 0>(src, y);
+  QuarterSeparate<T, 4>(src, y);
+  QuarterSeparate<T, 8>(src, y);
+  QuarterSeparate<T, 9>(src, y);
+  // Lane r: x_r(m1 + 5 m2) = sum_k2 e^(2 pi i m2 k2 / 5) e^(2 pi i m1 k2 / 25) v(m1, k2) with
+  // v(m1, k2) = sum_k1 Y_r(k2 + 5 k1) e^(2 pi i m1 k1 / 5); v(m1, 0) is real, and k2 = 3, 4 are
+  // the conjugates of 2, 1 once twiddled.
+  V v0[5];
+  Complex<T> v1[5], v2[5], in[5], out[5];
+  RealInverseButterfly5<T>(y[0].re, y[5], y[10], v0);
+  // The inverse 5-point DFT is the forward one with outputs 1 .. 4 reversed.
+  in[0] = y[1], in[1] = y[6], in[2] = y[11], in[3] = Conj(y[9]), in[4] = Conj(y[4]);
+  Butterfly<T, 5>(in, out);
+  v1[0] = out[0], v1[1] = out[4], v1[2] = out[3], v1[3] = out[2], v1[4] = out[1];
+  in[0] = y[2], in[1] = y[7], in[2] = y[12], in[3] = Conj(y[8]), in[4] = Conj(y[3]);
+  Butterfly<T, 5>(in, out);
+  v2[0] = out[0], v2[1] = out[4], v2[2] = out[3], v2[3] = out[2], v2[4] = out[1];
+  const V h = T::Splat(scale);
+#pragma GCC unroll 5
+  for (int m1 = 0; m1 < 5; ++m1)
+  {
+    if (m1 > 0)
+    {
+      v1[m1] = MulConj(v1[m1], T::Splat(Cos100(4 * m1)), T::Splat(-Sin100(4 * m1)));
+      v2[m1] = MulConj(v2[m1], T::Splat(Cos100(8 * m1)), T::Splat(-Sin100(8 * m1)));
+    }
+    V x[5];
+    RealInverseButterfly5<T>(v0[m1], v1[m1], v2[m1], x);
+#pragma GCC unroll 5
+    for (int m2 = 0; m2 < 5; ++m2) T::Store(dst + 4 * (m1 + 5 * m2), x[m2] * h);
+  }
+}
+
 // The codelets: the engine's shortest lengths, n = 100 to 500, where the general path runs at about
-// FFTW's speed (bench-fft). Only in the sets with fused multiply-adds (TARVEX_FFT_CODELETS): each
-// costs some 30 KB of code per set, and the older sets keep the general path.
+// FFTW's speed (bench-fft); n = 100 by its quarters (QuarterForward100). Only in the sets with
+// fused multiply-adds (TARVEX_FFT_CODELETS): each costs some 30 KB of code per set, and the older
+// sets keep the general path.
 template <class T, class Half, class Scalar, class Wide, bool Forward>
 bool RunCodelets(const StagePlan& plan, const double* tables, const double* src, double* dst,
                  double scale, double* a, double* b)
@@ -887,9 +1136,13 @@ bool RunCodelets(const StagePlan& plan, const double* tables, const double* src,
   else
     switch (plan.length)
     {
-    case 50:
-      return RunCodelet<T, Half, Scalar, Wide, Codelet<50, 10, 5>, Forward>(plan, tables, src, dst,
-                                                                            scale, a, b);
+    case 50: // n = 100
+      if (!plan.even) return false;
+      if constexpr (Forward)
+        QuarterForward100<T>(src, dst, scale);
+      else
+        QuarterBackward100<T>(src, dst, scale);
+      return true;
     case 90:
       return RunCodelet<T, Half, Scalar, Wide, Codelet<90, 10, 9>, Forward>(plan, tables, src, dst,
                                                                             scale, a, b);
