@@ -875,19 +875,21 @@ bool RunCodelet(const StagePlan& plan, const double* tables, const double* src, 
   return true;
 }
 
-// The forward real transform of n = 100 as four real transforms of 25 points side by side on four
-// lanes, then one radix-4 pass across the lanes. Lane r transforms x_r(m) = x[4m + r] (m < 25), so
-// the signal loads as it lies, with no deinterleaving; the real inputs make the first pass's
-// butterflies real and the spectra Y_r Hermitian (Y_r(25 - k) = conj Y_r(k)), so only k <= 12 is
-// formed. Then X(k + 25q) = sum_r w^(rk) (-i)^(rq) Y_r(k) with w = e^(-2 pi i / 100): for each four
-// k a register transpose, three twiddles and a 4-point butterfly give four bins from each quarter
-// of the spectrum, two of them as conjugates. Unlike the complex stages this wastes no lanes on the
-// factor 5 of 50 = 2 * 25, and it needs no split pass.
+// Real transforms of n = 4M (M = 25 and 45, odd multiples of 5) as four real transforms of M points
+// side by side on four lanes, then one radix-4 pass across the lanes. Lane r transforms
+// x_r(m) = x[4m + r] (m < M), so the signal loads as it lies, with no deinterleaving; the real
+// inputs make the first pass's butterflies real and the spectra Y_r Hermitian
+// (Y_r(M - k) = conj Y_r(k)), so only k <= H = (M - 1) / 2 is formed. Then
+// X(k + Mq) = sum_r w^(rk) (-i)^(rq) Y_r(k) with w = e^(-2 pi i / n): for each four k a register
+// transpose, three twiddles and a 4-point butterfly give four bins from each quarter of the
+// spectrum, two of them as conjugates. Unlike the complex stages this wastes no lanes on odd
+// factors and needs no split pass. The M-point transforms run as M = P * 5 by decimation in time:
+// real 5-point butterflies over m = m1 + P m2, then P-point butterflies for k2 = 0, 1, 2 (3 and 4
+// are their conjugates).
 //
-// cos(2 pi j / 100) for j = 0 .. 25, rounded from long double; Cos100 and Sin100 extend it to
-// 0 <= t <= 50.
+// cos(2 pi j / n) for j = 0 .. M (a quarter wave), rounded from long double.
 // clang-format off
-constexpr double kCos100[26] = {
+constexpr double kQuarterCos100[26] = {
     1.0, 0.99802672842827156, 0.99211470131447788, 0.98228725072868872,
     0.96858316112863108, 0.95105651629515353, 0.92977648588825146, 0.90482705246601958,
     0.87630668004386358, 0.84432792550201508, 0.80901699437494745, 0.77051324277578925,
@@ -895,33 +897,52 @@ constexpr double kCos100[26] = {
     0.53582679497899666, 0.48175367410171527, 0.42577929156507266, 0.36812455268467797,
     0.30901699437494745, 0.24868988716485479, 0.18738131458572463, 0.12533323356430426,
     0.062790519529313374, 0.0};
+constexpr double kQuarterCos180[46] = {
+    1.0, 0.99939082701909576, 0.9975640502598242, 0.99452189536827329,
+    0.99026806874157036, 0.98480775301220802, 0.97814760073380569, 0.97029572627599647,
+    0.96126169593831889, 0.95105651629515353, 0.93969262078590843, 0.92718385456678742,
+    0.91354545764260087, 0.89879404629916704, 0.88294759285892699, 0.8660254037844386,
+    0.84804809615642596, 0.82903757255504174, 0.80901699437494745, 0.7880107536067219,
+    0.76604444311897801, 0.74314482547739424, 0.71933980033865119, 0.69465837045899725,
+    0.66913060635885824, 0.64278760968653936, 0.61566147532565829, 0.58778525229247314,
+    0.55919290347074679, 0.5299192642332049, 0.5, 0.46947156278589075,
+    0.4383711467890774, 0.40673664307580021, 0.37460659341591201, 0.34202014332566871,
+    0.30901699437494745, 0.27563735581699916, 0.24192189559966773, 0.20791169081775934,
+    0.17364817766693036, 0.13917310096006544, 0.10452846326765347, 0.069756473744125302,
+    0.034899496702500969, 0.0};
 // clang-format on
-constexpr double Cos100(int t)
+
+// cos and sin of 2 pi t / 4M for 0 <= t <= 2M, from the quarter wave.
+template <int M> constexpr double QuarterCos(int t)
 {
-  return t <= 25 ? kCos100[t] : -kCos100[50 - t];
+  static_assert(M == 25 || M == 45, "a quarter wave for M");
+  const double* c = M == 25 ? kQuarterCos100 : kQuarterCos180;
+  return t <= M ? c[t] : -c[2 * M - t];
 }
-constexpr double Sin100(int t)
+template <int M> constexpr double QuarterSin(int t)
 {
-  return t <= 25 ? kCos100[25 - t] : kCos100[t - 25];
+  return t <= M ? QuarterCos<M>(M - t) : QuarterCos<M>(t - M);
 }
 
-// w^(rk) for r = 1 .. 3 and k = 0 .. 12 (rows padded to 16), as loads over four k.
-struct QuarterTwiddles
+// w^(rk) for r = 1 .. 3 and k = 0 .. H (rows padded to whole vectors), as loads over four k.
+template <int M> struct QuarterTwiddles
 {
-  double re[3][16], im[3][16];
+  static constexpr int kRow = ((M - 1) / 2 + 4) / 4 * 4;
+  double re[3][kRow], im[3][kRow];
 };
-constexpr QuarterTwiddles MakeQuarterTwiddles()
+template <int M> constexpr QuarterTwiddles<M> MakeQuarterTwiddles()
 {
-  QuarterTwiddles t{};
+  QuarterTwiddles<M> t{};
   for (int r = 1; r <= 3; ++r)
-    for (int k = 0; k <= 12; ++k)
+    for (int k = 0; k <= (M - 1) / 2; ++k)
     {
-      t.re[r - 1][k] = Cos100(r * k);
-      t.im[r - 1][k] = -Sin100(r * k);
+      t.re[r - 1][k] = QuarterCos<M>(r * k);
+      t.im[r - 1][k] = -QuarterSin<M>(r * k);
     }
   return t;
 }
-alignas(64) constexpr QuarterTwiddles kQuarterTwiddles = MakeQuarterTwiddles();
+template <int M>
+alignas(64) inline constexpr QuarterTwiddles<M> kQuarterTwiddles = MakeQuarterTwiddles<M>();
 
 // Real 5-point DFT of a[0 .. 4]: b0 (real), b1 and b2 (b3 and b4 are their conjugates); the same
 // operations as Butterfly<T, 5> on zero imaginary parts, less those that give zeros.
@@ -937,96 +958,6 @@ template <class T>
   *b0 = a[0] + (t1 + t2);
   *b1 = {a[0] + c1 * t1 + c2 * t2, T::Splat(-kSin72) * t3 - s2 * t4};
   *b2 = {a[0] + c2 * t1 + c1 * t2, s1 * t4 - s2 * t3};
-}
-
-template <class T> [[gnu::always_inline]] inline Complex<T> Conj(Complex<T> a)
-{
-  return {a.re, T::Splat(0.0) - a.im};
-}
-
-// Bins k0 + l, 25 + k0 + l, 50 - k0 - l and 25 - k0 - l (lane l) from y[k0 .. k0 + 3] (lane r:
-// Y_r), stored in half-complex order. Groups run in increasing k0: group 0 writes one value that
-// group 4 corrects (see below).
-template <class T, int K0>
-[[gnu::always_inline]] inline void QuarterCombine(const Complex<T>* y, double* dst)
-{
-  using V = typename T::V;
-  V re[4] = {y[K0].re, y[K0 + 1].re, y[K0 + 2].re, y[K0 + 3].re};
-  V im[4] = {y[K0].im, y[K0 + 1].im, y[K0 + 2].im, y[K0 + 3].im};
-  T::Transpose(re);
-  T::Transpose(im);
-  Complex<T> z[4], x[4];
-  z[0] = {re[0], im[0]};
-#pragma GCC unroll 4
-  for (int r = 1; r < 4; ++r)
-    z[r] = Mul(Complex<T>{re[r], im[r]}, T::Load(kQuarterTwiddles.re[r - 1] + K0),
-               T::Load(kQuarterTwiddles.im[r - 1] + K0));
-  Butterfly<T, 4>(z, x); // x[q]: bins k + 25q
-  const V zero = T::Splat(0.0);
-  // Bins k: real parts at k, imaginary parts at 100 - k. Bin 0 has none (100 is past the end):
-  // group 0 stores lanes 0, 3, 2, 1 from 96 on, and group 4 then writes 96.
-  T::Store(dst + K0, x[0].re);
-  if constexpr (K0 == 0)
-    T::Store(dst + 96, _mm256_permute4x64_pd(x[0].im, 0x6c));
-  else
-    T::Store(dst + 97 - K0, T::Reverse(x[0].im));
-  // Bins 25 + k.
-  T::Store(dst + 25 + K0, x[1].re);
-  T::Store(dst + 72 - K0, T::Reverse(x[1].im));
-  // Bins 50 - k = conj X(50 + k): the imaginary parts first, so that bin 50's real part (k = 0)
-  // lands last on 50.
-  T::Store(dst + 50 + K0, zero - x[2].im);
-  T::Store(dst + 47 - K0, T::Reverse(x[2].re));
-  // Bins 25 - k = conj X(75 + k).
-  T::Store(dst + 22 - K0, T::Reverse(x[3].re));
-  T::Store(dst + 75 + K0, zero - x[3].im);
-}
-
-// ForwardReal for n = 100 (see above), each value times `scale`. src may equal dst.
-template <class T> void QuarterForward100(const double* src, double* dst, double scale)
-{
-  static_assert(T::W == 4, "four lanes: one per quarter");
-  using V = typename T::V;
-  const V h = T::Splat(scale);
-  // 25 = 5 * 5 by decimation in time: u(m1, k2) = sum_j x_r(m1 + 5j) e^(-2 pi i j k2 / 5), times
-  // w^(4 m1 k2); k2 = 3, 4 are conjugates of 2, 1.
-  V u0[5];
-  Complex<T> u1[5], u2[5];
-#pragma GCC unroll 5
-  for (int m1 = 0; m1 < 5; ++m1)
-  {
-    V a[5];
-#pragma GCC unroll 5
-    for (int j = 0; j < 5; ++j) a[j] = T::Load(src + 4 * (m1 + 5 * j)) * h;
-    RealButterfly5<T>(a, &u0[m1], &u1[m1], &u2[m1]);
-    if (m1 > 0)
-    {
-      u1[m1] = Mul(u1[m1], T::Splat(Cos100(4 * m1)), T::Splat(-Sin100(4 * m1)));
-      u2[m1] = Mul(u2[m1], T::Splat(Cos100(8 * m1)), T::Splat(-Sin100(8 * m1)));
-    }
-  }
-  // Y(k2 + 5 k1) = sum_m1 u(m1, k2) e^(-2 pi i m1 k1 / 5), for k <= 12.
-  Complex<T> y[13], b[5];
-  {
-    V b0;
-    RealButterfly5<T>(u0, &b0, &y[5], &y[10]);
-    y[0] = {b0, T::Splat(0.0)};
-  }
-  Butterfly<T, 5>(u1, b); // Y(1), Y(6), Y(11), Y(16), Y(21)
-  y[1] = b[0], y[6] = b[1], y[11] = b[2], y[9] = Conj(b[3]), y[4] = Conj(b[4]);
-  Butterfly<T, 5>(u2, b); // Y(2), Y(7), Y(12), Y(17), Y(22)
-  y[2] = b[0], y[7] = b[1], y[12] = b[2], y[8] = Conj(b[3]), y[3] = Conj(b[4]);
-  QuarterCombine<T, 0>(y, dst);
-  QuarterCombine<T, 4>(y, dst);
-  QuarterCombine<T, 8>(y, dst);
-  QuarterCombine<T, 9>(y, dst);
-}
-
-// a * conj w
-template <class T>
-[[gnu::always_inline]] inline Complex<T> MulConj(Complex<T> a, typename T::V wr, typename T::V wi)
-{
-  return {a.re * wr + a.im * wi, a.im * wr - a.re * wi};
 }
 
 // Real output of the inverse 5-point DFT of a Hermitian input: a0 (real), a1, a2, conj a2, conj a1;
@@ -1047,34 +978,162 @@ template <class T>
   x[3] = p2 + q2;
 }
 
+template <class T> [[gnu::always_inline]] inline Complex<T> Conj(Complex<T> a)
+{
+  return {a.re, T::Splat(0.0) - a.im};
+}
+
+// a * conj w
+template <class T>
+[[gnu::always_inline]] inline Complex<T> MulConj(Complex<T> a, typename T::V wr, typename T::V wi)
+{
+  return {a.re * wr + a.im * wi, a.im * wr - a.re * wi};
+}
+
+// Bins K0 + l, M + K0 + l, 2M - K0 - l and M - K0 - l (lane l) from y[K0 .. K0 + 3] (lane r: Y_r),
+// stored in half-complex order. Groups run in increasing K0: group 0 writes one value that group 4
+// corrects (see below).
+template <class T, int M, int K0>
+[[gnu::always_inline]] inline void QuarterCombine(const Complex<T>* y, double* dst)
+{
+  using V = typename T::V;
+  constexpr int n = 4 * M;
+  V re[4] = {y[K0].re, y[K0 + 1].re, y[K0 + 2].re, y[K0 + 3].re};
+  V im[4] = {y[K0].im, y[K0 + 1].im, y[K0 + 2].im, y[K0 + 3].im};
+  T::Transpose(re);
+  T::Transpose(im);
+  Complex<T> z[4], x[4];
+  z[0] = {re[0], im[0]};
+#pragma GCC unroll 4
+  for (int r = 1; r < 4; ++r)
+    z[r] = Mul(Complex<T>{re[r], im[r]}, T::Load(kQuarterTwiddles<M>.re[r - 1] + K0),
+               T::Load(kQuarterTwiddles<M>.im[r - 1] + K0));
+  Butterfly<T, 4>(z, x); // x[q]: bins k + Mq
+  const V zero = T::Splat(0.0);
+  // Bins k: real parts at k, imaginary parts at n - k. Bin 0 has none (n is past the end): group 0
+  // stores lanes 0, 3, 2, 1 from n - 4 on, and group 4 then writes n - 4.
+  T::Store(dst + K0, x[0].re);
+  if constexpr (K0 == 0)
+    T::Store(dst + n - 4, _mm256_permute4x64_pd(x[0].im, 0x6c));
+  else
+    T::Store(dst + n - 3 - K0, T::Reverse(x[0].im));
+  // Bins M + k.
+  T::Store(dst + M + K0, x[1].re);
+  T::Store(dst + 3 * M - 3 - K0, T::Reverse(x[1].im));
+  // Bins 2M - k = conj X(2M + k): the imaginary parts first, so that bin 2M's real part (k = 0)
+  // lands last on 2M.
+  T::Store(dst + 2 * M + K0, zero - x[2].im);
+  T::Store(dst + 2 * M - 3 - K0, T::Reverse(x[2].re));
+  // Bins M - k = conj X(3M + k).
+  T::Store(dst + M - 3 - K0, T::Reverse(x[3].re));
+  T::Store(dst + 3 * M + K0, zero - x[3].im);
+}
+
+// The groups of four k from K0 on: 0, 4, 8, ..., the last one ending at H (and overlapping the one
+// before it, which gives the same values again).
+template <class T, int M, int K0 = 0>
+[[gnu::always_inline]] inline void QuarterCombineAll(const Complex<T>* y, double* dst)
+{
+  constexpr int H = (M - 1) / 2;
+  QuarterCombine<T, M, (K0 + 3 <= H ? K0 : H - 3)>(y, dst);
+  if constexpr (K0 + 4 <= H) QuarterCombineAll<T, M, K0 + 4>(y, dst);
+}
+
+// The forward P-point DFT on T's lanes (P = 5 or 9).
+template <class T, int P>
+[[gnu::always_inline]] inline void QuarterButterfly(const Complex<T>* a, Complex<T>* b)
+{
+  if constexpr (P == 5)
+    Butterfly<T, 5>(a, b);
+  else
+    WideButterfly<T, P>(a, b);
+}
+
+// ForwardReal for n = 4M (see above), each value times `scale`. src may equal dst: every value is
+// read before the first is written.
+template <class T, int M> void QuarterForward(const double* src, double* dst, double scale)
+{
+  static_assert(T::W == 4, "four lanes: one per quarter");
+  using V = typename T::V;
+  constexpr int P = M / 5, H = (M - 1) / 2;
+  const V h = T::Splat(scale);
+  // u(m1, k2) = sum_m2 x_r(m1 + P m2) e^(-2 pi i m2 k2 / 5), times w^(4 m1 k2).
+  V u0[P];
+  Complex<T> u1[P], u2[P];
+#pragma GCC unroll 9
+  for (int m1 = 0; m1 < P; ++m1)
+  {
+    V a[5];
+#pragma GCC unroll 5
+    for (int m2 = 0; m2 < 5; ++m2) a[m2] = T::Load(src + 4 * (m1 + P * m2)) * h;
+    RealButterfly5<T>(a, &u0[m1], &u1[m1], &u2[m1]);
+    if (m1 > 0)
+    {
+      u1[m1] = Mul(u1[m1], T::Splat(QuarterCos<M>(4 * m1)), T::Splat(-QuarterSin<M>(4 * m1)));
+      u2[m1] = Mul(u2[m1], T::Splat(QuarterCos<M>(8 * m1)), T::Splat(-QuarterSin<M>(8 * m1)));
+    }
+  }
+  // Y(k2 + 5 k1) = sum_m1 u(m1, k2) e^(-2 pi i m1 k1 / P); kept for k <= H, or as its conjugate
+  // Y(M - k).
+  Complex<T> y[H + 1], in[P], out[P];
+#pragma GCC unroll 3
+  for (int k2 = 0; k2 < 3; ++k2)
+  {
+    if (P == 5 && k2 == 0)
+    {
+      V b0;
+      RealButterfly5<T>(u0, &b0, &out[1], &out[2]);
+      out[0] = {b0, T::Splat(0.0)};
+    }
+    else
+    {
+#pragma GCC unroll 9
+      for (int m1 = 0; m1 < P; ++m1)
+        in[m1] = k2 == 0 ? Complex<T>{u0[m1], T::Splat(0.0)} : k2 == 1 ? u1[m1] : u2[m1];
+      QuarterButterfly<T, P>(in, out);
+    }
+#pragma GCC unroll 9
+    for (int k1 = 0; k1 < P; ++k1)
+    {
+      const int k = k2 + 5 * k1;
+      if (k <= H)
+        y[k] = out[k1];
+      else if (k2 > 0)
+        y[M - k] = Conj(out[k1]);
+    }
+  }
+  QuarterCombineAll<T, M>(y, dst);
+}
+
 // The inverse of QuarterCombine for lanes k = K0 + l: from the half-complex spectrum, the bins
-// X(k + 25q), then Y_r(k) = w^(-rk) sum_q X(k + 25q) i^(rq), transposed into y[K0 .. K0 + 3]
+// X(k + Mq), then Y_r(k) = w^(-rk) sum_q X(k + Mq) i^(rq), transposed into y[K0 .. K0 + 3]
 // (lane r).
-template <class T, int K0>
+template <class T, int M, int K0>
 [[gnu::always_inline]] inline void QuarterSeparate(const double* src, Complex<T>* y)
 {
   using V = typename T::V;
+  constexpr int n = 4 * M;
   const V zero = T::Splat(0.0);
   Complex<T> x[4], f[4];
-  // Bins k: bin 0 has no imaginary part (src[100] is past the end).
+  // Bins k: bin 0 has no imaginary part (src[n] is past the end).
   x[0].re = T::Load(src + K0);
   if constexpr (K0 == 0)
-    x[0].im = _mm256_blend_pd(_mm256_permute4x64_pd(T::Load(src + 96), 0x6c), zero, 1);
+    x[0].im = _mm256_blend_pd(_mm256_permute4x64_pd(T::Load(src + n - 4), 0x6c), zero, 1);
   else
-    x[0].im = T::Reverse(T::Load(src + 97 - K0));
-  x[1] = {T::Load(src + 25 + K0), T::Reverse(T::Load(src + 72 - K0))};
-  // Bins 50 + k = conj X(50 - k); bin 50 is real (src[50] holds its real part).
-  x[2] = {T::Reverse(T::Load(src + 47 - K0)), zero - T::Load(src + 50 + K0)};
+    x[0].im = T::Reverse(T::Load(src + n - 3 - K0));
+  x[1] = {T::Load(src + M + K0), T::Reverse(T::Load(src + 3 * M - 3 - K0))};
+  // Bins 2M + k = conj X(2M - k); bin 2M is real (src[2M] holds its real part).
+  x[2] = {T::Reverse(T::Load(src + 2 * M - 3 - K0)), zero - T::Load(src + 2 * M + K0)};
   if constexpr (K0 == 0) x[2].im = _mm256_blend_pd(x[2].im, zero, 1);
-  // Bins 75 + k = conj X(25 - k).
-  x[3] = {T::Reverse(T::Load(src + 22 - K0)), zero - T::Load(src + 75 + K0)};
-  Butterfly<T, 4>(x, f); // sum_q X(k + 25q) i^(rq) is f[(4 - r) % 4]
+  // Bins 3M + k = conj X(M - k).
+  x[3] = {T::Reverse(T::Load(src + M - 3 - K0)), zero - T::Load(src + 3 * M + K0)};
+  Butterfly<T, 4>(x, f); // sum_q X(k + Mq) i^(rq) is f[(4 - r) % 4]
   V re[4] = {f[0].re}, im[4] = {f[0].im};
 #pragma GCC unroll 4
   for (int r = 1; r < 4; ++r)
   {
-    const Complex<T> v = MulConj(f[4 - r], T::Load(kQuarterTwiddles.re[r - 1] + K0),
-                                 T::Load(kQuarterTwiddles.im[r - 1] + K0));
+    const Complex<T> v = MulConj(f[4 - r], T::Load(kQuarterTwiddles<M>.re[r - 1] + K0),
+                                 T::Load(kQuarterTwiddles<M>.im[r - 1] + K0));
     re[r] = v.re, im[r] = v.im;
   }
   T::Transpose(re);
@@ -1083,50 +1142,76 @@ template <class T, int K0>
   for (int l = 0; l < 4; ++l) y[K0 + l] = {re[l], im[l]};
 }
 
-// BackwardReal for n = 100, the inverse of QuarterForward100 step by step, each value times
-// `scale`. src is only read; it may equal dst.
-template <class T> void QuarterBackward100(const double* src, double* dst, double scale)
+template <class T, int M, int K0 = 0>
+[[gnu::always_inline]] inline void QuarterSeparateAll(const double* src, Complex<T>* y)
+{
+  constexpr int H = (M - 1) / 2;
+  QuarterSeparate<T, M, (K0 + 3 <= H ? K0 : H - 3)>(src, y);
+  if constexpr (K0 + 4 <= H) QuarterSeparateAll<T, M, K0 + 4>(src, y);
+}
+
+// BackwardReal for n = 4M, the inverse of QuarterForward step by step, each value times `scale`.
+// src is only read; it may equal dst: every value is read before the first is written.
+template <class T, int M> void QuarterBackward(const double* src, double* dst, double scale)
 {
   static_assert(T::W == 4, "four lanes: one per quarter");
   using V = typename T::V;
-  Complex<T> y[13];
-  QuarterSeparate<T, 0>(src, y);
-  QuarterSeparate<T, 4>(src, y);
-  QuarterSeparate<T, 8>(src, y);
-  QuarterSeparate<T, 9>(src, y);
-  // Lane r: x_r(m1 + 5 m2) = sum_k2 e^(2 pi i m2 k2 / 5) e^(2 pi i m1 k2 / 25) v(m1, k2) with
-  // v(m1, k2) = sum_k1 Y_r(k2 + 5 k1) e^(2 pi i m1 k1 / 5); v(m1, 0) is real, and k2 = 3, 4 are
+  constexpr int P = M / 5, H = (M - 1) / 2;
+  Complex<T> y[H + 1];
+  QuarterSeparateAll<T, M>(src, y);
+  // Lane r: x_r(m1 + P m2) = sum_k2 e^(2 pi i m2 k2 / 5) e^(2 pi i m1 k2 / M) v(m1, k2) with
+  // v(m1, k2) = sum_k1 Y_r(k2 + 5 k1) e^(2 pi i m1 k1 / P); v(m1, 0) is real, and k2 = 3, 4 are
   // the conjugates of 2, 1 once twiddled.
-  V v0[5];
-  Complex<T> v1[5], v2[5], in[5], out[5];
-  RealInverseButterfly5<T>(y[0].re, y[5], y[10], v0);
-  // The inverse 5-point DFT is the forward one with outputs 1 .. 4 reversed.
-  in[0] = y[1], in[1] = y[6], in[2] = y[11], in[3] = Conj(y[9]), in[4] = Conj(y[4]);
-  Butterfly<T, 5>(in, out);
-  v1[0] = out[0], v1[1] = out[4], v1[2] = out[3], v1[3] = out[2], v1[4] = out[1];
-  in[0] = y[2], in[1] = y[7], in[2] = y[12], in[3] = Conj(y[8]), in[4] = Conj(y[3]);
-  Butterfly<T, 5>(in, out);
-  v2[0] = out[0], v2[1] = out[4], v2[2] = out[3], v2[3] = out[2], v2[4] = out[1];
+  V v0[P];
+  Complex<T> v1[P], v2[P], in[P], out[P];
+#pragma GCC unroll 3
+  for (int k2 = 0; k2 < 3; ++k2)
+  {
+    if (P == 5 && k2 == 0)
+    {
+      RealInverseButterfly5<T>(y[0].re, y[5], y[10], v0);
+      continue;
+    }
+#pragma GCC unroll 9
+    for (int k1 = 0; k1 < P; ++k1)
+    {
+      const int k = k2 + 5 * k1;
+      in[k1] = k <= H ? y[k] : Conj(y[M - k]);
+    }
+    // The inverse P-point DFT is the forward one with outputs 1 .. P - 1 reversed.
+    QuarterButterfly<T, P>(in, out);
+#pragma GCC unroll 9
+    for (int m1 = 0; m1 < P; ++m1)
+    {
+      const Complex<T> v = out[(P - m1) % P];
+      if (k2 == 0)
+        v0[m1] = v.re;
+      else if (k2 == 1)
+        v1[m1] = v;
+      else
+        v2[m1] = v;
+    }
+  }
   const V h = T::Splat(scale);
-#pragma GCC unroll 5
-  for (int m1 = 0; m1 < 5; ++m1)
+#pragma GCC unroll 9
+  for (int m1 = 0; m1 < P; ++m1)
   {
     if (m1 > 0)
     {
-      v1[m1] = MulConj(v1[m1], T::Splat(Cos100(4 * m1)), T::Splat(-Sin100(4 * m1)));
-      v2[m1] = MulConj(v2[m1], T::Splat(Cos100(8 * m1)), T::Splat(-Sin100(8 * m1)));
+      v1[m1] = MulConj(v1[m1], T::Splat(QuarterCos<M>(4 * m1)), T::Splat(-QuarterSin<M>(4 * m1)));
+      v2[m1] = MulConj(v2[m1], T::Splat(QuarterCos<M>(8 * m1)), T::Splat(-QuarterSin<M>(8 * m1)));
     }
     V x[5];
     RealInverseButterfly5<T>(v0[m1], v1[m1], v2[m1], x);
 #pragma GCC unroll 5
-    for (int m2 = 0; m2 < 5; ++m2) T::Store(dst + 4 * (m1 + 5 * m2), x[m2] * h);
+    for (int m2 = 0; m2 < 5; ++m2) T::Store(dst + 4 * (m1 + P * m2), x[m2] * h);
   }
 }
 
 // The codelets: the engine's shortest lengths, n = 100 to 500, where the general path runs at about
-// FFTW's speed (bench-fft); n = 100 by its quarters (QuarterForward100). Only in the sets with
-// fused multiply-adds (TARVEX_FFT_CODELETS): each costs some 30 KB of code per set, and the older
-// sets keep the general path.
+// FFTW's speed (bench-fft); n = 100 and 180 by their quarters (QuarterForward). Only in the sets
+// with fused multiply-adds (TARVEX_FFT_CODELETS): each costs some 30 KB of code per set, and the
+// older sets keep the general path.
 template <class T, class Half, class Scalar, class Wide, bool Forward>
 bool RunCodelets(const StagePlan& plan, const double* tables, const double* src, double* dst,
                  double scale, double* a, double* b)
@@ -1137,15 +1222,13 @@ bool RunCodelets(const StagePlan& plan, const double* tables, const double* src,
     switch (plan.length)
     {
     case 50: // n = 100
+    case 90: // n = 180
       if (!plan.even) return false;
       if constexpr (Forward)
-        QuarterForward100<T>(src, dst, scale);
+        (plan.length == 50 ? QuarterForward<T, 25> : QuarterForward<T, 45>)(src, dst, scale);
       else
-        QuarterBackward100<T>(src, dst, scale);
+        (plan.length == 50 ? QuarterBackward<T, 25> : QuarterBackward<T, 45>)(src, dst, scale);
       return true;
-    case 90:
-      return RunCodelet<T, Half, Scalar, Wide, Codelet<90, 10, 9>, Forward>(plan, tables, src, dst,
-                                                                            scale, a, b);
     case 120:
       return RunCodelet<T, Half, Scalar, Wide, Codelet<120, 4, 5, 6>, Forward>(plan, tables, src,
                                                                                dst, scale, a, b);
