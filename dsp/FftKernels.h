@@ -875,17 +875,16 @@ bool RunCodelet(const StagePlan& plan, const double* tables, const double* src, 
   return true;
 }
 
-// Real transforms of n = 4M (M = 25 and 45, odd multiples of 5) as four real transforms of M points
-// side by side on four lanes, then one radix-4 pass across the lanes. Lane r transforms
-// x_r(m) = x[4m + r] (m < M), so the signal loads as it lies, with no deinterleaving; the real
-// inputs make the first pass's butterflies real and the spectra Y_r Hermitian
-// (Y_r(M - k) = conj Y_r(k)), so only k <= H = (M - 1) / 2 is formed. Then
-// X(k + Mq) = sum_r w^(rk) (-i)^(rq) Y_r(k) with w = e^(-2 pi i / n): for each four k a register
-// transpose, three twiddles and a 4-point butterfly give four bins from each quarter of the
-// spectrum, two of them as conjugates. Unlike the complex stages this wastes no lanes on odd
-// factors and needs no split pass. The M-point transforms run as M = P * 5 by decimation in time:
-// real 5-point butterflies over m = m1 + P m2, then P-point butterflies for k2 = 0, 1, 2 (3 and 4
-// are their conjugates).
+// Real transforms of n = 4M (M = 25, 45 and 60: 5P with a P-point butterfly) as four real
+// transforms of M points side by side on four lanes, then one radix-4 pass across the lanes. Lane r
+// transforms x_r(m) = x[4m + r] (m < M), so the signal loads as it lies, with no deinterleaving;
+// the real inputs make the first pass's butterflies real and the spectra Y_r Hermitian (Y_r(M - k)
+// = conj Y_r(k)), so only k <= H = M / 2 is formed. Then X(k + Mq) = sum_r w^(rk) (-i)^(rq) Y_r(k)
+// with w = e^(-2 pi i / n): for each four k a register transpose, three twiddles and a 4-point
+// butterfly give four bins from each quarter of the spectrum, two of them as conjugates. Unlike the
+// complex stages this wastes no lanes on odd factors and needs no split pass. The M-point
+// transforms run as M = P * 5 by decimation in time: real 5-point butterflies over m = m1 + P m2,
+// then P-point butterflies for k2 = 0, 1, 2 (3 and 4 are their conjugates).
 //
 // cos(2 pi j / n) for j = 0 .. M (a quarter wave), rounded from long double.
 // clang-format off
@@ -910,13 +909,30 @@ constexpr double kQuarterCos180[46] = {
     0.30901699437494745, 0.27563735581699916, 0.24192189559966773, 0.20791169081775934,
     0.17364817766693036, 0.13917310096006544, 0.10452846326765347, 0.069756473744125302,
     0.034899496702500969, 0.0};
+constexpr double kQuarterCos240[61] = {
+    1.0, 0.99965732497555726, 0.99862953475457383, 0.99691733373312796,
+    0.99452189536827329, 0.99144486137381038, 0.98768834059513777, 0.98325490756395462,
+    0.97814760073380569, 0.97236992039767656, 0.96592582628906831, 0.95881973486819305,
+    0.95105651629515353, 0.94264149109217843, 0.93358042649720174, 0.92387953251128674,
+    0.91354545764260087, 0.90258528434986063, 0.8910065241883679, 0.87881711266196538,
+    0.8660254037844386, 0.85264016435409218, 0.83867056794542405, 0.8241261886220157,
+    0.80901699437494745, 0.79335334029123517, 0.7771459614569709, 0.76040596560003093,
+    0.74314482547739424, 0.72537437101228763, 0.70710678118654757, 0.68835457569375402,
+    0.66913060635885824, 0.64944804833018366, 0.6293203910498375, 0.60876142900872066,
+    0.58778525229247314, 0.56640623692483283, 0.54463903501502708, 0.52249856471594891,
+    0.5, 0.47715876025960841, 0.4539904997395468, 0.43051109680829514,
+    0.40673664307580021, 0.38268343236508978, 0.35836794954530027, 0.3338068592337709,
+    0.30901699437494745, 0.28401534470392259, 0.25881904510252074, 0.23344536385590542,
+    0.20791169081775934, 0.18223552549214744, 0.15643446504023087, 0.1305261922200516,
+    0.10452846326765347, 0.078459095727844944, 0.052335956242943835, 0.026176948307873153,
+    0.0};
 // clang-format on
 
 // cos and sin of 2 pi t / 4M for 0 <= t <= 2M, from the quarter wave.
 template <int M> constexpr double QuarterCos(int t)
 {
-  static_assert(M == 25 || M == 45, "a quarter wave for M");
-  const double* c = M == 25 ? kQuarterCos100 : kQuarterCos180;
+  static_assert(M == 25 || M == 45 || M == 60, "a quarter wave for M");
+  const double* c = M == 25 ? kQuarterCos100 : M == 45 ? kQuarterCos180 : kQuarterCos240;
   return t <= M ? c[t] : -c[2 * M - t];
 }
 template <int M> constexpr double QuarterSin(int t)
@@ -927,14 +943,14 @@ template <int M> constexpr double QuarterSin(int t)
 // w^(rk) for r = 1 .. 3 and k = 0 .. H (rows padded to whole vectors), as loads over four k.
 template <int M> struct QuarterTwiddles
 {
-  static constexpr int kRow = ((M - 1) / 2 + 4) / 4 * 4;
+  static constexpr int kRow = (M / 2 + 4) / 4 * 4;
   double re[3][kRow], im[3][kRow];
 };
 template <int M> constexpr QuarterTwiddles<M> MakeQuarterTwiddles()
 {
   QuarterTwiddles<M> t{};
   for (int r = 1; r <= 3; ++r)
-    for (int k = 0; k <= (M - 1) / 2; ++k)
+    for (int k = 0; k <= M / 2; ++k)
     {
       t.re[r - 1][k] = QuarterCos<M>(r * k);
       t.im[r - 1][k] = -QuarterSin<M>(r * k);
@@ -1034,17 +1050,19 @@ template <class T, int M, int K0>
 template <class T, int M, int K0 = 0>
 [[gnu::always_inline]] inline void QuarterCombineAll(const Complex<T>* y, double* dst)
 {
-  constexpr int H = (M - 1) / 2;
+  constexpr int H = M / 2;
   QuarterCombine<T, M, (K0 + 3 <= H ? K0 : H - 3)>(y, dst);
   if constexpr (K0 + 4 <= H) QuarterCombineAll<T, M, K0 + 4>(y, dst);
 }
 
-// The forward P-point DFT on T's lanes (P = 5 or 9).
+// The forward P-point DFT on T's lanes (P = 5, 9 or 12).
 template <class T, int P>
 [[gnu::always_inline]] inline void QuarterButterfly(const Complex<T>* a, Complex<T>* b)
 {
   if constexpr (P == 5)
     Butterfly<T, 5>(a, b);
+  else if constexpr (P == 12)
+    Composite<T, 4, 3>(a, b);
   else
     WideButterfly<T, P>(a, b);
 }
@@ -1055,12 +1073,12 @@ template <class T, int M> void QuarterForward(const double* src, double* dst, do
 {
   static_assert(T::W == 4, "four lanes: one per quarter");
   using V = typename T::V;
-  constexpr int P = M / 5, H = (M - 1) / 2;
+  constexpr int P = M / 5, H = M / 2;
   const V h = T::Splat(scale);
   // u(m1, k2) = sum_m2 x_r(m1 + P m2) e^(-2 pi i m2 k2 / 5), times w^(4 m1 k2).
   V u0[P];
   Complex<T> u1[P], u2[P];
-#pragma GCC unroll 9
+#pragma GCC unroll 12
   for (int m1 = 0; m1 < P; ++m1)
   {
     V a[5];
@@ -1087,12 +1105,12 @@ template <class T, int M> void QuarterForward(const double* src, double* dst, do
     }
     else
     {
-#pragma GCC unroll 9
+#pragma GCC unroll 12
       for (int m1 = 0; m1 < P; ++m1)
         in[m1] = k2 == 0 ? Complex<T>{u0[m1], T::Splat(0.0)} : k2 == 1 ? u1[m1] : u2[m1];
       QuarterButterfly<T, P>(in, out);
     }
-#pragma GCC unroll 9
+#pragma GCC unroll 12
     for (int k1 = 0; k1 < P; ++k1)
     {
       const int k = k2 + 5 * k1;
@@ -1145,7 +1163,7 @@ template <class T, int M, int K0>
 template <class T, int M, int K0 = 0>
 [[gnu::always_inline]] inline void QuarterSeparateAll(const double* src, Complex<T>* y)
 {
-  constexpr int H = (M - 1) / 2;
+  constexpr int H = M / 2;
   QuarterSeparate<T, M, (K0 + 3 <= H ? K0 : H - 3)>(src, y);
   if constexpr (K0 + 4 <= H) QuarterSeparateAll<T, M, K0 + 4>(src, y);
 }
@@ -1156,7 +1174,7 @@ template <class T, int M> void QuarterBackward(const double* src, double* dst, d
 {
   static_assert(T::W == 4, "four lanes: one per quarter");
   using V = typename T::V;
-  constexpr int P = M / 5, H = (M - 1) / 2;
+  constexpr int P = M / 5, H = M / 2;
   Complex<T> y[H + 1];
   QuarterSeparateAll<T, M>(src, y);
   // Lane r: x_r(m1 + P m2) = sum_k2 e^(2 pi i m2 k2 / 5) e^(2 pi i m1 k2 / M) v(m1, k2) with
@@ -1172,7 +1190,7 @@ template <class T, int M> void QuarterBackward(const double* src, double* dst, d
       RealInverseButterfly5<T>(y[0].re, y[5], y[10], v0);
       continue;
     }
-#pragma GCC unroll 9
+#pragma GCC unroll 12
     for (int k1 = 0; k1 < P; ++k1)
     {
       const int k = k2 + 5 * k1;
@@ -1180,7 +1198,7 @@ template <class T, int M> void QuarterBackward(const double* src, double* dst, d
     }
     // The inverse P-point DFT is the forward one with outputs 1 .. P - 1 reversed.
     QuarterButterfly<T, P>(in, out);
-#pragma GCC unroll 9
+#pragma GCC unroll 12
     for (int m1 = 0; m1 < P; ++m1)
     {
       const Complex<T> v = out[(P - m1) % P];
@@ -1193,7 +1211,7 @@ template <class T, int M> void QuarterBackward(const double* src, double* dst, d
     }
   }
   const V h = T::Splat(scale);
-#pragma GCC unroll 9
+#pragma GCC unroll 12
   for (int m1 = 0; m1 < P; ++m1)
   {
     if (m1 > 0)
@@ -1208,10 +1226,23 @@ template <class T, int M> void QuarterBackward(const double* src, double* dst, d
   }
 }
 
+// ForwardReal or BackwardReal by the quarter transforms of n = 4M when the plan is a real one of
+// that length; false otherwise.
+template <class T, int M, bool Forward>
+bool RunQuarter(const StagePlan& plan, const double* src, double* dst, double scale)
+{
+  if (!plan.even) return false;
+  if constexpr (Forward)
+    QuarterForward<T, M>(src, dst, scale);
+  else
+    QuarterBackward<T, M>(src, dst, scale);
+  return true;
+}
+
 // The codelets: the engine's shortest lengths, n = 100 to 500, where the general path runs at about
-// FFTW's speed (bench-fft); n = 100 and 180 by their quarters (QuarterForward). Only in the sets
-// with fused multiply-adds (TARVEX_FFT_CODELETS): each costs some 30 KB of code per set, and the
-// older sets keep the general path.
+// FFTW's speed (bench-fft); n = 100, 180 and 240 by their quarters (QuarterForward). Only in the
+// sets with fused multiply-adds (TARVEX_FFT_CODELETS): each costs some 30 KB of code per set, and
+// the older sets keep the general path.
 template <class T, class Half, class Scalar, class Wide, bool Forward>
 bool RunCodelets(const StagePlan& plan, const double* tables, const double* src, double* dst,
                  double scale, double* a, double* b)
@@ -1222,16 +1253,11 @@ bool RunCodelets(const StagePlan& plan, const double* tables, const double* src,
     switch (plan.length)
     {
     case 50: // n = 100
+      return RunQuarter<T, 25, Forward>(plan, src, dst, scale);
     case 90: // n = 180
-      if (!plan.even) return false;
-      if constexpr (Forward)
-        (plan.length == 50 ? QuarterForward<T, 25> : QuarterForward<T, 45>)(src, dst, scale);
-      else
-        (plan.length == 50 ? QuarterBackward<T, 25> : QuarterBackward<T, 45>)(src, dst, scale);
-      return true;
-    case 120:
-      return RunCodelet<T, Half, Scalar, Wide, Codelet<120, 4, 5, 6>, Forward>(plan, tables, src,
-                                                                               dst, scale, a, b);
+      return RunQuarter<T, 45, Forward>(plan, src, dst, scale);
+    case 120: // n = 240
+      return RunQuarter<T, 60, Forward>(plan, src, dst, scale);
     case 160:
       return RunCodelet<T, Half, Scalar, Wide, Codelet<160, 8, 4, 5>, Forward>(plan, tables, src,
                                                                                dst, scale, a, b);
