@@ -348,6 +348,39 @@ TEST(Fft, InPlaceBackwardSourceAndInstructionSetsAgreeBitForBit)
     }
 }
 
+// Every set reads and writes exactly the n values of its arrays, whatever the kernels (the quarter
+// transforms of 100, 180 and 240 place vectors whose lanes straddle the spectrum's ends): the marks
+// around both arrays stay as they were, and a mark read as data would spoil the result.
+TEST(Fft, TransformsTouchOnlyTheirNValues)
+{
+  constexpr int kGuard = 8;
+  constexpr double kMark = 1234.5;
+  for (int n : {1, 2, 5, 12, 98, 100, 180, 240, 320, 400, 500, 2880})
+  {
+    const std::vector<double> x = RandomSignal(n, n + 5), spectrum = NaiveForward(x);
+    for (int direction : {kFftForward, kFftBackward})
+      for (int set = kFftScalar; set <= FftBestInstructionSet(); ++set)
+      {
+        ASSERT_EQ(set, FftSetInstructionSet(set));
+        PlanHolder holder;
+        const std::vector<double>& source = direction == kFftForward ? x : spectrum;
+        const std::vector<double>& expected = direction == kFftForward ? spectrum : x;
+        std::vector<double> in(n + 2 * kGuard, kMark), out(n + 2 * kGuard, kMark);
+        std::copy(source.begin(), source.end(), in.begin() + kGuard);
+        fftp(in.data() + kGuard, out.data() + kGuard, n, direction, holder.plan);
+        for (int i = 0; i < kGuard; ++i)
+        {
+          EXPECT_EQ(kMark, out[i]) << "n " << n << " set " << set << " below, " << i;
+          EXPECT_EQ(kMark, out[n + kGuard + i]) << "n " << n << " set " << set << " above, " << i;
+        }
+        const std::vector<double> result(out.begin() + kGuard, out.end() - kGuard);
+        EXPECT_LE(MaxDifference(result, expected), Tolerance(n, Rms(x)))
+            << "n " << n << " set " << set << " direction " << direction;
+      }
+  }
+  FftSetInstructionSet(FftBestInstructionSet());
+}
+
 // The shared tables are found by length, so a plan given another length without its flag cleared
 // still transforms with the right tables (it used to keep the stale ones).
 TEST(Fft, PlanFollowsTheLengthEvenWithTheFlagSet)
