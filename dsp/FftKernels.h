@@ -1030,7 +1030,7 @@ template <class T, int M, int K0>
   // stores lanes 0, 3, 2, 1 from n - 4 on, and group 4 then writes n - 4.
   T::Store(dst + K0, x[0].re);
   if constexpr (K0 == 0)
-    T::Store(dst + n - 4, _mm256_permute4x64_pd(x[0].im, 0x6c));
+    T::Store(dst + n - 4, T::ReverseUpper3(x[0].im));
   else
     T::Store(dst + n - 3 - K0, T::Reverse(x[0].im));
   // Bins M + k.
@@ -1136,13 +1136,13 @@ template <class T, int M, int K0>
   // Bins k: bin 0 has no imaginary part (src[n] is past the end).
   x[0].re = T::Load(src + K0);
   if constexpr (K0 == 0)
-    x[0].im = _mm256_blend_pd(_mm256_permute4x64_pd(T::Load(src + n - 4), 0x6c), zero, 1);
+    x[0].im = T::ZeroLane0(T::ReverseUpper3(T::Load(src + n - 4)));
   else
     x[0].im = T::Reverse(T::Load(src + n - 3 - K0));
   x[1] = {T::Load(src + M + K0), T::Reverse(T::Load(src + 3 * M - 3 - K0))};
   // Bins 2M + k = conj X(2M - k); bin 2M is real (src[2M] holds its real part).
   x[2] = {T::Reverse(T::Load(src + 2 * M - 3 - K0)), zero - T::Load(src + 2 * M + K0)};
-  if constexpr (K0 == 0) x[2].im = _mm256_blend_pd(x[2].im, zero, 1);
+  if constexpr (K0 == 0) x[2].im = T::ZeroLane0(x[2].im);
   // Bins 3M + k = conj X(M - k).
   x[3] = {T::Reverse(T::Load(src + M - 3 - K0)), zero - T::Load(src + 3 * M + K0)};
   Butterfly<T, 4>(x, f); // sum_q X(k + Mq) i^(rq) is f[(4 - r) % 4]

@@ -73,6 +73,10 @@ struct AvxLanes
     rows[2] = _mm256_permute2f128_pd(t0, t2, 0x31);
     rows[3] = _mm256_permute2f128_pd(t1, t3, 0x31);
   }
+  // Lane 0 cleared: 0, v1, v2, v3.
+  static V ZeroLane0(V v) { return _mm256_blend_pd(v, _mm256_setzero_pd(), 1); }
+  // Lane 0 kept, lanes 1 .. 3 reversed: v0, v3, v2, v1.
+  static V ReverseUpper3(V v) { return _mm256_blend_pd(v, _mm256_permute2f128_pd(v, v, 1), 0xa); }
   // Lanes 0 and 1 to `low`, lanes 2 and 3 to `high`.
   static void StoreHalves(double* low, double* high, V v)
   {
