@@ -6,8 +6,9 @@
 // scalar, SSE2 and AVX results are bit-identical, the fused multiply-add sets differ by rounding).
 // AVX-512 runs the strided stages and the split passes on eight lanes (a cache line per vector)
 // and the rest on four. The sets with fused multiply-adds run the shortest lengths of the engine's
-// table through codelets: the same kernels with every size known when compiling. This file plans
-// and dispatches; each set's kernels are compiled in a file of their own (FftSet*.cpp).
+// table through codelets (the same kernels with every size known when compiling), and 100, 180 and
+// 240 as four real transforms side by side on the lanes. This file plans and dispatches; each set's
+// kernels are compiled in a file of their own (FftSet*.cpp).
 #include "dsp/Fft.h"
 
 #include <atomic>

@@ -960,8 +960,8 @@ template <int M> constexpr QuarterTwiddles<M> MakeQuarterTwiddles()
 template <int M>
 alignas(64) inline constexpr QuarterTwiddles<M> kQuarterTwiddles = MakeQuarterTwiddles<M>();
 
-// Real 5-point DFT of a[0 .. 4]: b0 (real), b1 and b2 (b3 and b4 are their conjugates); the same
-// operations as Butterfly<T, 5> on zero imaginary parts, less those that give zeros.
+// Real 5-point DFT of a[0 .. 4]: b0 (real), b1 and b2 (b3 and b4 are their conjugates); the
+// arithmetic of Butterfly<T, 5> on zero imaginary parts, without the terms that vanish.
 template <class T>
 [[gnu::always_inline]] inline void RealButterfly5(const typename T::V* a, typename T::V* b0,
                                                   Complex<T>* b1, Complex<T>* b2)
