@@ -1498,3 +1498,11 @@ void ConvolveReal(const StagePlan& plan, const double* tables, const double* src
   RunStages<T, Half, Scalar, Wide>(plan, tables, next, const_cast<double*>(z), nullptr, kSplitInput,
                                    dst, kInterleavedOutput, scale);
 }
+
+// A set's entry points: the kernels above on lanes T, with Half and Scalar for what is too short
+// for T, and Wide where wider vectors pay.
+template <class T, class Half, class Scalar, class Wide = T> constexpr SetKernels KernelsOn()
+{
+  return {ForwardReal<T, Half, Scalar, Wide>, BackwardReal<T, Half, Scalar, Wide>,
+          ConvolveStereo<T, Half, Scalar, Wide>, ConvolveReal<T, Half, Scalar, Wide>};
+}
