@@ -1008,7 +1008,8 @@ template <class T>
 
 // Bins K0 + l, M + K0 + l, 2M - K0 - l and M - K0 - l (lane l) from y[K0 .. K0 + 3] (lane r: Y_r),
 // stored in half-complex order. Groups run in increasing K0: group 0 writes one value that group 4
-// corrects (see below).
+// corrects (see below). For even M, k = M / 2 gives bins M / 2 and 3M / 2 twice each, from two
+// quarters: equal but for rounding, and the later store stands.
 template <class T, int M, int K0>
 [[gnu::always_inline]] inline void QuarterCombine(const Complex<T>* y, double* dst)
 {
